@@ -1,0 +1,225 @@
+// Portable half of ccCore: the process-wide names, the text helpers and the number and duration
+// texts. Everything that needs Windows lives in ccCore_win.cpp.
+#include "ccCore.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "Errors.h"
+
+std::wstring AppName = kInitialAppName;
+std::wstring InstanceMutexName;
+
+namespace {
+
+constexpr wchar_t kModule[] = L"ccCore";
+
+// One left-to-right pass; replaced text is never scanned again, so a replacement that contains
+// the pattern cannot loop.
+std::wstring ReplaceAll(const std::wstring& text, const std::wstring& find,
+                        const std::wstring& replacement) {
+  if (find.empty()) return text;
+  std::wstring out;
+  out.reserve(text.size());
+  size_t from = 0;
+  for (size_t at = text.find(find); at != std::wstring::npos; at = text.find(find, from)) {
+    out.append(text, from, at - from);
+    out += replacement;
+    from = at + find.size();
+  }
+  out.append(text, from, std::wstring::npos);
+  return out;
+}
+
+wchar_t UpperAscii(wchar_t c) {
+  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+}
+
+std::wstring Widen(const char* first, const char* last) {
+  return std::wstring(first, last);
+}
+
+}  // namespace
+
+std::wstring CRLFToEnter(const std::wstring& text) {
+  std::wstring out = ReplaceAll(text, L"CRLF ", L"CRLF");
+  out = ReplaceAll(out, L" CRLF", L"CRLF");
+  return ReplaceAll(out, L"CRLF", L"\r\n");
+}
+
+std::wstring ReplaceEnters(const std::wstring& text, const std::wstring& replacement) {
+  return ReplaceAll(ReplaceAll(text, L"\n", replacement), L"\r", replacement);
+}
+
+std::wstring ReplaceChar(const std::wstring& text, wchar_t find, wchar_t replacement) {
+  std::wstring out = text;
+  ReplaceCharInPlace(out, find, replacement);
+  return out;
+}
+
+void ReplaceCharInPlace(std::wstring& text, wchar_t find, wchar_t replacement) {
+  for (wchar_t& c : text) {
+    if (c == find) c = replacement;
+  }
+}
+
+std::wstring RemoveLowChars(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    if (static_cast<uint32_t>(c) > 31) out += c;
+  }
+  return out;
+}
+
+std::wstring CopyTo(const std::wstring& text, int from, int to) {
+  // Positions outside the text are simply not there; 64-bit so that extreme arguments cannot wrap.
+  const int64_t first = from < 1 ? 1 : from;
+  const int64_t last = static_cast<int64_t>(to) < static_cast<int64_t>(text.size())
+                           ? to
+                           : static_cast<int64_t>(text.size());
+  if (last < first) return L"";
+  return text.substr(static_cast<size_t>(first - 1), static_cast<size_t>(last - first + 1));
+}
+
+std::wstring LastChar(const std::wstring& text) {
+  return text.empty() ? std::wstring() : std::wstring(1, text.back());
+}
+
+int LastPos(wchar_t c, const std::wstring& text) {
+  const size_t at = text.rfind(c);
+  return at == std::wstring::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+int PosInsensitive(const std::wstring& needle, const std::wstring& text) {
+  if (needle.empty()) return 0;
+  const size_t at = UpperCaseAscii(text).find(UpperCaseAscii(needle));
+  return at == std::wstring::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+std::wstring UpperCaseAscii(const std::wstring& text) {
+  std::wstring out = text;
+  for (wchar_t& c : out) c = UpperAscii(c);
+  return out;
+}
+
+// --- numbers ---
+
+namespace {
+
+// A finite non-negative value as decimal digits: value = 0.digits × 10^pointPos, i.e. the first
+// pointPos digits stand before the decimal point (pointPos may be <= 0 or beyond the digits).
+struct TDecimal {
+  std::string digits;
+  int pointPos = 0;
+};
+
+// The value rounded to 16 significant digits, the precision a double reliably carries; without
+// this 0.1 + 0.2 would print its binary noise once enough decimals are asked for.
+TDecimal SixteenDigits(double magnitude) {
+  char buf[64];
+  const auto res =
+      std::to_chars(buf, buf + sizeof(buf), magnitude, std::chars_format::scientific, 15);
+  const std::string sci(buf, res.ptr);  // d.ddddddddddddddde±xx
+  const size_t e = sci.find('e');
+  TDecimal d;
+  d.digits = sci.substr(0, 1) + sci.substr(2, e - 2);
+  d.pointPos = std::stoi(sci.substr(e + 1)) + 1;
+  return d;
+}
+
+// Keeps `decimals` digits behind the point, rounding the first dropped digit half away from zero.
+void RoundToDecimals(TDecimal& d, int decimals) {
+  const int64_t keep = static_cast<int64_t>(d.pointPos) + decimals;
+  if (keep >= static_cast<int64_t>(d.digits.size())) return;
+  if (keep < 0) {
+    d.digits.clear();
+    return;
+  }
+  const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
+  d.digits.resize(static_cast<size_t>(keep));
+  if (!up) return;
+  size_t i = d.digits.size();
+  while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
+  if (i == 0) {
+    d.digits.insert(d.digits.begin(), '1');
+    ++d.pointPos;
+  } else {
+    ++d.digits[i - 1];
+  }
+}
+
+bool IsZero(const TDecimal& d) {
+  return d.digits.find_first_not_of('0') == std::string::npos;
+}
+
+// Fixed notation with exactly `decimals` digits behind `separator`; a negative value that rounds
+// to zero loses its sign, as "-0" means nothing to a reader.
+std::wstring FixedText(double value, int decimals, wchar_t separator) {
+  TDecimal d = SixteenDigits(std::fabs(value));
+  RoundToDecimals(d, decimals);
+  const auto digitAt = [&d](int64_t pos) {
+    return (pos >= 0 && pos < static_cast<int64_t>(d.digits.size())) ? wchar_t(d.digits[pos])
+                                                                     : L'0';
+  };
+  std::wstring out = (value < 0 && !IsZero(d)) ? L"-" : L"";
+  if (d.pointPos <= 0) out += L'0';
+  for (int64_t pos = 0; pos < d.pointPos; ++pos) out += digitAt(pos);
+  out += separator;
+  for (int64_t k = 0; k < decimals; ++k) out += digitAt(static_cast<int64_t>(d.pointPos) + k);
+  return out;
+}
+
+// Rounds half to even (the default floating-point rounding mode) and writes all integer digits.
+std::wstring WholeText(double value) {
+  if (!std::isfinite(value)) throw tk::ERangeError(L"Range check error");
+  const double rounded = std::nearbyint(value) + 0.0;  // + 0.0 turns -0 into 0
+  char buf[400];
+  const auto res = std::to_chars(buf, buf + sizeof(buf), rounded, std::chars_format::fixed, 0);
+  return Widen(buf, res.ptr);
+}
+
+// Beyond this many decimals a double's 16 significant digits are all behind us: only zeros
+// follow, which the caller strips anyway, so the cap changes no result and bounds the work.
+constexpr int kMaxUsefulDecimals = 350;
+
+}  // namespace
+
+std::wstring Real2StrSep(double value, int decimals, wchar_t separator) {
+  // A NaN is misuse whatever the precision asked for.
+  tk::Assert(!std::isnan(value), L"Float is NAN!", kModule);
+  if (decimals <= 0) return WholeText(value);
+  // An infinite value has no digits, so no separator to cut at.
+  tk::Assert(std::isfinite(value), L"Decimal separator not found!", kModule);
+  if (decimals > kMaxUsefulDecimals) decimals = kMaxUsefulDecimals;
+  std::wstring text = FixedText(value, decimals, separator);
+  const size_t sepAt = text.size() - 1 - static_cast<size_t>(decimals);
+  while (text.size() > sepAt + 1 && text.back() == L'0') text.pop_back();
+  if (text.size() == sepAt + 1) text.pop_back();
+  return text;
+}
+
+// --- durations ---
+
+std::wstring SecondsToTimeText(uint32_t seconds) {
+  const uint32_t days = seconds / 86400;
+  const uint32_t hours = seconds / 3600 - 24 * days;
+  const uint32_t minutes = seconds / 60 - 1440 * days - 60 * hours;
+  const uint32_t secs = seconds - 86400 * days - 3600 * hours - 60 * minutes;
+  std::wstring out;
+  if (days > 0) out += std::to_wstring(days) + L" days ";
+  if (hours > 0) out += std::to_wstring(hours) + L"h ";
+  if (days <= 7) {
+    out += std::to_wstring(minutes) + L"m ";
+    if (days == 0) out += std::to_wstring(secs) + L"s";
+  }
+  return out;
+}
+
+std::wstring MilisecondsToTimeTextSep(uint32_t milliseconds, wchar_t separator) {
+  if (milliseconds < 1000) return std::to_wstring(milliseconds) + L"ms";
+  if (milliseconds < 60000) return Real2StrSep(milliseconds / 1000.0, 3, separator) + L"sec";
+  return SecondsToTimeText(milliseconds / 1000);
+}

@@ -1,0 +1,63 @@
+// Application name, message boxes, small text helpers, time texts, version text, self-delete and
+// the development-folder test. The text helpers are portable (ccCore.cpp); everything that talks
+// to Windows lives in ccCore_win.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Caption stem of every message box; "Uninstaller" once the main form exists.
+extern std::wstring AppName;
+// Window class name of the product's main window, looked for by the running-product check.
+extern std::wstring InstanceMutexName;
+
+inline constexpr wchar_t kInitialAppName[] = L"? Empty AppName";
+
+// --- message boxes (MessageBoxW semantics, owned by the application's active window) ---
+int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags);
+void MesajInfo(const std::wstring& text, const std::wstring& caption = L"");
+void MesajWarning(const std::wstring& text);
+void MesajError(const std::wstring& text);
+bool MesajYesNo(const std::wstring& text, const std::wstring& caption = L"");
+
+// --- text helpers (portable) ---
+std::wstring CRLFToEnter(const std::wstring& text);
+std::wstring ReplaceEnters(const std::wstring& text, const std::wstring& replacement);
+std::wstring ReplaceChar(const std::wstring& text, wchar_t find, wchar_t replacement);
+void ReplaceCharInPlace(std::wstring& text, wchar_t find, wchar_t replacement);
+std::wstring RemoveLowChars(const std::wstring& text);
+std::wstring CopyTo(const std::wstring& text, int from, int to);  // 1-based, both inclusive
+std::wstring LastChar(const std::wstring& text);
+int LastPos(wchar_t c, const std::wstring& text);                   // 1-based, 0 when absent
+int PosInsensitive(const std::wstring& needle, const std::wstring& text);  // ASCII case folding
+std::wstring UpperCaseAscii(const std::wstring& text);
+
+// --- numbers and durations ---
+// Real2Str with the user's decimal separator; Real2StrSep is its portable core.
+std::wstring Real2Str(double value, int decimals);
+std::wstring Real2StrSep(double value, int decimals, wchar_t separator);
+wchar_t LocaleDecimalSeparator();
+std::wstring SecondsToTimeText(uint32_t seconds);
+std::wstring MilisecondsToTimeText(uint32_t milliseconds);
+std::wstring MilisecondsToTimeTextSep(uint32_t milliseconds, wchar_t separator);
+
+// --- version text and self-delete ---
+// The platform's 52-byte fixed version record, field for field.
+struct TFixedFileInfo {
+  uint32_t dwSignature, dwStrucVersion, dwFileVersionMS, dwFileVersionLS, dwProductVersionMS,
+      dwProductVersionLS, dwFileFlagsMask, dwFileFlags, dwFileOS, dwFileType, dwFileSubtype,
+      dwFileDateMS, dwFileDateLS;
+};
+static_assert(sizeof(TFixedFileInfo) == 52);
+
+std::wstring AppShortName();
+bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block);
+std::wstring GetAppVersion();
+// The batch script that deletes exePath once it is free, then deletes itself (portable text).
+std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath);
+void SelfDelete();
+
+// --- start-up ---
+bool RunningInDevFolder();
+// Full path of the running executable.
+std::wstring AppExeName();

@@ -1,0 +1,126 @@
+// The deleting operations walk from the last line to the first, so that deleting a line never
+// moves one still to be visited.
+#include "ccStringList.h"
+
+#include <random>
+
+#include "Errors.h"
+#include "ccCore.h"
+
+namespace {
+
+bool SameTextAscii(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && UpperCaseAscii(a) == UpperCaseAscii(b);
+}
+
+bool IsBlankOrControl(wchar_t c) {
+  return static_cast<uint32_t>(c) <= 0x20;
+}
+
+std::wstring TrimBlanks(const std::wstring& s) {
+  size_t first = 0, last = s.size();
+  while (first < last && IsBlankOrControl(s[first])) ++first;
+  while (last > first && IsBlankOrControl(s[last - 1])) --last;
+  return s.substr(first, last - first);
+}
+
+// One generator for the whole process, seeded once on first use.
+std::mt19937& ProcessRandom() {
+  static std::mt19937 generator{std::random_device{}()};
+  return generator;
+}
+
+}  // namespace
+
+int TTSL::FindLine(const std::wstring& needle) const {
+  if (needle.empty()) return -1;
+  for (int i = 0; i < Count(); ++i) {
+    if (Strings(i).find(needle) != std::wstring::npos) return i;
+  }
+  return -1;
+}
+
+int TTSL::RemoveLines(const std::wstring& badWord) {
+  int removed = 0;
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (PosInsensitive(badWord, Strings(i)) > 0) {
+      Delete(i);
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+int TTSL::KeepLines(const std::wstring& keepText) {
+  int removed = 0;
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (PosInsensitive(keepText, Strings(i)) < 1) {
+      Delete(i);
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+void TTSL::RemoveTopLines(int count) {
+  tk::Assert(count <= Count(), L"Assertion failure", L"ccStringList");
+  for (int i = count - 1; i >= 0; --i) Delete(i);
+}
+
+void TTSL::RemoveEmptyLines() {
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (Strings(i).empty()) Delete(i);
+  }
+}
+
+void TTSL::Trim() {
+  // A sorted list refuses in-place edits; trimming may also change the order, so the list is
+  // sorted again afterwards.
+  const bool wasSorted = Sorted();
+  SetSorted(false);
+  for (int i = Count() - 1; i >= 0; --i) Put(i, RemoveLowChars(Strings(i)));
+  for (int i = Count() - 1; i >= 0; --i) Put(i, TrimBlanks(Strings(i)));
+  SetSorted(wasSorted);
+}
+
+void TTSL::SortReverse() {
+  // Asking for the reverse order is asking for the list to stop keeping the ascending one.
+  SetSorted(false);
+  CustomSort([](TStringList& list, int index1, int index2) {
+    return LocaleCompare(list[index2], list[index1], true);
+  });
+}
+
+void TTSL::Shuffle() {
+  SetSorted(false);
+  for (int i = Count() - 1; i >= 1; --i) {
+    std::uniform_int_distribution<int> pick(0, i);
+    Exchange(i, pick(ProcessRandom()));
+  }
+}
+
+void TTSL::RemoveDuplicateString(const std::wstring& s) {
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (SameTextAscii(Strings(i), s)) {
+      Delete(i);
+      return;
+    }
+  }
+}
+
+void TTSL::RemoveDuplicateFile(const std::wstring& fileName) {
+  RemoveDuplicateString(fileName);
+}
+
+void TTSL::RemoveDuplicates() {
+  Sort();
+  TStringList unique;
+  unique.SetSorted(true);
+  unique.SetDuplicates(dupIgnore);
+  unique.SetCaseSensitive(false);
+  unique.BeginUpdate();
+  for (int i = 0; i < Count(); ++i) unique.Add(Strings(i));
+  unique.EndUpdate();
+  Assign(unique);
+  SetSorted(false);
+}

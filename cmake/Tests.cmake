@@ -1,0 +1,64 @@
+# Test suite: GoogleTest built from Debian's source with the cross compiler; every test program
+# runs under Wine (64-bit loader) in one sandbox prefix made once per run, inside Xvfb.
+
+set(ORVEX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ORVEX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+set(ORVEX_SANDBOX ${CMAKE_BINARY_DIR}/sandbox)
+set(ORVEX_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
+# Every Windows test program is started through the sandbox's Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE_ENV} exec ${ORVEX_SANDBOX})
+
+# Paths the tests need, spelled as Wine sees them (the Unix root is drive Z:).
+function(orvex_wine_path out unix_path)
+  string(REPLACE "/" "\\\\" win "${unix_path}")
+  set(${out} "Z:${win}" PARENT_SCOPE)
+endfunction()
+
+# Helper programs used by tests: the product stand-in, the sandbox installer and the like.
+file(GLOB ORVEX_FIXTURE_SOURCES CONFIGURE_DEPENDS tests/fixtures/*.cpp)
+set(ORVEX_FIXTURE_TARGETS)
+foreach(src ${ORVEX_FIXTURE_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} WIN32 ${src})
+  target_link_libraries(${name} PRIVATE orvex_test_support)
+  target_link_options(${name} PRIVATE -municode)
+  list(APPEND ORVEX_FIXTURE_TARGETS ${name})
+endforeach()
+
+file(GLOB ORVEX_SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
+add_library(orvex_test_support STATIC ${ORVEX_SUPPORT_SOURCES})
+target_include_directories(orvex_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
+target_link_libraries(orvex_test_support PUBLIC uninstaller_units)
+orvex_wine_path(ORVEX_WIN_BIN_DIR ${CMAKE_BINARY_DIR})
+orvex_wine_path(ORVEX_WIN_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+orvex_wine_path(ORVEX_WIN_SANDBOX ${ORVEX_SANDBOX})
+target_compile_definitions(orvex_test_support PUBLIC
+  "ORVEX_BIN_DIR=L\"${ORVEX_WIN_BIN_DIR}\""
+  "ORVEX_SOURCE_DIR=L\"${ORVEX_WIN_SOURCE_DIR}\""
+  "ORVEX_SANDBOX_DIR=L\"${ORVEX_WIN_SANDBOX}\"")
+
+add_test(NAME wine_env_up COMMAND ${ORVEX_WINE_ENV} up ${ORVEX_SANDBOX})
+set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
+set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
+
+# One program per area; each runs as one CTest test.
+file(GLOB ORVEX_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp tests/e2e/*_test.cpp)
+foreach(src ${ORVEX_TEST_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE orvex_test_support GTest::gtest_main)
+  add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+endforeach()
+
+# Checks of the shipped 32-bit exe, made from the Linux side.
+if(ORVEX_SHIPPED_EXE)
+  add_test(NAME shipped_exe_check
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-shipped-exe.sh ${ORVEX_SHIPPED_EXE})
+endif()

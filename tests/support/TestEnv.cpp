@@ -1,0 +1,241 @@
+#include "TestEnv.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <thread>
+
+#include "Errors.h"
+
+namespace testing_support {
+
+std::wstring SandboxDir() { return ORVEX_SANDBOX_DIR; }
+std::wstring TrashDir() { return SandboxDir() + L"\\xdg\\Trash"; }
+std::wstring BinDir() { return ORVEX_BIN_DIR; }
+std::wstring UninstallerExe() { return BinDir() + L"\\Uninstaller.exe"; }
+std::wstring FixtureExe(const std::wstring& name) { return BinDir() + L"\\" + name + L".exe"; }
+
+std::wstring ShellFolder(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  return buffer;
+}
+
+std::wstring DesktopDir() { return ShellFolder(CSIDL_DESKTOPDIRECTORY); }
+
+std::wstring TempDir() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+  std::wstring path(buffer, n);
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring FreshFolder(const std::wstring& name) {
+  std::wstring path = L"C:\\orvex-tests\\" + name;
+  RemoveTree(path);
+  MakeDirs(path);
+  return path;
+}
+
+std::vector<std::string> RecordedOpens(const std::wstring& tool) {
+  std::wstring log = SandboxDir() + L"\\state\\" + tool + L".log";
+  std::vector<std::string> lines;
+  if (!FileExists(log)) return lines;
+  std::string all = ReadFileBytes(log);
+  size_t start = 0;
+  while (start < all.size()) {
+    size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    lines.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+void ClearRecordedOpens() {
+  ::DeleteFileW((SandboxDir() + L"\\state\\xdg-open.log").c_str());
+  ::DeleteFileW((SandboxDir() + L"\\state\\xdg-email.log").c_str());
+}
+
+bool FileExists(const std::wstring& path) {
+  DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::wstring& path) {
+  DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw tk::Exception(L"cannot read " + path);
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got) bytes.append(buffer, got);
+  ::CloseHandle(h);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  size_t slash = path.find_last_of(L'\\');
+  if (slash != std::wstring::npos) MakeDirs(path.substr(0, slash));
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw tk::Exception(L"cannot write " + path);
+  DWORD written = 0;
+  ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(h);
+}
+
+void WriteUtf16File(const std::wstring& path, const std::wstring& text) {
+  WriteFileBytes(path, std::string(reinterpret_cast<const char*>(text.data()),
+                                   text.size() * sizeof(wchar_t)));
+}
+
+void MakeDirs(const std::wstring& path) { ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr); }
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW fd{};
+  HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = path + L"\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(full);
+      } else {
+        ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(full.c_str());
+      }
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(path.c_str());
+}
+
+static void ListInto(const std::wstring& root, const std::wstring& rel,
+                     std::map<std::wstring, std::string>& out) {
+  WIN32_FIND_DATAW fd{};
+  std::wstring base = rel.empty() ? root : root + L"\\" + rel;
+  HANDLE find = ::FindFirstFileW((base + L"\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring sub = rel.empty() ? name : rel + L"\\" + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out[sub + L"\\"] = "";
+      ListInto(root, sub, out);
+    } else {
+      out[sub] = ReadFileBytes(root + L"\\" + sub);
+    }
+  } while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+}
+
+std::map<std::wstring, std::string> TreeListing(const std::wstring& root) {
+  std::map<std::wstring, std::string> out;
+  ListInto(root, L"", out);
+  return out;
+}
+
+Process::~Process() {
+  if (process) ::CloseHandle(process);
+}
+
+Process::Process(Process&& other) noexcept : process(other.process), pid(other.pid) {
+  other.process = nullptr;
+}
+
+bool Process::WaitExit(std::chrono::milliseconds timeout) const {
+  return process && ::WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> Process::ExitCode() const {
+  DWORD code = 0;
+  if (!process || !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) return std::nullopt;
+  return code;
+}
+
+void Process::Kill() const {
+  if (process) ::TerminateProcess(process, 99);
+}
+
+Process Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workDir) {
+  std::wstring command = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
+    throw tk::Exception(L"cannot start " + exe);
+  ::CloseHandle(pi.hThread);
+  Process p;
+  p.process = pi.hProcess;
+  p.pid = pi.dwProcessId;
+  return p;
+}
+
+HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout, DWORD pid) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    HWND found = nullptr;
+    while ((found = ::FindWindowExW(nullptr, found, className.c_str(), nullptr))) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(found, &owner);
+      if ((!pid || owner == pid) && ::IsWindowVisible(found)) return found;
+    }
+    std::this_thread::sleep_for(50ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return nullptr;
+}
+
+std::vector<DWORD> ProcessesOfClass(const std::wstring& className) {
+  std::vector<DWORD> pids;
+  HWND found = nullptr;
+  while ((found = ::FindWindowExW(nullptr, found, className.c_str(), nullptr))) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(found, &owner);
+    pids.push_back(owner);
+  }
+  return pids;
+}
+
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
+  std::vector<DWORD> pids;
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL ok = ::Process32FirstW(snap, &entry); ok; ok = ::Process32NextW(snap, &entry))
+    if (::lstrcmpiW(entry.szExeFile, exeName.c_str()) == 0) pids.push_back(entry.th32ProcessID);
+  ::CloseHandle(snap);
+  return pids;
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void PumpFor(std::chrono::milliseconds duration) {
+  PumpUntil([] { return false; }, duration);
+}
+
+std::wstring Narrow2Wide(const std::string& text) { return tk::FromUtf8(text); }
+std::string Wide2Utf8(const std::wstring& text) { return tk::ToUtf8(text); }
+
+}  // namespace testing_support

@@ -1,0 +1,73 @@
+// What the tests share: the sandbox's locations, files, processes, windows and message pumping.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+using namespace std::chrono_literals;
+
+// --- sandbox locations (Windows paths, ending without a backslash) ---
+std::wstring SandboxDir();             // the run's sandbox folder (Z:\...\sandbox)
+std::wstring TrashDir();               // the XDG trash that Wine's Recycle Bin writes to
+std::wstring BinDir();                 // the build folder holding Uninstaller.exe and fixtures
+std::wstring UninstallerExe();         // BinDir()\Uninstaller.exe
+std::wstring FixtureExe(const std::wstring& name);  // BinDir()\name.exe
+std::wstring ShellFolder(int csidl);   // a shell folder without trailing backslash
+std::wstring DesktopDir();
+std::wstring TempDir();                // GetTempPath without trailing backslash
+// A new empty folder on drive C: for one test (removed by the caller or left for inspection).
+std::wstring FreshFolder(const std::wstring& name);
+
+// Lines that the stand-in browser / mail program recorded ("xdg-open" or "xdg-email").
+std::vector<std::string> RecordedOpens(const std::wstring& tool);
+void ClearRecordedOpens();
+
+// --- files ---
+bool FileExists(const std::wstring& path);
+bool DirExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+void WriteUtf16File(const std::wstring& path, const std::wstring& text);  // no BOM
+void MakeDirs(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+// relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".
+std::map<std::wstring, std::string> TreeListing(const std::wstring& root);
+
+// --- processes and windows ---
+struct Process {
+  HANDLE process = nullptr;
+  DWORD pid = 0;
+  ~Process();
+  Process() = default;
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&&) = delete;
+  bool WaitExit(std::chrono::milliseconds timeout) const;
+  std::optional<DWORD> ExitCode() const;
+  void Kill() const;
+};
+// Starts exe with the argument text (already quoted as needed) in workDir (empty: inherit).
+Process Start(const std::wstring& exe, const std::wstring& args = L"",
+              const std::wstring& workDir = L"");
+// A visible top-level window of the class, optionally of one process.
+HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout,
+                   DWORD pid = 0);
+std::vector<DWORD> ProcessesOfClass(const std::wstring& className);
+// Processes whose image name ends in exeName (case-insensitive), with their command lines unknown.
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
+
+// Dispatches this thread's messages until the predicate holds or the time runs out.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+void PumpFor(std::chrono::milliseconds duration);
+
+std::wstring Narrow2Wide(const std::string& text);
+std::string Wide2Utf8(const std::wstring& text);
+
+}  // namespace testing_support

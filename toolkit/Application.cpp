@@ -1,0 +1,78 @@
+#include "Application.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "Errors.h"
+
+namespace tk {
+
+Application& Application::Instance() {
+  static Application app;
+  return app;
+}
+
+void Application::Initialize() {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  // The shell's dialogs and file operations want an apartment on the GUI thread.
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
+
+void Application::Terminate() {
+  terminated_ = true;
+  ::PostQuitMessage(0);
+}
+
+bool Application::Dispatch(MSG& msg) {
+  if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return true;
+  ::TranslateMessage(&msg);
+  ::DispatchMessageW(&msg);
+  return true;
+}
+
+int Application::Run() {
+  MSG msg{};
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+  terminated_ = true;
+  return static_cast<int>(msg.wParam);
+}
+
+void Application::ProcessMessages() {
+  MSG msg{};
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Leave the quit request for the main loop.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    Dispatch(msg);
+  }
+}
+
+std::wstring ExceptionText(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return FromUtf8(e.what());
+  } catch (...) {
+    return L"Unknown error";
+  }
+}
+
+void Application::HandleException(std::exception_ptr error) {
+  const std::wstring message = ExceptionText(error);
+  if (OnException) {
+    OnException(message);
+    return;
+  }
+  std::wstring caption = (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
+  std::wstring text = message +
+                      L"\r\n\r\nThe action was stopped; nothing else was changed. You can go on "
+                      L"using the program.";
+  ::MessageBoxW(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace tk

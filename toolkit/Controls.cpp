@@ -1,0 +1,444 @@
+#include "Controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "Application.h"
+#include "Dpi.h"
+#include "Errors.h"
+
+namespace {
+
+constexpr wchar_t kObjectProp[] = L"tk.control";
+constexpr wchar_t kTooltipProp[] = L"tk.tooltip";
+constexpr UINT_PTR kSubclassId = 0x746B;  // "tk"
+
+UINT NextControlId() {
+  static UINT next = 1000;
+  return next++;
+}
+
+}  // namespace
+
+COLORREF ColorToRGB(TColor color) {
+  if (color & clSysFlag) return ::GetSysColor(static_cast<int>(color & 0xFF));
+  return color & 0xFFFFFF;
+}
+
+TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
+
+TWinControl::~TWinControl() {
+  if (parent_) {
+    auto& siblings = parent_->children_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+  for (TWinControl* child : children_) child->parent_ = nullptr;
+  if (hwnd_) {
+    ::RemovePropW(hwnd_.get(), kObjectProp);
+    if (!ownClass_) ::RemoveWindowSubclass(hwnd_.get(), SubclassProc, kSubclassId);
+    else ::SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
+  }
+}
+
+TWinControl* TWinControl::FromHandle(HWND hwnd) {
+  return hwnd ? static_cast<TWinControl*>(::GetPropW(hwnd, kObjectProp)) : nullptr;
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent_ == parent) return;
+  if (parent_) {
+    auto& siblings = parent_->children_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+  parent_ = parent;
+  if (!parent_) return;
+  parent_->children_.push_back(this);
+  if (hwnd_) {
+    ::SetParent(hwnd_.get(), parent_->Handle());
+    ApplyBounds();
+  } else if (parent_->HandleAllocated()) {
+    CreateHandle();
+  }
+}
+
+const wchar_t* TWinControl::OwnClass(const wchar_t* name, UINT classStyle, HBRUSH background) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  if (!::GetClassInfoExW(instance, name, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    wc.style = classStyle;
+    wc.lpfnWndProc = OwnClassProc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    wc.hIcon = ::LoadIconW(instance, L"MAINICON");
+    ::RegisterClassExW(&wc);
+  }
+  return name;
+}
+
+void TWinControl::CreateHandle() {
+  CreateParams params;
+  FillCreateParams(params);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  ownClass_ = ::GetClassInfoExW(::GetModuleHandleW(nullptr), params.ClassName, &wc) &&
+              wc.lpfnWndProc == OwnClassProc;
+  HWND parentHandle = parent_ ? parent_->Handle() : nullptr;
+  DWORD style = params.Style | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
+  if (parentHandle) style |= WS_CHILD | WS_CLIPSIBLINGS;
+  // A top-level window's bounds are screen pixels already; a child's are 96-DPI units.
+  UINT dpi = parentHandle ? tk::dpi::ForWindow(parentHandle) : tk::dpi::kDesign;
+  if (parentFont_ && parent_) font_ = parent_->font_;
+  HMENU id = parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
+  HWND hwnd = ::CreateWindowExW(params.ExStyle, params.ClassName, caption_.c_str(), style,
+                                tk::dpi::Scale(bounds_.left, dpi), tk::dpi::Scale(bounds_.top, dpi),
+                                tk::dpi::Scale(bounds_.right, dpi),
+                                tk::dpi::Scale(bounds_.bottom, dpi), parentHandle, id,
+                                ::GetModuleHandleW(nullptr), this);
+  if (!hwnd) throw tk::Exception(L"Cannot create the window of " + Name);
+  hwnd_.reset(hwnd);
+  ::SetPropW(hwnd, kObjectProp, this);
+  if (!ownClass_) ::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  ApplyFont();
+  RegisterHint();
+  CreateWnd();
+  for (TWinControl* child : children_)
+    if (!child->HandleAllocated()) child->CreateHandle();
+}
+
+void TWinControl::RecreateIfNeeded() {
+  if (!hwnd_) return;
+  // Style bits such as BS_MULTILINE are read at creation; changing them means a new window.
+  CreateParams params;
+  FillCreateParams(params);
+  LONG_PTR style = ::GetWindowLongPtrW(hwnd_.get(), GWL_STYLE);
+  style = (style & ~0xFFFFL) | (params.Style & 0xFFFF);
+  ::SetWindowLongPtrW(hwnd_.get(), GWL_STYLE, style);
+  ::InvalidateRect(hwnd_.get(), nullptr, TRUE);
+}
+
+UINT TWinControl::Dpi() const {
+  if (hwnd_) return tk::dpi::ForWindow(hwnd_.get());
+  return parent_ ? parent_->Dpi() : tk::dpi::ForSystem();
+}
+
+int TWinControl::Scale(int value96) const { return tk::dpi::Scale(value96, Dpi()); }
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  bounds_ = RECT{left, top, width, height};
+  ApplyBounds();
+}
+
+void TWinControl::ApplyBounds() {
+  if (!hwnd_ || !parent_) return;
+  UINT dpi = Dpi();
+  ::SetWindowPos(hwnd_.get(), nullptr, tk::dpi::Scale(bounds_.left, dpi),
+                 tk::dpi::Scale(bounds_.top, dpi), tk::dpi::Scale(bounds_.right, dpi),
+                 tk::dpi::Scale(bounds_.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE TWinControl::ClientSize96() const {
+  if (!hwnd_) return SIZE{bounds_.right, bounds_.bottom};
+  RECT rc{};
+  ::GetClientRect(hwnd_.get(), &rc);
+  UINT dpi = Dpi();
+  return SIZE{tk::dpi::Unscale(rc.right, dpi), tk::dpi::Unscale(rc.bottom, dpi)};
+}
+
+std::wstring TWinControl::Caption() const {
+  if (!hwnd_) return caption_;
+  int length = ::GetWindowTextLengthW(hwnd_.get());
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(hwnd_.get(), text.data(), length + 1)));
+  return text;
+}
+
+void TWinControl::SetCaption(const std::wstring& caption) {
+  caption_ = caption;
+  if (hwnd_) ::SetWindowTextW(hwnd_.get(), caption.c_str());
+}
+
+void TWinControl::SetVisible(bool visible) {
+  visible_ = visible;
+  if (hwnd_) ::ShowWindow(hwnd_.get(), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (hwnd_) ::EnableWindow(hwnd_.get(), enabled ? TRUE : FALSE);
+}
+
+void TWinControl::SetHint(const std::wstring& hint) {
+  hint_ = hint;
+  RegisterHint();
+}
+
+void TWinControl::RegisterHint() {
+  if (hwnd_ && !hint_.empty()) tk::SetHintFor(hwnd_.get(), hint_);
+}
+
+void TWinControl::FontChanged() { ApplyFont(); }
+
+void TWinControl::ApplyFont() {
+  if (!hwnd_) return;
+  LOGFONTW lf{};
+  lf.lfHeight = -Scale(font_.Height);
+  lf.lfWeight = (font_.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = (font_.Style & fsItalic) ? TRUE : FALSE;
+  lf.lfUnderline = (font_.Style & fsUnderline) ? TRUE : FALSE;
+  lf.lfStrikeOut = (font_.Style & fsStrikeOut) ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  wcsncpy_s(lf.lfFaceName, font_.Name.c_str(), _TRUNCATE);
+  fontHandle_.reset(::CreateFontIndirectW(&lf));
+  ::SendMessageW(hwnd_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.get()), TRUE);
+}
+
+void TWinControl::SetColor(TColor color) {
+  color_ = color;
+  Invalidate();
+}
+
+void TWinControl::SetFocus() {
+  if (hwnd_) ::SetFocus(hwnd_.get());
+}
+
+void TWinControl::Invalidate() {
+  if (hwnd_) ::InvalidateRect(hwnd_.get(), nullptr, TRUE);
+}
+
+void TWinControl::Repaint() {
+  if (hwnd_) ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
+                            RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void TWinControl::DpiChanged() {
+  ApplyBounds();
+  ApplyFont();
+  for (TWinControl* child : children_) child->DpiChanged();
+}
+
+HBRUSH TWinControl::CtlColor(HDC dc) {
+  ::SetTextColor(dc, ColorToRGB(font_.Color));
+  TColor color = color_;
+  for (TWinControl* p = parent_; color == clDefault && p; p = p->parent_) color = p->color_;
+  if (color == clDefault) color = clBtnFace;
+  if (!brush_ || brushColor_ != color) {
+    brush_.reset(::CreateSolidBrush(ColorToRGB(color)));
+    brushColor_ = color;
+  }
+  ::SetBkColor(dc, ColorToRGB(color));
+  return brush_.get();
+}
+
+LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (ownClass_) return ::DefWindowProcW(hwnd_.get(), msg, wParam, lParam);
+  return ::DefSubclassProc(hwnd_.get(), msg, wParam, lParam);
+}
+
+bool TWinControl::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lParam))) {
+        result = 0;
+        return child->CommandNotify(HIWORD(wParam));
+      }
+      return false;
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (TWinControl* child = FromHandle(header->hwndFrom)) return child->Notify(header, result);
+      return false;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+      if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lParam))) {
+        if (HBRUSH brush = child->CtlColor(reinterpret_cast<HDC>(wParam))) {
+          result = reinterpret_cast<LRESULT>(brush);
+          return true;
+        }
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (ReflectToChild(msg, wParam, lParam, result)) return result;
+  return DefaultHandler(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR, DWORD_PTR refData) {
+  auto* self = reinterpret_cast<TWinControl*>(refData);
+  if (msg == WM_NCDESTROY) {
+    ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    ::RemovePropW(hwnd, kObjectProp);
+    if (self) self->hwnd_.release();
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+  }
+  try {
+    return self->WndProc(msg, wParam, lParam);
+  } catch (...) {
+    tk::App().HandleException(std::current_exception());
+    return 0;
+  }
+}
+
+LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<TWinControl*>(create->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self) self->hwnd_.reset(hwnd);
+  }
+  auto* self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    ::RemovePropW(hwnd, kObjectProp);
+    self->hwnd_.release();
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+  try {
+    return self->WndProc(msg, wParam, lParam);
+  } catch (...) {
+    tk::App().HandleException(std::current_exception());
+    return 0;
+  }
+}
+
+// --- TPanel ---
+
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetColor(clBtnFace); }
+
+void TPanel::FillCreateParams(CreateParams& params) {
+  params.ClassName = OwnClass(L"TPanel");
+  params.Style = WS_CHILD | WS_CLIPCHILDREN | WS_TABSTOP;
+  params.ExStyle = WS_EX_CONTROLPARENT;
+}
+
+LRESULT TPanel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_ERASEBKGND) {
+    RECT rc{};
+    ::GetClientRect(Handle(), &rc);
+    tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
+    ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
+    return 1;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// --- TButton ---
+
+TButton::TButton(TComponent* owner) : TWinControl(owner) {}
+
+void TButton::FillCreateParams(CreateParams& params) {
+  params.ClassName = L"BUTTON";
+  params.Style = WS_CHILD | WS_TABSTOP | (default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) |
+                 (wordWrap_ ? BS_MULTILINE : 0);
+}
+
+void TButton::SetDefault(bool value) {
+  default_ = value;
+  if (HandleAllocated())
+    ::SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+void TButton::SetWordWrap(bool value) {
+  wordWrap_ = value;
+  RecreateIfNeeded();
+}
+
+void TButton::Click() {
+  if (Enabled() && OnClick) OnClick(this);
+}
+
+bool TButton::CommandNotify(WORD code) {
+  if (code != BN_CLICKED) return false;
+  Click();
+  return true;
+}
+
+// --- TLabel ---
+
+TLabel::TLabel(TComponent* owner) : TWinControl(owner) {}
+
+void TLabel::FillCreateParams(CreateParams& params) {
+  params.ClassName = L"STATIC";
+  params.Style = WS_CHILD | SS_NOTIFY | SS_NOPREFIX | (centered_ ? SS_CENTER : SS_LEFT);
+}
+
+void TLabel::SetCentered(bool centered) {
+  centered_ = centered;
+  RecreateIfNeeded();
+}
+
+void TLabel::SetTransparent(bool transparent) {
+  transparent_ = transparent;
+  Invalidate();
+}
+
+bool TLabel::CommandNotify(WORD code) {
+  if (code != STN_CLICKED) return false;
+  if (OnClick) OnClick(this);
+  return true;
+}
+
+HBRUSH TLabel::CtlColor(HDC dc) {
+  HBRUSH brush = TWinControl::CtlColor(dc);
+  if (transparent_ && Color() == clDefault) ::SetBkMode(dc, TRANSPARENT);
+  return brush;
+}
+
+LRESULT TLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_SETCURSOR && cursor_) {
+    ::SetCursor(::LoadCursorW(nullptr, cursor_));
+    return TRUE;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// --- hints ---
+
+namespace tk {
+
+void SetHintFor(HWND control, const std::wstring& text) {
+  HWND root = ::GetAncestor(control, GA_ROOT);
+  if (!root) return;
+  auto tooltip = static_cast<HWND>(::GetPropW(root, kTooltipProp));
+  if (!tooltip) {
+    tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, root, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+    if (!tooltip) return;
+    // Wide enough for the longest hint; the hints carry their own line breaks.
+    ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 600);
+    ::SetPropW(root, kTooltipProp, tooltip);
+  }
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = root;
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = const_cast<wchar_t*>(text.c_str());
+  TTTOOLINFOW existing{};
+  existing.cbSize = sizeof(existing);
+  existing.hwnd = root;
+  existing.uId = info.uId;
+  if (::SendMessageW(tooltip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&existing)))
+    ::SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+  else
+    ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+}  // namespace tk

@@ -1,0 +1,213 @@
+// Window-backed controls: every visual control is a window, created in code, with its sizes in
+// 96-DPI units. Notifications that Windows sends to a parent (WM_COMMAND, WM_NOTIFY,
+// WM_CTLCOLOR*) are handed back to the control object that caused them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Component.h"
+#include "Handles.h"
+
+using TColor = COLORREF;
+// Colours that follow the system's settings, as in the platform's colour constants.
+inline constexpr TColor clSysFlag = 0xFF000000;
+inline constexpr TColor clBtnFace = clSysFlag | COLOR_BTNFACE;
+inline constexpr TColor clWindow = clSysFlag | COLOR_WINDOW;
+inline constexpr TColor clWindowText = clSysFlag | COLOR_WINDOWTEXT;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clSilver = 0xC0C0C0;
+inline constexpr TColor clBlue = 0xFF0000;
+inline constexpr TColor clRed = 0x0000FF;
+inline constexpr TColor clPurple = 0x800080;
+inline constexpr TColor clDefault = 0x20000000;  // "use the parent's"
+COLORREF ColorToRGB(TColor color);
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+// A font described in 96-DPI pixels; the window gets a real HFONT for its current DPI.
+struct TFontSpec {
+  std::wstring Name = L"Tahoma";
+  int Height = 11;  // character height in pixels at 96 DPI
+  unsigned Style = 0;
+  TColor Color = clWindowText;
+};
+
+class TWinControl;
+
+class TWinControl : public TComponent {
+ public:
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  HWND Handle() const { return hwnd_.get(); }
+  bool HandleAllocated() const { return static_cast<bool>(hwnd_); }
+  static TWinControl* FromHandle(HWND hwnd);
+
+  // Placing a control on a parent creates its window there (when the parent has one).
+  TWinControl* Parent() const { return parent_; }
+  void SetParent(TWinControl* parent);
+  const std::vector<TWinControl*>& Children() const { return children_; }
+
+  // Bounds in 96-DPI units relative to the parent's client area.
+  void SetBounds(int left, int top, int width, int height);
+  int Left() const { return bounds_.left; }
+  int Top() const { return bounds_.top; }
+  int Width() const { return bounds_.right; }
+  int Height() const { return bounds_.bottom; }
+  void SetWidth(int width) { SetBounds(bounds_.left, bounds_.top, width, bounds_.bottom); }
+  void SetHeight(int height) { SetBounds(bounds_.left, bounds_.top, bounds_.right, height); }
+  // Client size in 96-DPI units as the window has it now.
+  SIZE ClientSize96() const;
+
+  std::wstring Caption() const;
+  void SetCaption(const std::wstring& caption);
+
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool enabled);
+
+  const std::wstring& Hint() const { return hint_; }
+  void SetHint(const std::wstring& hint);
+
+  // Writing through Font() ends taking the parent's font.
+  TFontSpec& Font() {
+    parentFont_ = false;
+    return font_;
+  }
+  // Applies a changed font description to the window.
+  void FontChanged();
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+
+  UINT Dpi() const;
+  int Scale(int value96) const;
+
+  void SetFocus();
+  void Invalidate();
+  void Repaint();
+
+  // Re-applies bounds and fonts after the monitor's DPI changed, then does so for the children.
+  virtual void DpiChanged();
+
+  // Dispatches one message; the default hands it to the window's own procedure.
+  virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  TNotifyEvent OnClick;
+
+ protected:
+  struct CreateParams {
+    const wchar_t* ClassName = L"STATIC";
+    DWORD Style = WS_CHILD;
+    DWORD ExStyle = 0;
+  };
+  virtual void FillCreateParams(CreateParams& params) = 0;
+  // Runs once the window exists (set extra state that needs the handle).
+  virtual void CreateWnd() {}
+  void RecreateIfNeeded();
+
+  // Notifications from this control's window, reflected by the parent.
+  virtual bool CommandNotify(WORD code) {
+    (void)code;
+    return false;
+  }
+  virtual bool Notify(NMHDR* header, LRESULT& result) {
+    (void)header;
+    (void)result;
+    return false;
+  }
+  // Background and text colour when the parent is asked to colour this control.
+  virtual HBRUSH CtlColor(HDC dc);
+
+  LRESULT DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam);
+  bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  HFONT FontHandle() const { return fontHandle_.get(); }
+
+ private:
+  friend class TForm;
+  void CreateHandle();
+  void ApplyBounds();
+  void ApplyFont();
+  void RegisterHint();
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
+
+  tk::UniqueHWND hwnd_;
+  bool ownClass_ = false;
+  TWinControl* parent_ = nullptr;
+  std::vector<TWinControl*> children_;
+  RECT bounds_{0, 0, 100, 25};  // left, top, width, height
+  std::wstring caption_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::wstring hint_;
+  TFontSpec font_;
+  bool parentFont_ = true;
+  tk::UniqueHFONT fontHandle_;
+  TColor color_ = clDefault;
+  tk::UniqueHBRUSH brush_;
+  TColor brushColor_ = clDefault;
+
+ protected:
+  // Registers (once) one of our own window classes, served by the shared window procedure.
+  static const wchar_t* OwnClass(const wchar_t* name, UINT classStyle = CS_DBLCLKS,
+                                 HBRUSH background = nullptr);
+};
+
+// Plain container used as the right-hand area of a form.
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(TComponent* owner);
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  void FillCreateParams(CreateParams& params) override;
+};
+
+class TButton : public TWinControl {
+ public:
+  explicit TButton(TComponent* owner);
+  bool Default() const { return default_; }
+  void SetDefault(bool value);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
+  // Presses the button as a click does (also used by tests).
+  void Click();
+
+ protected:
+  void FillCreateParams(CreateParams& params) override;
+  bool CommandNotify(WORD code) override;
+
+ private:
+  bool default_ = false;
+  bool wordWrap_ = false;
+};
+
+class TLabel : public TWinControl {
+ public:
+  explicit TLabel(TComponent* owner);
+  // Centres the caption inside the label's bounds.
+  void SetCentered(bool centered);
+  // An opaque label paints its Color behind the text; a transparent one shows the parent.
+  void SetTransparent(bool transparent);
+  void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  void FillCreateParams(CreateParams& params) override;
+  bool CommandNotify(WORD code) override;
+  HBRUSH CtlColor(HDC dc) override;
+
+ private:
+  bool centered_ = false;
+  bool transparent_ = true;
+  LPCWSTR cursor_ = nullptr;
+};
+
+// The tooltip that shows the hints of one top-level window.
+namespace tk {
+void SetHintFor(HWND control, const std::wstring& text);
+}

@@ -1,0 +1,96 @@
+#include "Errors.h"
+
+namespace tk {
+
+std::string ToUtf8(const std::wstring& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char32_t>(static_cast<unsigned>(text[i]) & 0xFFFFu);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+        char32_t low = static_cast<char32_t>(text[i + 1]) & 0xFFFFu;
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+          ++i;
+        }
+      }
+    } else {
+      c = static_cast<char32_t>(text[i]);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    char32_t c = 0xFFFD;
+    size_t extra = 0;
+    if (b < 0x80) {
+      c = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      c = b & 0x1F;
+      extra = 1;
+    } else if ((b & 0xF0) == 0xE0) {
+      c = b & 0x0F;
+      extra = 2;
+    } else if ((b & 0xF8) == 0xF0) {
+      c = b & 0x07;
+      extra = 3;
+    }
+    if (i + extra >= text.size() + (extra ? 0 : 1)) {
+      c = 0xFFFD;
+      extra = text.size() - i - 1;
+    } else {
+      for (size_t k = 1; k <= extra; ++k) {
+        unsigned char cb = static_cast<unsigned char>(text[i + k]);
+        if ((cb & 0xC0) != 0x80) {
+          c = 0xFFFD;
+          extra = k - 1;
+          break;
+        }
+        c = (c << 6) | (cb & 0x3F);
+      }
+    }
+    i += extra + 1;
+    if (sizeof(wchar_t) == 2 && c >= 0x10000 && c <= 0x10FFFF) {
+      c -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (c >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(c > 0x10FFFF ? 0xFFFD : c);
+    }
+  }
+  return out;
+}
+
+Exception::Exception(std::wstring message)
+    : std::runtime_error(ToUtf8(message)), message_(std::move(message)) {}
+
+EAssertionFailed::EAssertionFailed(const std::wstring& message, const std::wstring& module)
+    : Exception(message + L" (" + module + L")") {}
+
+void Assert(bool condition, const std::wstring& message, const std::wstring& module) {
+  if (!condition) throw EAssertionFailed(message, module);
+}
+
+}  // namespace tk

@@ -1,0 +1,162 @@
+#include "Form.h"
+
+#include "Application.h"
+#include "Dpi.h"
+
+#include <cstdlib>
+
+namespace {
+constexpr int kSnapDistance = 10;
+}
+
+TForm::TForm(TComponent* owner, std::wstring windowClass)
+    : TWinControl(owner), windowClass_(std::move(windowClass)) {
+  SetVisible(false);
+  SetColor(clBtnFace);
+}
+
+TForm::~TForm() {
+  if (HandleAllocated()) ::DestroyWindow(Handle());
+}
+
+void TForm::SetClientSize(int width96, int height96) {
+  clientWidth_ = width96;
+  clientHeight_ = height96;
+}
+
+void TForm::SetPosition(int left, int top) { position_ = POINT{left, top}; }
+
+void TForm::SetAlphaBlendValue(BYTE alpha) {
+  alpha_ = alpha;
+  if (HandleAllocated() && alpha_ < 255) {
+    ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE,
+                        ::GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
+  }
+}
+
+bool TForm::IsMainForm() const { return mainForm_; }
+
+void TForm::FillCreateParams(CreateParams& params) {
+  params.ClassName = OwnClass(windowClass_.c_str(), CS_DBLCLKS);
+  params.Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  // A tool window is left off the taskbar unless it asks to be on it.
+  params.ExStyle = WS_EX_CONTROLPARENT | (toolWindow_ ? WS_EX_TOOLWINDOW : 0) | WS_EX_APPWINDOW |
+                   (alpha_ < 255 ? WS_EX_LAYERED : 0);
+}
+
+void TForm::CreateForm(bool asMainForm) {
+  mainForm_ = asMainForm;
+  CreateControls();
+  CreateParams params;
+  FillCreateParams(params);
+  const bool showWhenDone = Visible();
+  TWinControl::SetVisible(false);
+  SIZE size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
+                                           params.ExStyle, tk::dpi::ForSystem());
+  bounds_ = RECT{position_.x, position_.y, size.cx, size.cy};
+  CreateHandle();
+  if (alpha_ < 255) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
+  if (asMainForm) tk::App().SetMainFormHandle(Handle());
+  // The window may have opened on a monitor whose DPI differs from the primary one.
+  if (Dpi() != tk::dpi::ForSystem()) {
+    size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
+                                        Dpi());
+    ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    for (TWinControl* child : Children()) child->DpiChanged();
+  }
+  tk::Guarded([this] { FormCreate(); });
+  if (showWhenDone) Show();
+}
+
+void TForm::Show() {
+  TWinControl::SetVisible(true);
+  if (HandleAllocated()) {
+    ::ShowWindow(Handle(), SW_SHOW);
+    ::UpdateWindow(Handle());
+  }
+}
+
+void TForm::Close() {
+  if (HandleAllocated()) ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+TWinControl* TForm::FindById(HWND root, UINT id) {
+  for (HWND child = ::GetWindow(root, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (static_cast<UINT>(::GetDlgCtrlID(child)) == id) return FromHandle(child);
+    if (TWinControl* found = FindById(child, id)) return found;
+  }
+  return nullptr;
+}
+
+TWinControl* TForm::FindDefaultButton(TWinControl* from) {
+  for (TWinControl* child : from->Children()) {
+    if (auto* button = dynamic_cast<TButton*>(child); button && button->Default()) return button;
+    if (TWinControl* found = FindDefaultButton(child)) return found;
+  }
+  return nullptr;
+}
+
+void TForm::SnapToWorkArea(RECT& rc) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!::GetMonitorInfoW(::MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &info)) return;
+  const RECT& work = info.rcWork;
+  const int width = rc.right - rc.left;
+  const int height = rc.bottom - rc.top;
+  if (std::abs(rc.left - work.left) < kSnapDistance) rc.left = work.left;
+  else if (std::abs(rc.right - work.right) < kSnapDistance) rc.left = work.right - width;
+  if (std::abs(rc.top - work.top) < kSnapDistance) rc.top = work.top;
+  else if (std::abs(rc.bottom - work.bottom) < kSnapDistance) rc.top = work.bottom - height;
+  rc.right = rc.left + width;
+  rc.bottom = rc.top + height;
+}
+
+LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT rc{};
+      ::GetClientRect(Handle(), &rc);
+      tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
+      ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
+      return 1;
+    }
+    case WM_MOVING:
+      if (screenSnap_) SnapToWorkArea(*reinterpret_cast<RECT*>(lParam));
+      return TRUE;
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      FontChanged();
+      for (TWinControl* child : Children()) child->DpiChanged();
+      return 0;
+    }
+    case DM_GETDEFID:
+      if (TWinControl* button = FindDefaultButton(this))
+        return MAKELRESULT(::GetDlgCtrlID(button->Handle()), DC_HASDEFID);
+      return 0;
+    case WM_COMMAND:
+      // The dialog manager reports the default button by id alone when it is not a direct child.
+      if (lParam == 0 && HIWORD(wParam) == BN_CLICKED) {
+        if (auto* button = dynamic_cast<TButton*>(FindById(Handle(), LOWORD(wParam)))) {
+          button->Click();
+          return 0;
+        }
+      }
+      break;
+    case WM_CLOSE:
+      ::DestroyWindow(Handle());
+      return 0;
+    case WM_DESTROY:
+      if (mainForm_) {
+        tk::App().SetMainFormHandle(nullptr);
+        ::PostQuitMessage(0);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
+}

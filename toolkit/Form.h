@@ -1,0 +1,47 @@
+// A top-level window whose window class is the form's class name.
+#pragma once
+
+#include "Controls.h"
+
+class TForm : public TWinControl {
+ public:
+  TForm(TComponent* owner, std::wstring windowClass);
+  ~TForm() override;
+
+  // Design-time settings, applied when the window is created.
+  void SetClientSize(int width96, int height96);
+  int ClientWidth() const { return clientWidth_; }
+  int ClientHeight() const { return clientHeight_; }
+  void SetPosition(int left, int top);
+  void SetToolWindowBorder(bool tool) { toolWindow_ = tool; }
+  void SetAlphaBlendValue(BYTE alpha);
+  void SetScreenSnap(bool snap) { screenSnap_ = snap; }
+  bool IsMainForm() const;
+
+  // Creates the window and its controls, runs FormCreate, then shows the form when Visible.
+  void CreateForm(bool asMainForm);
+  void Show();
+  void Close();
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  // The designer part: create the controls (they get their windows when the form gets its own).
+  virtual void CreateControls() {}
+  virtual void FormCreate() {}
+  void FillCreateParams(CreateParams& params) override;
+
+ private:
+  TWinControl* FindById(HWND root, UINT id);
+  TWinControl* FindDefaultButton(TWinControl* from);
+  void SnapToWorkArea(RECT& rc);
+
+  std::wstring windowClass_;
+  int clientWidth_ = 300;
+  int clientHeight_ = 200;
+  POINT position_{CW_USEDEFAULT, CW_USEDEFAULT};
+  bool toolWindow_ = false;
+  BYTE alpha_ = 255;
+  bool screenSnap_ = false;
+  bool mainForm_ = false;
+};

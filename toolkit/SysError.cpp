@@ -1,0 +1,20 @@
+#include "SysError.h"
+
+#include "Handles.h"
+
+namespace tk {
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text;
+  if (length && buffer) text.assign(buffer, length);
+  if (buffer) ::LocalFree(buffer);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+  if (text.empty()) text = L"System error " + std::to_wstring(code);
+  return text;
+}
+
+}  // namespace tk

@@ -1,0 +1,61 @@
+// The program block: prepare the application, move the run into a copy in the temporary folder
+// when started plainly, create the main form and run the message loop.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "Application.h"
+#include "UninstallerForm.h"
+#include "cExecuteShell.h"
+#include "ccCore.h"
+#include "ccIO.h"
+
+namespace {
+
+int ParamCount() {
+  int count = 0;
+  if (LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count)) ::LocalFree(args);
+  return count > 0 ? count - 1 : 0;
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/:");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// A process whose current folder lies inside a folder keeps that folder from being removed, and
+// the restarted copy inherits the folder it was started from, often the installation folder.
+void LeaveWorkingFolder() {
+  std::wstring exe = AppExeName();
+  size_t slash = exe.find_last_of(L'\\');
+  if (slash != std::wstring::npos) ::SetCurrentDirectoryW(exe.substr(0, slash + 1).c_str());
+}
+
+}  // namespace
+
+void RestartFromTempCopy() {
+  if (RunningInDevFolder() || ParamCount() > 0) return;
+  const std::wstring exe = AppExeName();
+  const std::wstring copy = GetTempFolder() + FileNamePart(exe);
+  FileCopyTo(exe, GetTempFolder(), true);
+  if (::GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES)
+    ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
+  else
+    MesajError(L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
+  tk::App().Terminate();
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  tk::Application& app = tk::App();
+  app.Initialize();
+  app.SetTitle(L"Uninstaller");
+  LeaveWorkingFolder();
+  tk::Guarded(RestartFromTempCopy);
+  frmMain = new TfrmMain(nullptr);
+  tk::Guarded([] { frmMain->CreateForm(true); });
+  int code = app.Run();
+  delete frmMain;
+  frmMain = nullptr;
+  AppName.clear();
+  InstanceMutexName.clear();
+  return code;
+}
