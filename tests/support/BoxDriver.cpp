@@ -6,7 +6,8 @@ namespace testing_support {
 namespace {
 
 constexpr int kTextId = 0xFFFF;
-constexpr int kIconId = 0x14;
+// Windows gives the icon control id 0x14, Wine 1088.
+constexpr int kIconIds[] = {0x14, 1088};
 
 std::wstring WindowText(HWND hwnd) {
   wchar_t buffer[4096] = {};
@@ -31,44 +32,81 @@ std::wstring WithoutAmpersand(std::wstring text) {
   return out;
 }
 
-// Compares the icon's pixels with the system's stock icons (icon handles differ per process).
-std::vector<unsigned char> IconBits(HICON icon) {
-  ICONINFO info{};
-  if (!icon || !::GetIconInfo(icon, &info)) return {};
-  std::vector<unsigned char> bits;
-  HBITMAP bitmap = info.hbmColor ? info.hbmColor : info.hbmMask;
-  BITMAP bm{};
-  if (::GetObjectW(bitmap, sizeof(bm), &bm)) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = bm.bmWidth;
-    bi.bmiHeader.biHeight = bm.bmHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bits.resize(static_cast<size_t>(bm.bmWidth) * static_cast<size_t>(bm.bmHeight) * 4);
-    HDC dc = ::GetDC(nullptr);
-    ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), bits.data(), &bi, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, dc);
-  }
-  if (info.hbmColor) ::DeleteObject(info.hbmColor);
-  if (info.hbmMask) ::DeleteObject(info.hbmMask);
-  return bits;
+// Icon handles cannot be read across processes under Wine, so the icon is recognised by what the
+// box shows: its pixels are compared with each stock icon drawn on the same background.
+// Read from the screen: another process's window DC cannot be copied from under Wine.
+std::vector<COLORREF> Capture(HWND control, int size) {
+  std::vector<COLORREF> pixels;
+  RECT rc{};
+  if (!::GetWindowRect(control, &rc)) return pixels;
+  HDC source = ::GetDC(nullptr);
+  if (!source) return pixels;
+  HDC memory = ::CreateCompatibleDC(source);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(source, size, size);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, size, size, source, rc.left, rc.top, SRCCOPY);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) pixels.push_back(::GetPixel(memory, x, y));
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, source);
+  return pixels;
+}
+
+std::vector<COLORREF> Render(HICON icon, int size, COLORREF background) {
+  std::vector<COLORREF> pixels;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  RECT rc{0, 0, size, size};
+  HBRUSH brush = ::CreateSolidBrush(background);
+  ::FillRect(memory, &rc, brush);
+  ::DeleteObject(brush);
+  ::DrawIconEx(memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) pixels.push_back(::GetPixel(memory, x, y));
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
 }
 
 BoxIcon IdentifyIcon(HWND box) {
-  HWND iconControl = ::GetDlgItem(box, kIconId);
+  HWND iconControl = nullptr;
+  for (int id : kIconIds)
+    if ((iconControl = ::GetDlgItem(box, id))) break;
   if (!iconControl || !::IsWindowVisible(iconControl)) return BoxIcon::None;
-  DWORD_PTR result = 0;
-  ::SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-  auto bits = IconBits(reinterpret_cast<HICON>(result));
-  if (bits.empty()) return BoxIcon::None;
+  const int size = ::GetSystemMetrics(SM_CXICON);
+  // Give the box a moment to paint the icon.
+  std::vector<COLORREF> shown;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    ::RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    shown = Capture(iconControl, size);
+    bool uniform = true;
+    for (COLORREF c : shown) uniform = uniform && c == shown.front();
+    if (!shown.empty() && !uniform) break;
+    ::Sleep(50);
+  }
+  if (shown.empty()) return BoxIcon::None;
   const std::pair<LPCWSTR, BoxIcon> stock[] = {{IDI_INFORMATION, BoxIcon::Information},
                                                {IDI_WARNING, BoxIcon::Warning},
                                                {IDI_ERROR, BoxIcon::Error},
                                                {IDI_QUESTION, BoxIcon::Question}};
-  for (const auto& [id, kind] : stock)
-    if (IconBits(::LoadIconW(nullptr, id)) == bits) return kind;
-  return BoxIcon::Unknown;
+  BoxIcon best = BoxIcon::Unknown;
+  size_t bestDiff = shown.size() / 10 + 1;
+  for (const auto& [id, kind] : stock) {
+    auto drawn = Render(::LoadIconW(nullptr, id), size, shown.front());
+    size_t diff = 0;
+    for (size_t i = 0; i < drawn.size() && i < shown.size(); ++i) diff += drawn[i] != shown[i];
+    if (diff < bestDiff) {
+      bestDiff = diff;
+      best = kind;
+    }
+  }
+  return best;
 }
 
 bool Matches(HWND hwnd, const BoxFilter& filter) {

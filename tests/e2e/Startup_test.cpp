@@ -1,0 +1,131 @@
+// Start-up of the real Uninstaller.exe: the copy into the temporary folder and the restart.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "BoxDriver.h"
+#include "ProcessInfo.h"
+#include "TestEnv.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring kFormClass = L"TfrmMain";
+
+void KillUninstallers() {
+  for (DWORD pid : ProcessesNamed(L"Uninstaller.exe")) {
+    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+      ::TerminateProcess(h, 1);
+      ::WaitForSingleObject(h, 5000);
+      ::CloseHandle(h);
+    }
+  }
+}
+
+// A process started with its own TMP and TEMP, everything else inherited.
+Process StartWithTemp(const std::wstring& exe, const std::wstring& temp, const std::wstring& dir) {
+  std::wstring env;
+  for (const wchar_t* p = ::GetEnvironmentStringsW(); *p; p += wcslen(p) + 1) {
+    std::wstring entry = p;
+    if (_wcsnicmp(p, L"TMP=", 4) == 0 || _wcsnicmp(p, L"TEMP=", 5) == 0) continue;
+    env += entry + L'\0';
+  }
+  env += L"TMP=" + temp + L'\0' + L"TEMP=" + temp + L'\0' + L'\0';
+  std::wstring command = L"\"" + exe + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, env.data(), dir.c_str(), &si, &pi))
+    throw std::runtime_error("cannot start");
+  ::CloseHandle(pi.hThread);
+  Process p;
+  p.process = pi.hProcess;
+  p.pid = pi.dwProcessId;
+  return p;
+}
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KillUninstallers();
+    installDir_ = FreshFolder(L"startup\\Pelmor Wallpaper");
+    exe_ = installDir_ + L"\\Uninstaller.exe";
+    ASSERT_TRUE(::CopyFileW(UninstallerExe().c_str(), exe_.c_str(), FALSE));
+    tempCopy_ = TempDir() + L"\\Uninstaller.exe";
+    ::DeleteFileW(tempCopy_.c_str());
+  }
+  void TearDown() override {
+    KillUninstallers();
+    for (auto& box : OpenBoxes()) PressButton(box, L"OK");
+    RemoveTree(L"C:\\orvex-tests\\startup");
+  }
+
+  std::wstring installDir_;
+  std::wstring exe_;
+  std::wstring tempCopy_;
+};
+
+TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
+  Process first = Start(exe_, L"", installDir_);
+  ASSERT_TRUE(first.WaitExit(60s)) << "the first process must end without user interaction";
+  EXPECT_EQ(first.ExitCode(), 0u);
+  EXPECT_TRUE(FileExists(tempCopy_));
+
+  HWND window = WaitForWindow(kFormClass, 60s);
+  ASSERT_NE(window, nullptr) << "the restarted copy shows the main window";
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  EXPECT_NE(pid, first.pid);
+  auto info = ReadProcessStartInfo(pid);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(_wcsicmp(info->imagePath.c_str(), tempCopy_.c_str()), 0) << Wide2Utf8(info->imagePath);
+  EXPECT_NE(info->commandLine.find(L"\" uninstall"), std::wstring::npos) << Wide2Utf8(info->commandLine);
+  EXPECT_EQ(info->commandLine.substr(info->commandLine.size() - 10), L" uninstall");
+  // The copy must not hold the folder it is about to remove as its working folder.
+  EXPECT_NE(_wcsnicmp(info->currentDirectory.c_str(), installDir_.c_str(), installDir_.size()), 0)
+      << Wide2Utf8(info->currentDirectory);
+  EXPECT_TRUE(OpenBoxes().empty());
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+TEST_F(Startup, AnyParameterRunsInPlaceWithoutCopy) {
+  for (const std::wstring arg : {L"uninstall", L"whatever"}) {
+    Process p = Start(exe_, arg, installDir_);
+    HWND window = WaitForWindow(kFormClass, 60s, p.pid);
+    ASSERT_NE(window, nullptr) << "window opens in the started process for " << Wide2Utf8(arg);
+    EXPECT_FALSE(FileExists(tempCopy_));
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(p.WaitExit(30s));
+    EXPECT_EQ(p.ExitCode(), 0u);
+  }
+}
+
+TEST_F(Startup, ProjectFileBesideExeRunsInPlace) {
+  WriteFileBytes(installDir_ + L"\\Uninstaller.dpr", "program Uninstaller;");
+  Process p = Start(exe_, L"", installDir_);
+  HWND window = WaitForWindow(kFormClass, 60s, p.pid);
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(FileExists(tempCopy_));
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(p.WaitExit(30s));
+}
+
+TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
+  // A temporary folder that does not exist cannot take the copy, and no earlier copy is there.
+  Process p = StartWithTemp(exe_, L"C:\\orvex-tests\\startup\\no-such-temp", installDir_);
+  auto box = WaitForBox(60s, BoxFilter{p.pid, L""});
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->caption, L"? Empty AppName - Error");
+  EXPECT_EQ(box->text,
+            L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
+  EXPECT_EQ(box->icon, BoxIcon::Error);
+  EXPECT_EQ(box->ButtonList(), L"OK");
+  ASSERT_TRUE(PressButton(*box, L"OK"));
+  ASSERT_TRUE(p.WaitExit(30s)) << "the program ends after the box";
+  EXPECT_TRUE(OpenBoxes(BoxFilter{p.pid, L""}).empty());
+  EXPECT_TRUE(ProcessesOfClass(kFormClass).empty()) << "no second process was started";
+}
+
+}  // namespace
