@@ -14,13 +14,15 @@ allowed="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msimg32.d
 for dll in $dlls; do
   check "imports only Windows' own DLLs: $dll" '[[ " $allowed " == *" $dll "* ]]'
 done
-check "not stripped of nothing: no debug sections" '! i686-w64-mingw32-objdump -h "$exe" | grep -q "\.debug_"'
+check "release build is stripped: no debug sections" '! i686-w64-mingw32-objdump -h "$exe" | grep -q "\.debug_"'
 # Resource strings are UTF-16LE in the .rsrc section.
 u16() { printf '%s' "$1" | iconv -f utf-8 -t utf-16le | xxd -p | tr -d '\n'; }
 hex=$(xxd -p "$exe" | tr -d '\n')
 for text in "Lightweight uninstaller" "5.0.0.0" "uninstaller" "CompanyName" "ProductName"; do
   check "version string present: $text" '[[ "$hex" == *"$(u16 "$text")"* ]]'
 done
+# VarFileInfo\Translation: U.S. English (0x0409) with code page 1252 (0x04E4).
+check "version translation U.S. English / 1252" '[[ "$hex" == *"$(u16 "Translation")"*"0904e404"* ]]'
 manifest=$(strings -n 8 "$exe")
 check "manifest: asInvoker" 'grep -q "level=\"asInvoker\"" <<<"$manifest"'
 check "manifest: common controls 6" 'grep -q "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" <<<"$manifest"'
