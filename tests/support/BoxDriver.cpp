@@ -82,15 +82,16 @@ BoxIcon IdentifyIcon(HWND box) {
   const int size = ::GetSystemMetrics(SM_CXICON);
   // Give the box a moment to paint the icon.
   std::vector<COLORREF> shown;
-  for (int attempt = 0; attempt < 20; ++attempt) {
+  bool uniform = true;
+  for (int attempt = 0; attempt < 20 && uniform; ++attempt) {
+    if (attempt) ::Sleep(50);
     ::RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     shown = Capture(iconControl, size);
-    bool uniform = true;
+    uniform = true;
     for (COLORREF c : shown) uniform = uniform && c == shown.front();
-    if (!shown.empty() && !uniform) break;
-    ::Sleep(50);
   }
-  if (shown.empty()) return BoxIcon::None;
+  // Nothing drawn there: the box has no icon.
+  if (shown.empty() || uniform) return BoxIcon::None;
   const std::pair<LPCWSTR, BoxIcon> stock[] = {{IDI_INFORMATION, BoxIcon::Information},
                                                {IDI_WARNING, BoxIcon::Warning},
                                                {IDI_ERROR, BoxIcon::Error},
