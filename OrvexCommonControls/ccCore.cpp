@@ -223,3 +223,34 @@ std::wstring MilisecondsToTimeTextSep(uint32_t milliseconds, wchar_t separator) 
   if (milliseconds < 60000) return Real2StrSep(milliseconds / 1000.0, 3, separator) + L"sec";
   return SecondsToTimeText(milliseconds / 1000);
 }
+
+// --- self-delete script ---
+
+namespace {
+
+// Between double quotes a blank, & or ^ is plain text to the command interpreter, but a % is
+// still expanded inside a batch file unless it is doubled.
+std::wstring BatchQuoted(const std::wstring& path) {
+  return L"\"" + ReplaceAll(path, L"%", L"%%") + L"\"";
+}
+
+}  // namespace
+
+std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath) {
+  const std::wstring exe = BatchQuoted(exePath);
+  // A file that stays locked (security software, quarantine) must not keep a hidden process busy
+  // for ever: about a second between tries, about a minute in all, then the script goes anyway.
+  // ping waits one second between its two echoes on every Windows and under Wine, whose command
+  // set lacks timeout; the loopback address keeps it off the network.
+  return L"@echo off\r\n"
+         L"set /a tries=0\r\n"
+         L":delete_exe\r\n"
+         L"del /f /q " + exe + L" >nul 2>&1\r\n"
+         L"if not exist " + exe + L" goto delete_script\r\n"
+         L"set /a tries+=1\r\n"
+         L"if %tries% geq 60 goto delete_script\r\n"
+         L"ping -n 2 127.0.0.1 >nul 2>&1\r\n"
+         L"goto delete_exe\r\n"
+         L":delete_script\r\n"
+         L"del /f /q " + BatchQuoted(scriptPath) + L"\r\n";
+}

@@ -1,9 +1,16 @@
 // The parts of ccCore that talk to Windows: message boxes, locale, the running executable.
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "ccCore.h"
 #include "ccIO.h"
+#include "../toolkit/Application.h"
 #include "../toolkit/Errors.h"
+#include "../toolkit/Handles.h"
+#include "../toolkit/SysError.h"
 
 int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   if (text.empty()) return 0;
@@ -60,4 +67,132 @@ bool RunningInDevFolder() {
   // GetFileAttributes follows symbolic links.
   DWORD attributes = ::GetFileAttributesW(project.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// --- version text ---
+
+std::wstring AppShortName() { return ExtractOnlyName(AppExeName()); }
+
+bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(fileName.c_str(), &ignored);
+  if (size == 0) return false;
+  std::vector<BYTE> data(size);
+  if (!::GetFileVersionInfoW(fileName.c_str(), 0, size, data.data())) return false;
+  void* root = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(data.data(), L"\\", &root, &length) || !root ||
+      length != sizeof(TFixedFileInfo))
+    return false;
+  std::memcpy(&block, root, sizeof(TFixedFileInfo));
+  return true;
+}
+
+std::wstring GetAppVersion() {
+  TFixedFileInfo block{};
+  if (!GetFileVersionFixed(AppExeName(), block)) return L"0";
+  return std::to_wstring(HIWORD(block.dwFileVersionMS)) + L"." +
+         std::to_wstring(LOWORD(block.dwFileVersionMS)) + L"." +
+         std::to_wstring(HIWORD(block.dwFileVersionLS));
+}
+
+// --- self-delete ---
+
+namespace {
+
+bool IsAscii(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c > 127) return false;
+  }
+  return true;
+}
+
+// The script is written in the ANSI code page, but the command interpreter reads a batch file in
+// the console's (OEM) code page: only ASCII means the same to both. Other paths are spelled in
+// their short form, which exists for every existing file unless the volume does not keep short
+// names; then the long form is the best there is.
+std::wstring BatchSpelling(const std::wstring& path) {
+  if (IsAscii(path)) return path;
+  const DWORD needed = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring shortPath(needed, L'\0');
+  const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath.data(), needed);
+  if (length == 0 || length >= needed) return path;
+  shortPath.resize(length);
+  return shortPath;
+}
+
+// AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). A % would be
+// expanded on the interpreter's command line, where it cannot be escaped, so it is replaced.
+std::wstring SelfDeleteScriptName() {
+  std::wstring name = AppShortName();
+  const size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos) name.resize(dot);
+  ReplaceCharInPlace(name, L'%', L'_');
+  return name + L".BAT";
+}
+
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+  return bytes;
+}
+
+[[noreturn]] void ThrowCreateError(const std::wstring& fileName, DWORD error) {
+  throw tk::EFCreateError(L"Cannot create file \"" + fileName + L"\". " +
+                          tk::SystemErrorText(error));
+}
+
+// Creates (or replaces) the script first, so that its own short name exists to be written into it.
+void SaveSelfDeleteScript(const std::wstring& scriptPath) {
+  tk::UniqueFile file(::CreateFileW(scriptPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) ThrowCreateError(scriptPath, ::GetLastError());
+  const std::string bytes =
+      ToAnsi(SelfDeleteScriptText(BatchSpelling(AppExeName()), BatchSpelling(scriptPath)));
+  DWORD written = 0;
+  if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size()) {
+    const DWORD error = ::GetLastError();
+    file.reset();
+    ::DeleteFileW(scriptPath.c_str());
+    ThrowCreateError(scriptPath, error);
+  }
+}
+
+// The interpreter is named explicitly and the script only by its name, relative to the temporary
+// folder as working folder: no path reaches the command line, where a % cannot be escaped and the
+// process would otherwise keep the folder it was started from (often the one being removed).
+// /d skips AutoRun commands; /e:on and /v:off keep set /a available and a ! in a path plain text,
+// whatever the registry asks for.
+void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scriptName) {
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
+  std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\"" + scriptName + L"\"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        IDLE_PRIORITY_CLASS, nullptr, folder.c_str(), &startup, &process))
+    return;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+void SelfDelete() {
+  const std::wstring folder = GetTempFolder();
+  const std::wstring scriptName = SelfDeleteScriptName();
+  SaveSelfDeleteScript(folder + scriptName);
+  StartSelfDeleteScript(folder, scriptName);
+  tk::App().Terminate();
 }

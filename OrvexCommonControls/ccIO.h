@@ -1,11 +1,100 @@
 // Paths and folders: one vocabulary for folder paths (always ending in a backslash), validity,
-// existence, creation, shell folders, the protected-folder list, drives, the Recycle Bin and
-// small text files.
+// existence, creation, shell folders, the protected-folder list, drives, the Recycle Bin, small
+// text files and the file and folder pickers. Portable parts live in ccIO.cpp, the rest in
+// ccIO_win.cpp.
 #pragma once
 
 #include <string>
+#include <vector>
 
-// The user's temporary folder, ending in a backslash.
+class TTSL;
+
+// --- form and comparison (portable) ---
+std::wstring Trail(const std::wstring& path);
+bool SameFolder(const std::wstring& a, const std::wstring& b);
+
+// --- validity (portable) ---
+bool HasValidPathChars(const std::wstring& path);
+int PathStartPos(const std::wstring& path);  // 1, 5 after "\\?\", 9 after "\\?\UNC\"
+bool HasNoStrayColon(const std::wstring& path);
+// After any long-path prefix, a letter A to Z followed by ':'.
+bool IsDriveRooted(const std::wstring& path);
+
+// --- existence ---
+bool FolderExists(const std::wstring& path, bool followLinks = true);
+bool IsFolder(const std::wstring& path);
+bool DirectoryExistMsg(const std::wstring& path);
+
+// --- creation ---
+bool MakeFolderTree(const std::wstring& path);
+int ForceDirectories(const std::wstring& path);  // -1 failed, 0 existed, 1 created
+bool ForceDirectoriesMsg(const std::wstring& path);
+
+// --- path parts ---
+std::wstring ExtractPath(const std::wstring& path, bool silent);
+std::wstring ExtractOnlyName(const std::wstring& path);  // portable
+std::wstring AppFolder();
+
+// --- shell folders ---
+std::wstring GetSpecialFolder(int csidl, bool create = false);
+std::wstring GetMyDocuments();
+std::wstring GetDesktopFolder();
+std::wstring AppDataFolder();
+TTSL* GetSpecialFolders();  // new list, owned by the caller
+bool IsSpecialFolder(const std::wstring& path);
+
+// --- drives ---
+unsigned DriveType(const std::wstring& path);
+int DriveLetterToNumber(wchar_t letter);  // portable
+bool DiskInDrive(int driveNumber);
+bool DriveIsReady(const std::wstring& path);
+
+// --- files ---
+bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent);
+void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
+                  bool writeMark);
+std::wstring StringFromFile(const std::wstring& fileName);
+TTSL* StringFromFileTSL(const std::wstring& fileName);  // new list, owned by the caller
+
+// Hours, minutes and seconds of a local time; the text is "hh.mm.ss".
+struct TLocalTime {
+  int Hour = 0, Minute = 0, Second = 0;
+};
+TLocalTime NowLocal();
+std::wstring TimeToFileNameStr(const TLocalTime& time);
+
+// --- start-up services ---
 std::wstring GetTempFolder();
-// Copies source into destFolder (which must end in a backslash) under its own file name.
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite);
+
+// --- pickers ---
+// Option flags of the modern folder picker (the platform's FOS_* values).
+bool SelectAFolder(std::wstring& folder, const std::wstring& title, unsigned options);
+bool PromptToLoadFile(std::wstring& fileName, const std::wstring& filter, const std::wstring& title,
+                      const std::wstring& initialFolder);
+bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& filter,
+                      const std::wstring& defaultExt, const std::wstring& title,
+                      const std::wstring& initialFolder);
+
+// --- the platform's path steps, written here (portable) ---
+// Length of a path's root: C:\ or C:, \\server\share\, a lone \, each after any long-path
+// prefix; 0 for a relative path.
+size_t PathRootLength(const std::wstring& path);
+// The directory-name step: the text before the last backslash, the root itself for a file in the
+// root, empty for a bare root. Blanks are trimmed first; raises "Invalid characters in file name"
+// for a blank path or a control character, "The specified path is too long" from 260 characters.
+std::wstring PathDirectoryName(const std::wstring& path);
+// The create-directory step's checks before the path is made absolute: "Invalid characters in
+// path" (blank, control character, '"', '<', '>', '|') and "The path format is not supported"
+// (a ':' other than the drive's own).
+void CheckFolderPathSyntax(const std::wstring& path);
+// "The specified path is too long" for an absolute folder path of 248 characters or more (a
+// trailing backslash not counted) unless it carries a long-path prefix.
+void CheckFolderPathLength(const std::wstring& fullPath);
+// Every folder from the one below the root down to the path itself, in the order of creation.
+std::vector<std::wstring> FolderChain(const std::wstring& fullPath);
+
+// --- pieces of the pickers, callable on their own ---
+// The modern folder picker (IFileOpenDialog) and the classic browse-for-folder dialog.
+bool SelectAFolderModern(std::wstring& folder, const std::wstring& title, unsigned options);
+bool SelectAFolderClassic(std::wstring& folder);

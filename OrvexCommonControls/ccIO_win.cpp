@@ -1,6 +1,360 @@
+// The Windows half of ccIO: existence, creation, shell folders, drives, the Recycle Bin, text
+// files, the pickers and the start-up services.
 #include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "../toolkit/Application.h"
+#include "../toolkit/Errors.h"
+#include "../toolkit/Handles.h"
+#include "../toolkit/SysError.h"
+#include "ccCore.h"
 #include "ccIO.h"
+#include "ccStringList.h"
+#include "ccWinVersion.h"
+
+namespace {
+
+const wchar_t kModule[] = L"ccIO";
+
+bool PathExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Attributes of what the path names, following a symbolic link or junction to its target.
+DWORD TargetAttributes(const std::wstring& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return attributes;
+  tk::UniqueFile target(::CreateFileW(path.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!target || !::GetFileInformationByHandle(target.get(), &info)) return INVALID_FILE_ATTRIBUTES;
+  return info.dwFileAttributes;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = TargetAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+  DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
+void CheckDriveExists(const std::wstring& fullPath) {
+  if (!IsDriveRooted(fullPath)) return;
+  const wchar_t letter = fullPath[static_cast<size_t>(PathStartPos(fullPath)) - 1];
+  const int number = DriveLetterToNumber(letter);
+  if (!(::GetLogicalDrives() & (1u << (number - 1))))
+    throw tk::EArgumentException(L"The drive cannot be found");
+}
+
+// The create-directory step: every missing folder from the root down. A folder that cannot be
+// made ends the walk quietly; the caller learns of it by testing for the folder afterwards.
+void CreateFolderTree(const std::wstring& path) {
+  CheckFolderPathSyntax(path);
+  const std::wstring full = FullPathOf(path);
+  CheckFolderPathLength(full);
+  CheckDriveExists(full);
+  for (const std::wstring& folder : FolderChain(full)) {
+    // An existing parent may refuse creation (a share's root, a protected folder) yet be usable.
+    if (IsDirectory(folder)) continue;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && !IsDirectory(folder)) return;
+  }
+}
+
+bool IsValidFileName(const std::wstring& name) {
+  if (name.empty()) return false;
+  for (wchar_t c : name)
+    if (c < 32) return false;
+  return name.find_first_of(L"\"*/:<>?\\|") == std::wstring::npos;
+}
+
+// The shell takes a folder named with its trailing backslash as done without touching it.
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  while (path.size() > PathRootLength(path) && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring DriveRootOf(int driveNumber) {
+  return std::wstring(1, static_cast<wchar_t>(L'A' + driveNumber - 1)) + L":\\";
+}
+
+std::wstring FileErrorText(const wchar_t* what, const std::wstring& fileName, DWORD error) {
+  return std::wstring(what) + L" \"" + fileName + L"\". " + tk::SystemErrorText(error);
+}
+
+void WriteAll(HANDLE file, const std::string& bytes, const std::wstring& fileName) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+      throw tk::EInOutError(FileErrorText(L"Cannot write to file", fileName, ::GetLastError()));
+    done += written;
+  }
+}
+
+std::string ReadAll(const std::wstring& fileName) {
+  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw tk::EFOpenError(FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr))
+      throw tk::EInOutError(FileErrorText(L"Cannot read file", fileName, ::GetLastError()));
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+std::wstring Decode(const std::string& bytes, size_t skip, UINT codePage) {
+  const int size = static_cast<int>(bytes.size() - skip);
+  if (size <= 0) return L"";
+  const int length = ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, size, nullptr, 0);
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, size, text.data(), length);
+  return text;
+}
+
+std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian) {
+  std::wstring text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const unsigned first = static_cast<unsigned char>(bytes[i]);
+    const unsigned second = static_cast<unsigned char>(bytes[i + 1]);
+    text += static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return text;
+}
+
+bool StartsWithBytes(const std::string& bytes, const char* mark, size_t length) {
+  return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
+}
+
+}  // namespace
+
+// --- existence ---
+
+bool FolderExists(const std::wstring& path, bool followLinks) {
+  if (!path.empty() && path.back() == L' ') return false;
+  if (followLinks) return IsDirectory(path);
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = TargetAttributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  return FolderExists(path, true);
+}
+
+bool DirectoryExistMsg(const std::wstring& path) {
+  if (FolderExists(path, true)) return true;
+  if (path.empty())
+    MesajInfo(L"DirectoryExistMsg: No folder specified!");
+  else if (path.find(L':') != std::wstring::npos)
+    MesajError(L"Folder does not exist:\r\n" + path);
+  else
+    MesajError(L"A relative path was provided instead of a full path!\r\n" + path);
+  return false;
+}
+
+// --- creation ---
+
+bool MakeFolderTree(const std::wstring& path) {
+  CreateFolderTree(path);
+  return FolderExists(path, true);
+}
+
+int ForceDirectories(const std::wstring& path) {
+  tk::Assert(!path.empty(), L"ForceDirectories - Parameter is empty!", kModule);
+  if (FolderExists(path, true)) return 0;
+  return MakeFolderTree(path) ? 1 : -1;
+}
+
+bool ForceDirectoriesMsg(const std::wstring& path) {
+  if (ForceDirectories(path) >= 0) return true;
+  MesajError(L"Cannot create folder: " + path +
+             L"\r\nProbably you are trying to write to a folder to which you don't have write "
+             L"permissions, or, the folder you want to create is invalid.");
+  return false;
+}
+
+// --- path parts ---
+
+std::wstring ExtractPath(const std::wstring& path, bool silent) {
+  if (!path.empty() && HasValidPathChars(path)) {
+    // Silent callers pass what the user typed; a path the directory-name step refuses is then
+    // no folder at all rather than an error report.
+    if (!silent) return Trail(PathDirectoryName(path));
+    try {
+      return Trail(PathDirectoryName(path));
+    } catch (const tk::EArgumentException&) {
+      return L"";
+    }
+  }
+  if (silent) return L"";
+  throw tk::EArgumentException(L"The path is invalid!\r\n" + path);
+}
+
+std::wstring AppFolder() {
+  return ExtractPath(AppExeName(), true);
+}
+
+// --- shell folders ---
+
+std::wstring GetSpecialFolder(int csidl, bool create) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl | (create ? CSIDL_FLAG_CREATE : 0), nullptr, SHGFP_TYPE_CURRENT,
+                     buffer);
+  buffer[MAX_PATH - 1] = L'\0';
+  return Trail(buffer);
+}
+
+std::wstring GetMyDocuments() {
+  return GetSpecialFolder(5, false);
+}
+
+std::wstring GetDesktopFolder() {
+  return GetSpecialFolder(16, false);
+}
+
+std::wstring AppDataFolder() {
+  tk::Assert(IsValidFileName(AppName), L"Invalid chars in AppName: " + AppName, kModule);
+  return Trail(Trail(GetSpecialFolder(26, false)) + AppName);
+}
+
+TTSL* GetSpecialFolders() {
+  // clang-format off
+  static const int kFolders[] = {
+      0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 5, 13, 14,
+      16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
+      33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49,
+      53, 54, 55, 56, 57, 58, 59, 61,
+      0x8000, 0x4000, 0x2000, 0x1000, 0x0800, 0xFF00};
+  // clang-format on
+  static_assert(sizeof(kFolders) / sizeof(kFolders[0]) == 63);
+  auto list = std::make_unique<TTSL>();
+  for (int csidl : kFolders) list->Add(GetSpecialFolder(csidl, false));
+  return list.release();
+}
+
+bool IsSpecialFolder(const std::wstring& path) {
+  std::unique_ptr<TTSL> folders(GetSpecialFolders());
+  for (int i = 0; i < folders->Count(); ++i)
+    if (SameFolder(path, folders->Strings(i))) return true;
+  return false;
+}
+
+// --- drives ---
+
+unsigned DriveType(const std::wstring& path) {
+  return ::GetDriveTypeW(Trail(path).c_str());
+}
+
+bool DiskInDrive(int driveNumber) {
+  if (driveNumber < 0 || driveNumber > 26) return false;
+  const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+  tk::ScopeExit restore([previous] { ::SetErrorMode(previous); });
+  const std::wstring root = driveNumber == 0 ? std::wstring() : DriveRootOf(driveNumber);
+  ULARGE_INTEGER total{};
+  return ::GetDiskFreeSpaceExW(root.empty() ? nullptr : root.c_str(), nullptr, &total, nullptr) !=
+         FALSE;
+}
+
+bool DriveIsReady(const std::wstring& path) {
+  const unsigned type = DriveType(path);
+  if (type < DRIVE_REMOVABLE) return false;
+  if (type == DRIVE_REMOTE) return true;
+  return DiskInDrive(DriveLetterToNumber(path.empty() ? L'\0' : path[0]));
+}
+
+// --- files ---
+
+bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent) {
+  const std::wstring item = WithoutTrailingBackslash(path);
+  if (item.empty()) return false;
+  std::wstring source = item;
+  source.push_back(L'\0');  // the list ends with a second NUL
+
+  FILEOP_FLAGS flags = 0;
+  if (allowUndo) flags |= FOF_ALLOWUNDO;
+  if (silent)
+    flags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+  else if (!confirm)
+    flags |= FOF_NOCONFIRMATION;
+  // Without a question the shell deletes for good what the Recycle Bin cannot take; the user
+  // who asked for the Recycle Bin must hear of it first.
+  if (allowUndo && !silent) flags |= FOF_WANTNUKEWARNING;
+
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = tk::App().MainFormHandle();
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = source.c_str();
+  operation.fFlags = flags;
+  const int result = ::SHFileOperationW(&operation);
+  return result == 0 && !operation.fAnyOperationsAborted && !PathExists(item);
+}
+
+void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
+                  bool writeMark) {
+  ForceDirectories(ExtractPath(fileName, true));
+  const bool create = overwrite || !PathExists(fileName);
+  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+  if (!file) {
+    const DWORD error = ::GetLastError();
+    if (create) throw tk::EFCreateError(FileErrorText(L"Cannot create file", fileName, error));
+    throw tk::EFOpenError(FileErrorText(L"Cannot open file", fileName, error));
+  }
+  if (!create) ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
+  std::string bytes = (create && writeMark) ? std::string("\xEF\xBB\xBF") : std::string();
+  bytes += tk::ToUtf8(text);
+  WriteAll(file.get(), bytes, fileName);
+}
+
+std::wstring StringFromFile(const std::wstring& fileName) {
+  const std::string bytes = ReadAll(fileName);
+  if (StartsWithBytes(bytes, "\xEF\xBB\xBF", 3)) return Decode(bytes, 3, CP_UTF8);
+  if (StartsWithBytes(bytes, "\xFF\xFE", 2)) return DecodeUtf16(bytes, false);
+  if (StartsWithBytes(bytes, "\xFE\xFF", 2)) return DecodeUtf16(bytes, true);
+  return Decode(bytes, 0, CP_ACP);
+}
+
+TTSL* StringFromFileTSL(const std::wstring& fileName) {
+  auto list = std::make_unique<TTSL>();
+  list->SetText(StringFromFile(fileName));
+  return list.release();
+}
+
+TLocalTime NowLocal() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return TLocalTime{now.wHour, now.wMinute, now.wSecond};
+}
+
+// --- start-up services ---
 
 std::wstring GetTempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};
@@ -13,4 +367,147 @@ bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool
   std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
   std::wstring target = destFolder + name;
   return ::CopyFileW(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE) != FALSE;
+}
+
+// --- pickers ---
+
+namespace {
+
+// The drive part of a path: "C:" or "\\server\share"; empty when it has none.
+std::wstring DrivePart(const std::wstring& path) {
+  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+  if (path.rfind(L"\\\\", 0) == 0) {
+    std::wstring root = path.substr(0, PathRootLength(path));
+    while (!root.empty() && root.back() == L'\\') root.pop_back();
+    return root;
+  }
+  return L"";
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED && data) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+// The dialogs move the process into the folder the user browsed to, and a process's working
+// folder cannot be deleted; the uninstaller must never hold the folder it is about to remove.
+class KeepWorkingFolder {
+ public:
+  KeepWorkingFolder() {
+    const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+    saved_.resize(needed);
+    saved_.resize(::GetCurrentDirectoryW(needed, saved_.data()));
+  }
+  KeepWorkingFolder(const KeepWorkingFolder&) = delete;
+  KeepWorkingFolder& operator=(const KeepWorkingFolder&) = delete;
+  ~KeepWorkingFolder() {
+    if (!saved_.empty()) ::SetCurrentDirectoryW(saved_.c_str());
+  }
+
+ private:
+  std::wstring saved_;
+};
+
+std::wstring FilterBuffer(const std::wstring& filter) {
+  std::wstring buffer = filter.empty() ? std::wstring(L"All files (*.*)|*.*") : filter;
+  for (wchar_t& c : buffer)
+    if (c == L'|') c = L'\0';
+  buffer.push_back(L'\0');
+  buffer.push_back(L'\0');
+  return buffer;
+}
+
+}  // namespace
+
+bool SelectAFolderModern(std::wstring& folder, const std::wstring& title, unsigned options) {
+  tk::ComInit com;
+  KeepWorkingFolder workingFolder;
+  tk::ComPtr<IFileOpenDialog> dialog;
+  if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(dialog.put()))))
+    return false;
+  dialog->SetOptions(options);
+  if (!folder.empty()) {
+    tk::ComPtr<IShellItem> start;
+    if (SUCCEEDED(
+            ::SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(start.put()))))
+      dialog->SetDefaultFolder(start.get());
+    dialog->SetFileName(folder.c_str());
+  }
+  if (!title.empty()) dialog->SetTitle(title.c_str());
+  if (FAILED(dialog->Show(tk::App().MainFormHandle()))) return false;
+  tk::ComPtr<IShellItem> chosen;
+  if (FAILED(dialog->GetResult(chosen.put()))) return false;
+  wchar_t* name = nullptr;
+  if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &name))) return false;
+  tk::UniqueCoTaskString owned(name);
+  folder = Trail(name);
+  return true;
+}
+
+bool SelectAFolderClassic(std::wstring& folder) {
+  tk::ComInit com;
+  KeepWorkingFolder workingFolder;
+  const std::wstring drive = DrivePart(folder);
+  if (!FolderExists(folder, true)) folder.clear();
+  tk::UniquePIDL root;
+  if (!drive.empty()) root.reset(::ILCreateFromPathW(Trail(drive).c_str()));
+
+  BROWSEINFOW info{};
+  info.hwndOwner = tk::App().MainFormHandle();
+  info.pidlRoot = root.get();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+  info.lpfn = BrowseCallback;
+  info.lParam = folder.empty() ? 0 : reinterpret_cast<LPARAM>(folder.c_str());
+  tk::UniquePIDL chosen(::SHBrowseForFolderW(&info));
+  if (!chosen) return false;
+  wchar_t path[MAX_PATH] = {};
+  if (!::SHGetPathFromIDListW(chosen.get(), path)) return false;
+  folder = Trail(path);
+  return true;
+}
+
+bool SelectAFolder(std::wstring& folder, const std::wstring& title, unsigned options) {
+  if (IsWindowsVistaUp()) return SelectAFolderModern(folder, title, options);
+  return SelectAFolderClassic(folder);
+}
+
+bool PromptToLoadFile(std::wstring& fileName, const std::wstring& filter, const std::wstring& title,
+                      const std::wstring& initialFolder) {
+  std::wstring folder = initialFolder;
+  if (folder.empty()) folder = IsFolder(fileName) ? fileName : ExtractPath(fileName, true);
+  return PromptFileDialog(fileName, false, filter, L"", title, folder);
+}
+
+bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& filter,
+                      const std::wstring& defaultExt, const std::wstring& title,
+                      const std::wstring& initialFolder) {
+  const std::wstring folder = initialFolder.empty() ? AppDataFolder() : initialFolder;
+  const std::wstring filters = FilterBuffer(filter);
+  // Room for any path the dialog may hand back, long-path prefixed ones included.
+  std::wstring buffer(32768, L'\0');
+  // A folder in the file-name box would make the dialog open in that folder's parent with the
+  // folder offered as a file name; left out, the dialog opens where it should.
+  if (!IsFolder(fileName))
+    fileName.copy(buffer.data(), std::min(fileName.size(), buffer.size() - 1));
+  std::wstring extension = defaultExt;
+  if (!extension.empty() && extension[0] == L'.') extension.erase(0, 1);
+
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = tk::App().MainFormHandle();
+  ofn.lpstrFilter = filters.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = buffer.data();
+  ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+  ofn.lpstrInitialDir = folder.c_str();
+  ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_FORCESHOWHIDDEN |
+              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  KeepWorkingFolder workingFolder;
+  const BOOL confirmed = save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
+  if (!confirmed) return false;
+  fileName = buffer.c_str();
+  return true;
 }

@@ -10,7 +10,7 @@ add_subdirectory(${ORVEX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FR
 set(ORVEX_SANDBOX ${CMAKE_BINARY_DIR}/sandbox)
 set(ORVEX_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
 # Every Windows test program is started through the sandbox's Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE_ENV} exec ${ORVEX_SANDBOX})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE_ENV} test ${ORVEX_SANDBOX})
 
 # Paths the tests need, spelled as Wine sees them (the Unix root is drive Z:).
 function(orvex_wine_path out unix_path)
@@ -51,6 +51,12 @@ file(GLOB ORVEX_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp tests/e2e/*
 foreach(src ${ORVEX_TEST_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
+  # A test may bring resources of its own: a resource script of its name beside its source.
+  get_filename_component(dir ${src} DIRECTORY)
+  if(EXISTS ${dir}/${name}.rc)
+    target_sources(${name} PRIVATE ${dir}/${name}.rc)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+  endif()
   target_link_libraries(${name} PRIVATE orvex_test_support GTest::gtest_main)
   add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
@@ -62,3 +68,9 @@ if(ORVEX_SHIPPED_EXE)
   add_test(NAME shipped_exe_check
            COMMAND ${CMAKE_SOURCE_DIR}/tests/check-shipped-exe.sh ${ORVEX_SHIPPED_EXE})
 endif()
+
+# The 64-bit driver of the 32-bit smoke run (tools/smoke32.sh): built with the tests, run by that
+# script in a sandbox of its own, and no CTest test.
+add_executable(Smoke32_test tests/smoke32/Smoke32_test.cpp)
+target_link_libraries(Smoke32_test PRIVATE orvex_test_support GTest::gtest_main)
+add_dependencies(Smoke32_test ${ORVEX_FIXTURE_TARGETS})

@@ -387,9 +387,13 @@ void TLabel::SetTransparent(bool transparent) {
   Invalidate();
 }
 
+void TLabel::Click() {
+  if (OnClick) OnClick(this);
+}
+
 bool TLabel::CommandNotify(WORD code) {
   if (code != STN_CLICKED) return false;
-  if (OnClick) OnClick(this);
+  Click();
   return true;
 }
 

@@ -194,6 +194,8 @@ class TLabel : public TWinControl {
   // An opaque label paints its Color behind the text; a transparent one shows the parent.
   void SetTransparent(bool transparent);
   void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
+  // Raises OnClick, as a click on the label does; descendants add their own reaction.
+  virtual void Click();
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:

@@ -1,8 +1,132 @@
 #include "UninstallerForm.h"
 
+#include <windows.h>
+
+#include "../toolkit/Image.h"
+#include "Errors.h"
+#include "InternetLabel.h"
+#include "PmConstants.h"
+#include "SharedUninstaller.h"
+#include "cExecuteShell.h"
 #include "ccCore.h"
+#include "ccIO.h"
+#include "ccRegistry.h"
+#include "cvCountDown.h"
+#include "cvPathEdit.h"
+#include "cvRichLog.h"
 
 TfrmMain* frmMain = nullptr;
+
+namespace {
+
+constexpr wchar_t kModule[] = L"UninstallerForm";
+constexpr wchar_t kAppName[] = L"Uninstaller";
+constexpr wchar_t kProductWindowClass[] = L"Pelmor.SingleInstanceMutex";
+constexpr wchar_t kDebugModeFile[] = L"DebugMode";
+constexpr wchar_t kDebugDataFolder[] = L"Protected while uninstaller running in debugg mode";
+
+// Pages of the product web site.
+constexpr wchar_t kDiscountPage[] = L"/order/uninstall_discount.html";
+constexpr wchar_t kFeedbackPage[] = L"/help/install/uninstall-reason.html#soft";
+constexpr wchar_t kResetHelpPage[] = L"/help/support-advanced_topics/index.html";
+
+constexpr wchar_t kResetIniHint[] =
+    L"If you have problems with the program, reinstalling to fix the problem is not necessary. "
+    L"\r\nInstead to we recommend to follow the 'Reset program to factory default' procedure.";
+constexpr wchar_t kFeedbackHint[] =
+    L"It is important for us to understand why you don't like the program so we can "
+    L"fix/improve it!\r\nYou will benefit from this too.";
+constexpr wchar_t kUninstallHint[] =
+    L"When possible the application will send the files to RecycleBin";
+
+constexpr const wchar_t* kDisclaimer[] = {
+    L"",
+    L"Please tell us why you want to uninstall the program.",
+    L"Any constructive critics will help us to improve the program so you can enjoy it.",
+    L"",
+    L"",
+    L"Disclaimer ",
+    L"",
+    L"This program is provided \"AS IS\" without warranty of any kind, either express or implied,",
+    L"including but not limited to the implied warranties of merchantability and/or fitness for a "
+    L"particular purpose.",
+    L"By using the software you TOTALLY agree with the conditions.",
+};
+
+constexpr wchar_t kStillRunningWarning[] =
+    L" is still running. Please shut it down NOW in order to uninstall it properly!\r\n\r\n"
+    L"Note: If the application is not responding you can use the TaskManager to kill it.\r\n\r\n"
+    L"When ready press OK to continue the uninstall process.";
+constexpr wchar_t kFolderLocked[] =
+    L"This folder is locked by a 3rd party application. Please try to delete it manually.";
+constexpr wchar_t kLogBlocked[] =
+    L"The uninstaller was blocked from creating the uninstall log on your desktop! Some "
+    L"overzealous antivirus programs misbehave by blocking legitimate applications.";
+constexpr wchar_t kFeedbackRequest[] =
+    L"Please tell us why you uninstalled the program so we can make it better. CRLF CRLF "
+    L"CONSTRUCTIVE feedback is always appreciated. CRLF CRLF Thank you.";
+constexpr wchar_t kAbortedInstallRow[] =
+    L"   To protect the integrity of your data, the current operation was aborted.";
+constexpr wchar_t kAbortedDataRow[] =
+    L"  To protect the integrity of your data, the current operation was aborted.";
+
+// Pause after the first confirmation, with the window frozen, so that the discount is seen.
+constexpr DWORD kDiscountPauseMs = 3000;
+
+std::wstring Product() { return ProductName; }
+
+std::wstring WebPage(const wchar_t* path) { return std::wstring(ProductWebSite) + path; }
+
+void OpenInShell(const std::wstring& target) { ExecuteShell(target, L"", true, SW_SHOWNORMAL); }
+
+bool DebugModeOn() {
+  const DWORD attributes = ::GetFileAttributesW((AppFolder() + kDebugModeFile).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Widens a label to its text (never below its designed width), as an auto-sized label does: a
+// font that is wider than the designer's must not cut the text.
+void FitWidthToText(TLabel& label) {
+  HWND window = label.Handle();
+  if (!window) return;
+  HDC dc = ::GetDC(window);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
+  SIZE text{};
+  const std::wstring caption = label.Caption();
+  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(window, dc);
+  const int width = ::MulDiv(text.cx, 96, static_cast<int>(label.Dpi())) + 1;
+  if (width > label.Width()) label.SetWidth(width);
+}
+
+bool IsFileNameChar(wchar_t c) {
+  return c >= L' ' && std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
+}
+
+}  // namespace
+
+// --- free routines ---
+
+void CheckFileName(const std::wstring& name) {
+  bool valid = !name.empty();
+  for (wchar_t c : name) valid = valid && IsFileNameChar(c);
+  if (!valid) throw tk::Exception(name + L" filename is invalid!");
+}
+
+void CheckProductName() { CheckFileName(Product()); }
+
+std::wstring UninstallLogName(const std::wstring& desktopFolder, const std::wstring& time) {
+  return desktopFolder + Product() + L" - uninstall confirmation " + time + L".RTF";
+}
+
+std::wstring DeletionQuestion(const std::wstring& installFolder, const std::wstring& dataFolder) {
+  return L"Do you approve deletion of the following items?\r\n " + installFolder + L"\r\n " +
+         dataFolder + L"\r\n  Desktop icon\r\n  Start menu icon\r\n\r\n" +
+         L"If you are not sure, you can also delete them manually.";
+}
+
+// --- creation ---
 
 TfrmMain::TfrmMain(TComponent* owner) : TForm(owner, L"TfrmMain") {
   Name = L"frmMain";
@@ -13,13 +137,300 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner, L"TfrmMain") {
   SetScreenSnap(true);
   Font().Name = L"Arial";
   Font().Height = 11;
+  Font().Color = clWindowText;
   SetVisible(true);
 }
 
-void TfrmMain::CreateControls() {}
+void TfrmMain::CreateControls() {
+  // What a designer stores is applied as stored, before any handler may react to it.
+  SetLoading(true);
+  CreateLogoColumn();
+  Panel1 = new TPanel(this);
+  Panel1->Name = L"Panel1";
+  Panel1->SetCaption(L"Panel1");
+  Panel1->SetBounds(196, 0, 486, 314);
+  Panel1->SetParent(this);
+  CreateDiscountLabels();
+  CreateLog();
+  CreateButtons();
+  CountDown = new TCountDown(this);
+  CountDown->Name = L"CountDown";
+  CountDown->SetStartValue(7000);
+  CountDown->OnTimesUp = [this](TObject* Sender) { CountDownTimesUp(Sender); };
+  SetLoading(false);
+}
+
+void TfrmMain::CreateLogoColumn() {
+  imgLogo = new TImage(this);
+  imgLogo->Name = L"imgLogo";
+  imgLogo->SetBounds(0, 0, 196, 314);
+  imgLogo->SetCenter(true);
+  imgLogo->LoadFromResource(L"LOGO");
+  imgLogo->OnClick = [this](TObject* Sender) { imgLogoClick(Sender); };
+  imgLogo->SetParent(this);
+
+  lblVersion = new TLabel(this);
+  lblVersion->Name = L"lblVersion";
+  lblVersion->SetBounds(29, 299, 122, 13);
+  lblVersion->SetCaption(L"Uninstaller version: v0.0.0");
+  lblVersion->Font().Name = L"MS Sans Serif";
+  lblVersion->Font().Height = 11;
+  lblVersion->Font().Color = clSilver;
+  lblVersion->SetParent(this);
+}
+
+void TfrmMain::CreateDiscountLabels() {
+  lblDiscount = new TLabel(this);
+  lblDiscount->Name = L"lblDiscount";
+  lblDiscount->SetBounds(4, 4, 478, 24);
+  lblDiscount->SetCaption(L"Huge discount for you!");
+  lblDiscount->SetCentered(true);
+  lblDiscount->Font().Name = L"Arial";
+  lblDiscount->Font().Height = 21;
+  lblDiscount->Font().Style = fsBold;
+  lblDiscount->SetTransparent(false);
+  lblDiscount->SetColor(8388863);
+  lblDiscount->SetVisible(false);
+  lblDiscount->SetParent(Panel1);
+
+  inetDiscount = new TInternetLabel(this);
+  inetDiscount->Name = L"inetDiscount";
+  inetDiscount->SetBounds(4, 31, 478, 13);
+  inetDiscount->SetCaption(L"Click here");
+  inetDiscount->SetCentered(true);
+  inetDiscount->Font().Name = L"Tahoma";
+  inetDiscount->Font().Height = 11;
+  inetDiscount->SetNotVisitedColor(clBlue);
+  inetDiscount->SetVisitedColor(clPurple);
+  inetDiscount->SetOverColor(clRed);
+  inetDiscount->SetLinkHint(false);
+  inetDiscount->SetVisible(false);
+  inetDiscount->SetParent(Panel1);
+}
+
+void TfrmMain::CreateLog() {
+  mmoLog = new TRichLog(this);
+  mmoLog->Name = L"mmoLog";
+  mmoLog->SetBounds(4, 50, 478, 167);
+  mmoLog->SetColor(Panel1->Color());
+  mmoLog->SetScrollBars(ssVertical);
+  mmoLog->SetWordWrap(false);
+  mmoLog->SetMaxLength(2147483632);
+  for (const wchar_t* row : kDisclaimer) mmoLog->Lines().Add(row);
+  mmoLog->SetParent(Panel1);
+
+  edtPath = new TOrvexPathEdit(this);
+  edtPath->Name = L"edtPath";
+  edtPath->SetBounds(4, 223, 478, 41);
+  edtPath->SetCaption(L"Folder");
+  edtPath->SetInputType(itFolder);
+  edtPath->SetShowCreateBtn(false);
+  edtPath->OnPathChanged = [this](TObject* Sender) { edtPathPathChanged(Sender); };
+  edtPath->SetParent(Panel1);
+}
+
+void TfrmMain::CreateButtons() {
+  btnUninstall = new TButton(this);
+  btnUninstall->Name = L"btnUninstall";
+  btnUninstall->SetBounds(4, 280, 68, 25);
+  btnUninstall->SetCaption(L"Uninstall");
+  btnUninstall->SetEnabled(false);
+  btnUninstall->SetHint(kUninstallHint);
+  btnUninstall->OnClick = [this](TObject* Sender) { btnUninstallClick(Sender); };
+  btnUninstall->SetParent(Panel1);
+
+  btnResetIni = new TButton(this);
+  btnResetIni->Name = L"btnResetIni";
+  btnResetIni->SetBounds(80, 280, 214, 25);
+  btnResetIni->SetCaption(L"How to reset program to factory default?");
+  btnResetIni->SetHint(kResetIniHint);
+  btnResetIni->OnClick = [this](TObject* Sender) { btnResetIniClick(Sender); };
+  btnResetIni->SetParent(Panel1);
+
+  btnFeedback = new TButton(this);
+  btnFeedback->Name = L"btnFeedback";
+  btnFeedback->SetBounds(386, 272, 94, 37);
+  btnFeedback->SetCaption(L"Send feedback");
+  btnFeedback->SetWordWrap(true);
+  btnFeedback->SetDefault(true);
+  btnFeedback->SetHint(kFeedbackHint);
+  btnFeedback->OnClick = [this](TObject* Sender) { btnFeedbackClick(Sender); };
+  btnFeedback->SetParent(Panel1);
+}
 
 void TfrmMain::FormCreate() {
-  AppName = L"Uninstaller";
-  InstanceMutexName = L"Pelmor.SingleInstanceMutex";
-  SetCaption(L"Pelmor Wallpaper Changer uninstaller - This program is provided \"as is\"");
+  AppName = kAppName;
+  InstanceMutexName = kProductWindowClass;
+  inetDiscount->SetLink(WebPage(kDiscountPage));
+  lblVersion->SetCaption(L"Uninstaller version: " + GetAppVersion());
+  FitWidthToText(*lblVersion);
+  // The version sits over the logo's column; it must not disappear behind the picture.
+  ::SetWindowPos(lblVersion->Handle(), HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (DebugModeOn()) SetCaption(AppExeName());
+  else SetCaption(Product() + L" uninstaller - This program is provided \"as is\"");
+  mmoLog->AddEmptyRow();
+  ShowInstallFolder();
+  CheckProductName();
 }
+
+void TfrmMain::ShowInstallFolder() {
+  const std::wstring folder = ReadInstallPath();
+  if (folder.empty()) {
+    Show();
+    mmoLog->AddEmptyRow();
+    edtPath->SetPath(L"Cannot detect installation folder! Please enter the path here manually.");
+    mmoLog->AddWarn(L"Cannot detect installation folder!");
+    mmoLog->AddWarn(L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"");
+    return;
+  }
+  edtPath->SetPath(folder);
+  btnUninstall->SetEnabled(false);
+  if (!FolderExists(folder, true)) {
+    Show();
+    mmoLog->AddEmptyRow();
+    MesajError(L"Original installation folder does not exist. CRLF Probably moved or deleted "
+               L"manually.\r\nFolder: " +
+               folder);
+    mmoLog->AddWarn(L"Folder to be entered manually by user.");
+  }
+  CountDown->Start();
+}
+
+// --- path field and countdown ---
+
+void TfrmMain::edtPathPathChanged(TObject*) { btnUninstall->SetEnabled(edtPath->PathIsValid().empty()); }
+
+void TfrmMain::CountDownTimesUp(TObject*) { btnUninstall->SetEnabled(true); }
+
+// --- the uninstall ---
+
+void TfrmMain::btnUninstallClick(TObject*) {
+  const std::wstring installFolder = edtPath->Path();
+  const std::wstring dataFolder = DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
+  mmoLog->Clear();
+  mmoLog->AddInfo(L"Uninstall process started...");
+  if (!ConfirmUninstall(installFolder)) return;
+  mmoLog->AddInfo(L"User confirmation obtained.");
+  ShowDiscountAndPause();
+  WaitUntilProductCloses();
+  if (!MesajYesNo(DeletionQuestion(installFolder, dataFolder))) {
+    mmoLog->AddMsg(L"Uninstall process aborted by user.");
+    return;
+  }
+  mmoLog->AddEmptyRow();
+  mmoLog->AddInfo(L"The user approved deletion of: ");
+  mmoLog->AddInfo(L"   " + installFolder);
+  mmoLog->AddInfo(L"   " + dataFolder);
+  RemoveInstallFolder(installFolder);
+  if (FolderExists(dataFolder, true)) RemoveDataFolder(dataFolder);
+  RemoveShortcuts();
+  mmoLog->AddEmptyRow();
+  mmoLog->AddEmptyRow();
+  mmoLog->AddInfo(L"Files deleted to Recycle Bin.");
+  mmoLog->AddInfo(L"Uninstall done.");
+  mmoLog->AddEmptyRow();
+  CheckProductName();
+  SaveLog();
+  AskForFeedback();
+  edtPath->SetPath(L"");
+  SelfDelete();
+}
+
+bool TfrmMain::ConfirmUninstall(const std::wstring& installFolder) {
+  if (!DirectoryExistMsg(installFolder)) {
+    mmoLog->AddWarn(L"Folder does not exist: " + installFolder);
+    mmoLog->AddInfo(L"Uninstall process aborted.");
+    return false;
+  }
+  if (!MesajYesNo(L"Are you sure you want to uninstall " + Product() + L"?")) {
+    mmoLog->AddInfo(L"Uninstall process aborted by user.");
+    return false;
+  }
+  return true;
+}
+
+void TfrmMain::ShowDiscountAndPause() {
+  lblDiscount->SetVisible(true);
+  inetDiscount->SetVisible(true);
+  Repaint();
+  ::Sleep(kDiscountPauseMs);
+}
+
+void TfrmMain::WaitUntilProductCloses() {
+  tk::Assert(!InstanceMutexName.empty(), L"InstanceMutexName is empty!", kModule);
+  while (ActivateRunningInstance()) {
+    mmoLog->Lines().Add(Product() + L" is running. Please shut it down.");
+    MesajWarning(Product() + kStillRunningWarning);
+  }
+}
+
+// Folders that must not go to the Recycle Bin whole are refused with the special-folder rows:
+// besides the shell's special folders also drive roots, folders that hold special folders, the
+// profile and Downloads, links and relative paths (IsProtectedFolder).
+void TfrmMain::RefuseProtectedFolder(const std::wstring& folder, const wchar_t* abortedRow) {
+  mmoLog->AddEmptyRow();
+  mmoLog->AddInfo(L"Deleting " + folder);
+  mmoLog->AddWarn(L"  You are trying to delete a special folder!");
+  mmoLog->AddInfo(abortedRow);
+}
+
+void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
+  if (IsProtectedFolder(folder)) {
+    RefuseProtectedFolder(folder, kAbortedInstallRow);
+    return;
+  }
+  if (RecycleFolder(folder)) return;
+  MesajInfo(folder + L"\r\n" + kFolderLocked);
+  mmoLog->AddMsg(L"The user will manually delete the folder: " + folder);
+  OpenInShell(folder);
+}
+
+void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
+  if (IsProtectedFolder(folder)) RefuseProtectedFolder(folder, kAbortedDataRow);
+  else RecycleFolder(folder);
+}
+
+bool TfrmMain::RecycleFolder(const std::wstring& folder) {
+  const bool recycled = RecycleItem(folder, true, false, false);
+  if (recycled) mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
+  else
+    mmoLog->AddWarn(L"Folder " + folder +
+                    L" not deleted. Probably another application is locking the folder.");
+  return recycled;
+}
+
+void TfrmMain::RemoveShortcuts() {
+  if (DeleteDesktopShortcut(Product())) mmoLog->Lines().Add(L"Desktop icon removed.");
+  if (DeleteStartMenuShortcut(Product())) mmoLog->Lines().Add(L"Start menu icon removed.");
+}
+
+void TfrmMain::SaveLog() {
+  const std::wstring desktop = GetDesktopFolder();
+  try {
+    // Without a desktop folder the name would be relative and the log would land wherever the
+    // current folder happens to be.
+    if (desktop.empty()) throw tk::EFCreateError(L"No desktop folder");
+    mmoLog->SaveAsRtf(UninstallLogName(desktop, TimeToFileNameStr(NowLocal())));
+  } catch (const tk::EFCreateError&) {
+    MesajInfo(kLogBlocked);
+  }
+}
+
+void TfrmMain::AskForFeedback() {
+  if (FeedbackSent) return;
+  MesajInfo(kFeedbackRequest);
+  OpenInShell(WebPage(kFeedbackPage));
+}
+
+// --- feedback and help ---
+
+void TfrmMain::btnFeedbackClick(TObject*) {
+  OpenInShell(std::wstring(L"mailto:") + SupportEmail);
+  OpenInShell(WebPage(kFeedbackPage));
+  FeedbackSent = true;
+}
+
+void TfrmMain::btnResetIniClick(TObject*) { OpenInShell(WebPage(kResetHelpPage)); }
+
+void TfrmMain::imgLogoClick(TObject*) { OpenInShell(WebPage(kFeedbackPage)); }

@@ -1,15 +1,76 @@
-// The uninstaller's only window.
+// The uninstaller's only window: logo, version, log pane, the installation folder and the buttons
+// that uninstall the product, ask for feedback and explain how to reset the product.
 #pragma once
 
+#include <string>
+
 #include "../toolkit/Form.h"
+
+class TImage;
+class TLabel;
+class TPanel;
+class TButton;
+class TCountDown;
+class TRichLog;
+class TOrvexPathEdit;
+class TInternetLabel;
 
 class TfrmMain : public TForm {
  public:
   explicit TfrmMain(TComponent* owner);
 
+  TImage* imgLogo = nullptr;
+  TLabel* lblVersion = nullptr;
+  TCountDown* CountDown = nullptr;
+  TPanel* Panel1 = nullptr;
+  TRichLog* mmoLog = nullptr;
+  TOrvexPathEdit* edtPath = nullptr;
+  TButton* btnUninstall = nullptr;
+  TButton* btnResetIni = nullptr;
+  TButton* btnFeedback = nullptr;
+  TLabel* lblDiscount = nullptr;
+  TInternetLabel* inetDiscount = nullptr;
+
+  void btnUninstallClick(TObject* Sender);
+  void btnFeedbackClick(TObject* Sender);
+  void imgLogoClick(TObject* Sender);
+  void edtPathPathChanged(TObject* Sender);
+  void btnResetIniClick(TObject* Sender);
+  void CountDownTimesUp(TObject* Sender);
+
  protected:
   void CreateControls() override;
   void FormCreate() override;
+
+ private:
+  void CreateLogoColumn();
+  void CreateDiscountLabels();
+  void CreateLog();
+  void CreateButtons();
+  void ShowInstallFolder();
+  // Steps of the uninstall.
+  bool ConfirmUninstall(const std::wstring& installFolder);
+  void ShowDiscountAndPause();
+  void WaitUntilProductCloses();
+  void RemoveInstallFolder(const std::wstring& folder);
+  void RemoveDataFolder(const std::wstring& folder);
+  void RefuseProtectedFolder(const std::wstring& folder, const wchar_t* abortedRow);
+  void RemoveShortcuts();
+  void SaveLog();
+  void AskForFeedback();
+  bool RecycleFolder(const std::wstring& folder);
+
+  bool FeedbackSent = false;
 };
 
 extern TfrmMain* frmMain;
+
+// Raises tk::Exception "<name> filename is invalid!" unless every character of name may stand in
+// a Windows file name (wildcards included among the refused ones).
+void CheckFileName(const std::wstring& name);
+// CheckFileName of the product name: "Pelmor Wallpaper Changer filename is invalid!".
+void CheckProductName();
+// The log file that a completed uninstall saves on the desktop at the given time "hh.mm.ss".
+std::wstring UninstallLogName(const std::wstring& desktopFolder, const std::wstring& time);
+// The question of the second confirmation.
+std::wstring DeletionQuestion(const std::wstring& installFolder, const std::wstring& dataFolder);

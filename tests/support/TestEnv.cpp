@@ -9,7 +9,13 @@
 
 namespace testing_support {
 
-std::wstring SandboxDir() { return ORVEX_SANDBOX_DIR; }
+// A program run in a sandbox other than its build's own (the 32-bit smoke run) is told so through
+// ORVEX_SANDBOX_DIR, spelled as Wine sees it.
+std::wstring SandboxDir() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = ::GetEnvironmentVariableW(L"ORVEX_SANDBOX_DIR", buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring(ORVEX_SANDBOX_DIR);
+}
 std::wstring TrashDir() { return SandboxDir() + L"\\xdg\\Trash"; }
 std::wstring BinDir() { return ORVEX_BIN_DIR; }
 std::wstring UninstallerExe() { return BinDir() + L"\\Uninstaller.exe"; }
@@ -237,5 +243,21 @@ void PumpFor(std::chrono::milliseconds duration) {
 
 std::wstring Narrow2Wide(const std::string& text) { return tk::FromUtf8(text); }
 std::string Wide2Utf8(const std::wstring& text) { return tk::ToUtf8(text); }
+
+std::wstring QuoteArg(const std::wstring& text) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : text) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
 
 }  // namespace testing_support

@@ -68,6 +68,9 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void PumpFor(std::chrono::milliseconds duration);
 
 std::wstring Narrow2Wide(const std::string& text);
+// One command-line argument in double quotes, spelled so that the started program's argument
+// parser gives back exactly the text (backslashes before a quote are doubled).
+std::wstring QuoteArg(const std::wstring& text);
 std::string Wide2Utf8(const std::wstring& text);
 
 }  // namespace testing_support

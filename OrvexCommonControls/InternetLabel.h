@@ -1,0 +1,60 @@
+// A label that behaves like a hyperlink: unvisited, visited and hover colours, underline while the
+// mouse is over it, and a click that hands its link to the shell.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "Controls.h"
+
+using TOnLinkActivating = std::function<void(TObject* Sender, bool& CanActivate)>;
+
+class TInternetLabel : public TLabel {
+ public:
+  explicit TInternetLabel(TComponent* owner);
+
+  // Opens the link now, as a click does.
+  void Visit();
+  virtual bool CanActivateLink();
+  void Click() override;
+
+  bool About() const { return FAbout; }
+  void SetAbout(bool value);
+  const std::wstring& Link() const { return FLink; }
+  void SetLink(const std::wstring& value);
+  // When true, writing Link also makes it the hint.
+  bool LinkHint() const { return FAutoHint; }
+  void SetLinkHint(bool value) { FAutoHint = value; }
+  bool Visited() const { return FVisited; }
+  void SetVisited(bool value);
+  TColor VisitedColor() const { return FVisitedCl; }
+  void SetVisitedColor(TColor value);
+  TColor NotVisitedColor() const { return FNVisitedCl; }
+  void SetNotVisitedColor(TColor value);
+  TColor OverColor() const { return FOverCl; }
+  void SetOverColor(TColor value);
+
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TOnLinkActivating OnLinkActivating;
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  virtual void MouseEnter();
+  virtual void MouseLeave();
+
+ private:
+  void ApplyFontColor(TColor color);
+  void ApplyUnderline(bool underline);
+  TColor RestingColor() const { return FVisited ? FVisitedCl : FNVisitedCl; }
+
+  bool FAbout = false;
+  bool FMouseOver = false;
+  std::wstring FLink;
+  bool FAutoHint = false;
+  bool FVisited = false;
+  TColor FVisitedCl = clPurple;
+  TColor FNVisitedCl = clBlue;
+  TColor FOverCl = clRed;
+};

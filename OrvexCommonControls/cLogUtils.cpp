@@ -1,0 +1,14 @@
+#include "cLogUtils.h"
+
+#include <string>
+
+#include "../toolkit/Errors.h"
+
+int LogVerbToInt(TLogVerb level) { return static_cast<int>(level) + 1; }
+
+TLogVerb LogVerbFromInt(int value) {
+  // A level past lvErrors would silently hide even the errors.
+  if (value < LogVerbToInt(lvVerbose) || value > LogVerbToInt(lvErrors))
+    throw tk::ERangeError(L"Verbosity level out of range (1..6): " + std::to_wstring(value));
+  return static_cast<TLogVerb>(value - 1);
+}

@@ -1,0 +1,33 @@
+// Window helpers: find a top-level window by its class, and bring a window of this or another
+// program back on screen and to the front.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The private message that tells a running program to come forward (WM_USER + 65).
+inline constexpr UINT WM_ACTIVATE_INSTANCE = WM_USER + 65;
+// How long ActivateWindow waits for the window to handle that message.
+inline constexpr UINT kActivateReplyTimeoutMs = 3000;
+
+// A top-level window whose class name equals className, or nullptr.
+HWND FindWindowByClass(const std::wstring& className);
+
+// Sends WM_ACTIVATE_INSTANCE, restores the window and brings it to the front. A window that does
+// not answer within kActivateReplyTimeoutMs is restored without waiting for it. True when the
+// window ended in the foreground. A null window is a programming error (assertion in cWindow).
+bool ActivateWindow(HWND window);
+
+// Shows a minimised or hidden window again: maximised when it was maximised before being
+// minimised, otherwise at its normal size. True when the new placement was applied, or, for
+// another program's window whose placement the system refuses to set, handed to that window.
+bool RestoreWindow(HWND window);
+// The same without waiting for the window's thread: for a window that does not answer.
+bool RestoreWindowAsync(HWND window);
+
+// Makes the window the foreground window, borrowing the foreground thread's input state for
+// the first attempt. True when it is (or became) the foreground window.
+bool ForceForeground(HWND window);
+// One plain foreground request, for a window whose thread does not answer.
+bool ForegroundWithoutAttach(HWND window);

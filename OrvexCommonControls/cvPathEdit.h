@@ -1,0 +1,91 @@
+// Path edit control: a captioned frame in which the user types or browses for one file or folder
+// path, with the field coloured by whether the path exists, a Create button enabled for a
+// well-formed path, an optional Apply button enabled for a fully valid one, and a locate button
+// that shows the path in a shell window.
+#pragma once
+
+#include <string>
+
+#include "Controls.h"
+#include "EditControls.h"
+#include "GroupBox.h"
+#include "ImageList.h"
+
+enum TInputType { itFile = 0, itFolder = 1 };
+
+class TOrvexPathEdit : public TGroupBox {
+ public:
+  explicit TOrvexPathEdit(TComponent* owner);
+
+  // Empty when the edit text is a well-formed path, otherwise the first problem found.
+  std::wstring PathHasValidChars() const;
+  // PathHasValidChars, and in folder mode also that the folder exists.
+  std::wstring PathIsValid() const;
+  // PathIsValid, showing the problem in an error box; true when there is none.
+  bool PathIsValidMsg() const;
+
+  // In folder mode the text trimmed of blanks, with a trailing backslash (empty stays empty).
+  std::wstring Path() const;
+  void SetPath(const std::wstring& value);
+
+  const std::wstring& FileFilter() const { return FFileFilter; }
+  void SetFileFilter(const std::wstring& value) { FFileFilter = value; }
+  const std::wstring& OpenDlgTitle() const { return FOpenDlgTitle; }
+  void SetOpenDlgTitle(const std::wstring& value) { FOpenDlgTitle = value; }
+  bool IsReadOnly() const;
+  void SetIsReadOnly(bool value);
+  TInputType InputType() const { return FInputType; }
+  void SetInputType(TInputType value);
+  bool ShowCreateBtn() const { return FShowCreate; }
+  void SetShowCreateBtn(bool value);
+  bool ShowOpenSrc() const { return FOpenSrc; }
+  void SetShowOpenSrc(bool value);
+  // Only stored: the Apply button appears or hides at the next change of the text.
+  bool ShowApplyBtn() const { return FShowApply; }
+  void SetShowApplyBtn(bool value) { FShowApply = value; }
+
+  // The frame, the field and the Create button follow; the locate and Apply buttons keep theirs.
+  void SetEnabled(bool enabled) override;
+  // A click on the frame also colours the field afresh.
+  void Click() override;
+
+  TNotifyEvent OnPressEnter;
+  TNotifyEvent OnPathChanged;
+  TNotifyEvent OnCreateFolder;
+  TNotifyEvent OnApplyButton;  // the sender is the Apply button
+
+ protected:
+  void CreateWnd() override;
+  void AlignControls() override;
+
+ private:
+  void LoadFolderIcons();
+  void ApplyInputType();
+  void ColorizePath();
+  void UpdatePathState();
+  void BrowseClick(TObject* Sender);
+  void PathEditKeyPress(TObject* Sender, wchar_t& Key);
+  void CreateClick(TObject* Sender);
+  void ApplyClick(TObject* Sender);
+  void ExploreClick(TObject* Sender);
+  // Why the Create action cannot make the file of a file-mode path; empty when it can.
+  std::wstring FileCreationProblem() const;
+  void CreateTarget();
+
+  bool Initialized = false;
+  TButton* btnApply;
+  TButton* btnCreate;
+  TButton* btnExplore;
+  TButtonedEdit* edtPath;
+  TImageList* imgList;
+  TInputType FInputType = itFolder;
+  std::wstring FFileFilter;
+  std::wstring FOpenDlgTitle;
+  bool FOpenSrc = true;
+  bool FShowApply = false;
+  bool FShowCreate = true;
+};
+
+// Background colours of the field: the path exists / does not exist.
+inline constexpr TColor clPathExists = 0xCCFFCC;
+inline constexpr TColor clPathMissing = 0xD0D0FF;

@@ -1,0 +1,269 @@
+#include "cvRichLog.h"
+
+#include <memory>
+
+#include "../toolkit/Errors.h"
+#include "../toolkit/Handles.h"
+#include "../toolkit/SysError.h"
+#include "ccCore.h"
+#include "ccIO.h"
+#include "ccStringList.h"
+
+TRichLog* AppLog = nullptr;
+
+namespace {
+
+constexpr int kMaxLength = 0x7FFFFFF0;
+
+std::wstring LocalShortDate(const SYSTEMTIME& now) {
+  wchar_t buffer[128] = {};
+  int length = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, buffer,
+                                 128, nullptr);
+  return length > 0 ? std::wstring(buffer, static_cast<size_t>(length - 1)) : L"";
+}
+
+std::wstring LocalLongTime(const SYSTEMTIME& now) {
+  wchar_t buffer[128] = {};
+  int length = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, buffer, 128);
+  return length > 0 ? std::wstring(buffer, static_cast<size_t>(length - 1)) : L"";
+}
+
+std::wstring Today() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return LocalShortDate(now);
+}
+
+// Switches the date and time stamps off for one scope.
+class StampsOff {
+ public:
+  StampsOff(TRichLog& log) : log_(log), date_(log.InsertDate()), time_(log.InsertTime()) {
+    log_.SetInsertDate(false);
+    log_.SetInsertTime(false);
+  }
+  ~StampsOff() {
+    log_.SetInsertDate(date_);
+    log_.SetInsertTime(time_);
+  }
+  StampsOff(const StampsOff&) = delete;
+  StampsOff& operator=(const StampsOff&) = delete;
+
+ private:
+  TRichLog& log_;
+  bool date_, time_;
+};
+
+std::string ReadWholeFile(const std::wstring& path) {
+  tk::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    DWORD error = ::GetLastError();
+    throw tk::EFOpenError(L"Cannot open file \"" + path + L"\". " + tk::SystemErrorText(error));
+  }
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFF0)
+    throw tk::EInOutError(L"Cannot read file \"" + path + L"\".");
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size())) {
+    DWORD error = ::GetLastError();
+    throw tk::EInOutError(L"Cannot read file \"" + path + L"\". " + tk::SystemErrorText(error));
+  }
+  return bytes;
+}
+
+std::wstring Decode(const char* data, size_t size, UINT codePage) {
+  if (size == 0) return L"";
+  int length = ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), nullptr, 0);
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), text.data(), length);
+  return text;
+}
+
+// Plain text by its byte-order mark: UTF-16 LE or BE, UTF-8, or else the system ANSI code page.
+std::wstring DecodeText(const std::string& bytes) {
+  auto starts = [&bytes](const char* mark, size_t length) {
+    return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
+  };
+  if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
+    const bool bigEndian = bytes[0] == '\xFE';
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+      auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
+      auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
+      text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    return text;
+  }
+  if (starts("\xEF\xBB\xBF", 3)) return Decode(bytes.data() + 3, bytes.size() - 3, CP_UTF8);
+  return Decode(bytes.data(), bytes.size(), CP_ACP);
+}
+
+}  // namespace
+
+TRichLog::TRichLog(TComponent* owner) : TRichEdit(owner) {
+  SetScrollBars(ssBoth);
+  SetMaxLength(kMaxLength);
+  SetWordWrap(false);
+  if (AppLog && !Loading()) {
+    std::wstring form = AppLog->Parent() ? AppLog->Parent()->Name : L"";
+    MesajError(L"AppLog already assigned to ctrl " + AppLog->Name + L"\r\n in form: " + form);
+  }
+  AppLog = this;
+}
+
+TRichLog::~TRichLog() { AppLog = nullptr; }
+
+int TRichLog::VerbosityAsInt() const { return LogVerbToInt(FVerbosity); }
+
+void TRichLog::SetVerbosityAsInt(int value) { FVerbosity = LogVerbFromInt(value); }
+
+void TRichLog::AddColorMsg(const std::wstring& Mesaj, TColor Culoare) {
+  TRichEditUpdate update(*this);
+  const unsigned style = SelStyle();
+  TStringList lines;
+  lines.SetText(ReplaceChar(Mesaj, L'\0', L' '));
+  for (int i = 0; i < lines.Count(); ++i) {
+    std::wstring line = lines[i];
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    if (FInsertTime) line = LocalLongTime(now) + L"  " + line;
+    if (FInsertDate) line = LocalShortDate(now) + L" " + line;
+    if (Indent > 0) line.insert(0, static_cast<size_t>(Indent), L' ');
+    SelectEnd();
+    SetSelColor(Culoare);
+    // Moving the caret gives it the style of the text before it; the row keeps the one it had.
+    SetSelStyle(style);
+    AddLineFlat(line);
+  }
+  if (lines.Count() > 0) SetSelStyle(style);
+  if (FAutoScroll) ScrollToBottom();
+}
+
+void TRichLog::AddMsg(const std::wstring& Mesaj) { AddColorMsg(Mesaj, clLogInfo); }
+
+void TRichLog::AddBold(const std::wstring& Mesaj) {
+  TRichEditUpdate update(*this);
+  // Bold goes to the insertion point at the end, never to text the user may have selected.
+  SelectEnd();
+  SetSelStyle(fsBold);
+  AddColorMsg(Mesaj, clLogInfo);
+  SetSelStyle(0);
+}
+
+void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, TColor color) {
+  if (!Mesaj.empty() && FVerbosity <= level) AddColorMsg(Mesaj, color);
+}
+
+void TRichLog::AddMsgLvl(const std::wstring& Mesaj, TLogVerb MsgType) {
+  switch (MsgType) {
+    case lvVerbose: AddVerb(Mesaj); break;
+    case lvHints: AddHint(Mesaj); break;
+    case lvInfos: AddInfo(Mesaj); break;
+    case lvImportant: AddImpo(Mesaj); break;
+    case lvWarnings: AddWarn(Mesaj); break;
+    case lvErrors: AddError(Mesaj); break;
+  }
+}
+
+void TRichLog::AddVerb(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvVerbose, clLogVerbose); }
+void TRichLog::AddHint(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvHints, clLogHint); }
+void TRichLog::AddInfo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvInfos, clLogInfo); }
+void TRichLog::AddImpo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvImportant, clLogImportant); }
+
+void TRichLog::AddWarn(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvWarnings, clLogWarning);
+  if (OnWarn) OnWarn(this);
+}
+
+void TRichLog::AddError(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvErrors, clLogError);
+  if (OnError) OnError(this);
+}
+
+void TRichLog::AddInteger(int i) { AddInfo(std::to_wstring(i)); }
+
+void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) { AddInfo(Mesaj + std::to_wstring(i)); }
+
+void TRichLog::AddEmptyRow() {
+  StampsOff plain(*this);
+  AddMsg(L" ");
+}
+
+void TRichLog::AddDateStamp() {
+  StampsOff plain(*this);
+  AddColorMsg(Today(), clLogInfo);
+}
+
+void TRichLog::AddFromFile(const std::wstring& FileName, TLogVerb MsgType) {
+  std::unique_ptr<TTSL> lines(StringFromFileTSL(FileName));
+  for (int i = 0; i < lines->Count(); ++i) AddMsgLvl((*lines)[i], MsgType);
+}
+
+void TRichLog::AddLineFlat(const std::wstring& line) { AddRawLine(ReplaceEnters(line, L" ")); }
+
+void TRichLog::AddRawLine(std::wstring line) {
+  ReplaceCharInPlace(line, L'\0', L' ');
+  Lines().Add(line);
+}
+
+void TRichLog::ScrollToBottom() {
+  // One queued request serves a whole burst of rows.
+  if (!HandleAllocated() || scrollPending_) return;
+  scrollPending_ = ::PostMessageW(Handle(), WM_VSCROLL, SB_BOTTOM, 0) != FALSE;
+}
+
+LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_VSCROLL && LOWORD(wParam) == SB_BOTTOM) scrollPending_ = false;
+  return TRichEdit::WndProc(msg, wParam, lParam);
+}
+
+void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
+  // Rendered first, so that a failure to render leaves an existing file alone.
+  const std::string rtf = SaveRtfToString();
+  tk::UniqueFile file(::CreateFileW(FullPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    DWORD error = ::GetLastError();
+    throw tk::EFCreateError(L"Cannot create file \"" + FullPath + L"\". " +
+                            tk::SystemErrorText(error));
+  }
+  DWORD written = 0;
+  if (!::WriteFile(file.get(), rtf.data(), static_cast<DWORD>(rtf.size()), &written, nullptr) ||
+      written != rtf.size()) {
+    DWORD error = ::GetLastError();
+    throw tk::EInOutError(L"Cannot write file \"" + FullPath + L"\". " +
+                          tk::SystemErrorText(error));
+  }
+}
+
+void TRichLog::AppendToFile(const std::wstring& FullPath) {
+  StringToFile(FullPath, Lines().Text(), false, false);
+}
+
+bool TRichLog::LoadFromFile(const std::wstring& FullPath) {
+  DWORD attributes = ::GetFileAttributesW(FullPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  const std::string bytes = ReadWholeFile(FullPath);
+  const std::string before = SaveRtfToString();
+  if (LoadRtfFromString(bytes)) return true;
+  try {
+    LoadPlainText(DecodeText(bytes));
+  } catch (...) {
+    LoadRtfFromString(before);
+    throw;
+  }
+  return true;
+}
+
+void TRichLog::RemoveLastEmptyRows() {
+  for (int i = Lines().Count() - 1; i >= 0 && Lines()[i].empty(); --i) Lines().Delete(i);
+}
+
+void TRichLog::CopyAll() {
+  SelectAll();
+  CopyToClipboard();
+}

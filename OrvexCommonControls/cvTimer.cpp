@@ -1,0 +1,15 @@
+#include "cvTimer.h"
+
+TOrvexTimer::TOrvexTimer(TComponent* owner) : TTimer(owner) {}
+
+void TOrvexTimer::Restart() {
+  // Off and on again is what makes the platform timer begin a fresh period.
+  SetEnabled(false);
+  SetEnabled(true);
+}
+
+void TOrvexTimer::Reset() {
+  if (Enabled()) Restart();
+}
+
+void TOrvexTimer::Stop() { SetEnabled(false); }

@@ -1,0 +1,632 @@
+// The main window built inside this test process, exactly as the program builds it: its layout,
+// its start-up from the product's registry values, the path field and the countdown, the
+// feedback and help actions, and the uninstall up to the points where the user says No (or where
+// the procedure stops by itself). Complete uninstalls run on the real exe (Uninstall_test).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "../../toolkit/Image.h"
+#include "Application.h"
+#include "BoxScript.h"
+#include "Errors.h"
+#include "InternetLabel.h"
+#include "RtfReader.h"
+#include "TestEnv.h"
+#include "UninstallerForm.h"
+#include "ccCore.h"
+#include "ccIO.h"
+#include "cvCountDown.h"
+#include "cvPathEdit.h"
+#include "cvRichLog.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kOrange = RGB(223, 88, 0);
+const std::wstring kFeedbackPage = L"https://www.example.com/help/install/uninstall-reason.html#soft";
+
+const std::vector<std::wstring> kDisclaimerRows = {
+    L"",
+    L"Please tell us why you want to uninstall the program.",
+    L"Any constructive critics will help us to improve the program so you can enjoy it.",
+    L"",
+    L"",
+    L"Disclaimer ",
+    L"",
+    L"This program is provided \"AS IS\" without warranty of any kind, either express or implied,",
+    L"including but not limited to the implied warranties of merchantability and/or fitness for a "
+    L"particular purpose.",
+    L"By using the software you TOTALLY agree with the conditions.",
+};
+
+struct Row {
+  std::wstring text;
+  COLORREF color;
+  bool operator==(const Row& other) const = default;
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << "\"" << Wide2Utf8(row.text) << "\" colour 0x" << std::hex << row.color;
+}
+
+void StoreValue(const wchar_t* name, const std::optional<std::wstring>& value) {
+  if (!value) {
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProductKey, name);
+    return;
+  }
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, kProductKey, name, REG_SZ, value->c_str(),
+                    static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+}
+
+bool AnyRecorded(const std::wstring& tool, const std::wstring& line) {
+  const auto lines = RecordedOpens(tool);
+  return std::find(lines.begin(), lines.end(), Wide2Utf8(line)) != lines.end();
+}
+
+size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) {
+  const auto lines = RecordedOpens(tool);
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
+}
+
+RECT BoundsInParent(HWND window) {
+  RECT rc{};
+  ::GetWindowRect(window, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rc), 2);
+  return RECT{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
+}
+
+LOGFONTW FontOf(HWND window) {
+  LOGFONTW font{};
+  auto handle = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
+  ::GetObjectW(handle, sizeof(font), &font);
+  return font;
+}
+
+std::wstring HintShownFor(HWND control) {
+  HWND root = ::GetAncestor(control, GA_ROOT);
+  auto tooltip = static_cast<HWND>(::GetPropW(root, L"tk.tooltip"));
+  if (!tooltip) return L"(no tooltip)";
+  wchar_t text[1024] = {};
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.hwnd = root;
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = text;
+  ::SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&info));
+  return text;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
+    ::DeleteFileW(DebugModeFile().c_str());
+    installDir_ = FreshFolder(L"mainform\\Pelmor Wallpaper");
+    dataDir_ = FreshFolder(L"mainform\\Pelmor data");
+    WriteFileBytes(installDir_ + L"\\readme.txt", "keep me");
+    WriteFileBytes(dataDir_ + L"\\settings.ini", "[a]");
+    tk::App().OnException = [this](const std::wstring& message) { reported_.push_back(message); };
+  }
+
+  void TearDown() override {
+    delete frmMain;
+    frmMain = nullptr;
+    // The main form asks the loop to end when it goes; this test's next form must not see that.
+    MSG quit{};
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    tk::App().OnException = nullptr;
+    AppName = kInitialAppName;
+    InstanceMutexName.clear();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
+    ::DeleteFileW(DebugModeFile().c_str());
+    RemoveTree(L"C:\\orvex-tests\\mainform");
+  }
+
+  static std::wstring DebugModeFile() { return AppFolder() + L"DebugMode"; }
+
+  void Install(const std::optional<std::wstring>& install, const std::optional<std::wstring>& data) {
+    StoreValue(L"Install path", install);
+    StoreValue(L"App data path", data);
+  }
+
+  // Creates the main window as the program does; boxes it shows on the way are answered by the
+  // given script, whose boxes are returned.
+  std::vector<MessageBoxInfo> OpenForm(std::vector<std::wstring> answers = {}) {
+    BoxScript script(std::move(answers), {}, std::chrono::seconds(15));
+    frmMain = new TfrmMain(nullptr);
+    frmMain->CreateForm(true);
+    auto boxes = script.Finish();
+    PumpFor(200ms);
+    return boxes;
+  }
+
+  // Clicks Uninstall as a person would once the button is usable, answering the boxes.
+  // A box beyond those expected is given perBox to show up.
+  std::vector<MessageBoxInfo> Uninstall(std::vector<std::wstring> answers,
+                                        std::chrono::milliseconds perBox = 30s) {
+    frmMain->CountDownTimesUp(frmMain->CountDown);
+    EXPECT_TRUE(frmMain->btnUninstall->Enabled());
+    BoxScript script(std::move(answers), {}, perBox);
+    ::SendMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0);
+    auto boxes = script.Finish();
+    PumpFor(100ms);
+    return boxes;
+  }
+
+  std::vector<Row> LogRows() const {
+    std::vector<Row> rows;
+    for (const RtfParagraph& p : ReadRtfRows(frmMain->mmoLog->SaveRtfToString()))
+      rows.push_back(Row{p.text, p.color});
+    return rows;
+  }
+  std::vector<std::wstring> LogTexts() const {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < frmMain->mmoLog->Lines().Count(); ++i)
+      texts.push_back(frmMain->mmoLog->Lines()[i]);
+    return texts;
+  }
+
+  std::wstring installDir_, dataDir_;
+  std::vector<std::wstring> reported_;
+};
+
+// --- layout ---
+
+TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  HWND form = frmMain->Handle();
+  ASSERT_NE(form, nullptr);
+  if (::GetDpiForWindow(form) != 96) GTEST_SKIP() << "the sizes below are those of 96 DPI";
+
+  RECT client{};
+  ::GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 682);
+  EXPECT_EQ(client.bottom, 314);
+  RECT window{};
+  ::GetWindowRect(form, &window);
+  EXPECT_EQ(window.left, 346);
+  EXPECT_EQ(window.top, 310);
+  wchar_t className[64] = {};
+  ::GetClassNameW(form, className, 64);
+  EXPECT_STREQ(className, L"TfrmMain");
+  const LONG_PTR style = ::GetWindowLongPtrW(form, GWL_STYLE);
+  const LONG_PTR exStyle = ::GetWindowLongPtrW(form, GWL_EXSTYLE);
+  EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW) << "small caption bar";
+  EXPECT_FALSE(style & WS_THICKFRAME) << "not resizable";
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(::GetLayeredWindowAttributes(form, nullptr, &alpha, &flags));
+  EXPECT_EQ(alpha, 245);
+  EXPECT_TRUE(flags & LWA_ALPHA);
+  EXPECT_EQ(frmMain->Caption(),
+            L"Pelmor Wallpaper Changer uninstaller - This program is provided \"as is\"");
+  EXPECT_TRUE(::IsWindowVisible(form));
+  EXPECT_EQ(FontOf(frmMain->btnUninstall->Handle()).lfFaceName, std::wstring(L"Arial"));
+  EXPECT_EQ(FontOf(frmMain->btnUninstall->Handle()).lfHeight, -11);
+
+  struct Expected {
+    TWinControl* control;
+    RECT bounds;  // left, top, width, height
+  };
+  const Expected expected[] = {
+      {frmMain->imgLogo, {0, 0, 196, 314}},       {frmMain->Panel1, {196, 0, 486, 314}},
+      {frmMain->lblDiscount, {4, 4, 478, 24}},    {frmMain->inetDiscount, {4, 31, 478, 13}},
+      {frmMain->mmoLog, {4, 50, 478, 167}},       {frmMain->edtPath, {4, 223, 478, 41}},
+      {frmMain->btnUninstall, {4, 280, 68, 25}},  {frmMain->btnResetIni, {80, 280, 214, 25}},
+      {frmMain->btnFeedback, {386, 272, 94, 37}},
+  };
+  for (const Expected& e : expected) {
+    const RECT b = BoundsInParent(e.control->Handle());
+    EXPECT_EQ(b.left, e.bounds.left) << Wide2Utf8(e.control->Name);
+    EXPECT_EQ(b.top, e.bounds.top) << Wide2Utf8(e.control->Name);
+    EXPECT_EQ(b.right, e.bounds.right) << Wide2Utf8(e.control->Name);
+    EXPECT_EQ(b.bottom, e.bounds.bottom) << Wide2Utf8(e.control->Name);
+  }
+  // The version label grows with its text from its designed place; it never shrinks.
+  const RECT version = BoundsInParent(frmMain->lblVersion->Handle());
+  EXPECT_EQ(version.left, 29);
+  EXPECT_EQ(version.top, 299);
+  EXPECT_GE(version.right, 122);
+  EXPECT_EQ(version.bottom, 13);
+
+  // Z-order and tab order of the right-hand area: the order of creation.
+  std::vector<HWND> order;
+  for (HWND w = ::GetWindow(frmMain->Panel1->Handle(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT))
+    order.push_back(w);
+  const std::vector<HWND> designed = {
+      frmMain->lblDiscount->Handle(),  frmMain->inetDiscount->Handle(),
+      frmMain->mmoLog->Handle(),       frmMain->edtPath->Handle(),
+      frmMain->btnUninstall->Handle(), frmMain->btnResetIni->Handle(),
+      frmMain->btnFeedback->Handle()};
+  EXPECT_EQ(order, designed);
+  for (TWinControl* stop : std::initializer_list<TWinControl*>{
+           frmMain->mmoLog, frmMain->btnUninstall, frmMain->btnResetIni, frmMain->btnFeedback})
+    EXPECT_TRUE(::GetWindowLongPtrW(stop->Handle(), GWL_STYLE) & WS_TABSTOP) << Wide2Utf8(stop->Name);
+  // The version text lies over the logo's column and stays above the picture.
+  HWND above = frmMain->lblVersion->Handle();
+  bool versionAboveLogo = false;
+  for (HWND w = ::GetWindow(form, GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    if (w == above) versionAboveLogo = true;
+    if (w == frmMain->imgLogo->Handle()) break;
+  }
+  EXPECT_TRUE(versionAboveLogo);
+
+  // Discount labels: hidden, centred, their fonts and colours.
+  EXPECT_FALSE(::IsWindowVisible(frmMain->lblDiscount->Handle()));
+  EXPECT_FALSE(::IsWindowVisible(frmMain->inetDiscount->Handle()));
+  EXPECT_EQ(frmMain->lblDiscount->Caption(), L"Huge discount for you!");
+  EXPECT_TRUE(::GetWindowLongPtrW(frmMain->lblDiscount->Handle(), GWL_STYLE) & SS_CENTER);
+  const LOGFONTW discountFont = FontOf(frmMain->lblDiscount->Handle());
+  EXPECT_EQ(discountFont.lfFaceName, std::wstring(L"Arial"));
+  EXPECT_EQ(discountFont.lfHeight, -21);
+  EXPECT_EQ(discountFont.lfWeight, FW_BOLD);
+  EXPECT_EQ(frmMain->lblDiscount->Color(), 8388863u);
+  EXPECT_EQ(frmMain->inetDiscount->Caption(), L"Click here");
+  EXPECT_TRUE(::GetWindowLongPtrW(frmMain->inetDiscount->Handle(), GWL_STYLE) & SS_CENTER);
+  EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfFaceName, std::wstring(L"Tahoma"));
+  EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfHeight, -11);
+  EXPECT_EQ(frmMain->inetDiscount->Font().Color, clBlue);
+  EXPECT_EQ(frmMain->inetDiscount->VisitedColor(), clPurple);
+  EXPECT_EQ(frmMain->inetDiscount->OverColor(), clRed);
+  EXPECT_FALSE(frmMain->inetDiscount->LinkHint());
+  EXPECT_EQ(frmMain->inetDiscount->Link(), L"https://www.example.com/order/uninstall_discount.html");
+  EXPECT_EQ(HintShownFor(frmMain->inetDiscount->Handle()), L"");
+
+  // Version label.
+  EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfFaceName, std::wstring(L"MS Sans Serif"));
+  EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfHeight, -11);
+  EXPECT_EQ(frmMain->lblVersion->Font().Color, clSilver);
+
+  // Buttons, their captions and hints as the tooltip shows them.
+  EXPECT_EQ(frmMain->btnUninstall->Caption(), L"Uninstall");
+  EXPECT_EQ(frmMain->btnResetIni->Caption(), L"How to reset program to factory default?");
+  EXPECT_EQ(frmMain->btnFeedback->Caption(), L"Send feedback");
+  EXPECT_FALSE(::IsWindowEnabled(frmMain->btnUninstall->Handle()));
+  const LONG_PTR feedbackStyle = ::GetWindowLongPtrW(frmMain->btnFeedback->Handle(), GWL_STYLE);
+  EXPECT_TRUE(feedbackStyle & BS_MULTILINE) << "word-wrapped";
+  EXPECT_EQ(feedbackStyle & 0xF, BS_DEFPUSHBUTTON) << "the default button";
+  EXPECT_EQ(HintShownFor(frmMain->btnUninstall->Handle()),
+            L"When possible the application will send the files to RecycleBin");
+  EXPECT_EQ(HintShownFor(frmMain->btnResetIni->Handle()),
+            L"If you have problems with the program, reinstalling to fix the problem is not "
+            L"necessary. \r\nInstead to we recommend to follow the 'Reset program to factory "
+            L"default' procedure.");
+  EXPECT_EQ(HintShownFor(frmMain->btnFeedback->Handle()),
+            L"It is important for us to understand why you don't like the program so we can "
+            L"fix/improve it!\r\nYou will benefit from this too.");
+
+  // Path field.
+  EXPECT_EQ(frmMain->edtPath->Caption(), L"Folder");
+  EXPECT_EQ(frmMain->edtPath->InputType(), itFolder);
+  EXPECT_FALSE(frmMain->edtPath->ShowCreateBtn());
+
+  // Log pane: vertical scroll bar only, no wrapping, the full length.
+  HWND log = frmMain->mmoLog->Handle();
+  const LONG_PTR logStyle = ::GetWindowLongPtrW(log, GWL_STYLE);
+  // The control shows its vertical bar once the rows need it; a horizontal one never.
+  EXPECT_EQ(frmMain->mmoLog->ScrollBars(), ssVertical);
+  EXPECT_FALSE(logStyle & WS_HSCROLL);
+  EXPECT_EQ(::SendMessageW(log, EM_GETLIMITTEXT, 0, 0), 2147483632);
+  EXPECT_EQ(frmMain->mmoLog->Lines().Count(), 11) << "a long row would wrap into two";
+  EXPECT_EQ(frmMain->CountDown->StartValue(), 7000u);
+}
+
+TEST_F(MainFormTest, DisclaimerRowsAndTheBlankRowOfStartUp) {
+  Install(installDir_, dataDir_);
+  EXPECT_TRUE(OpenForm().empty()) << "no message with a stored, existing folder";
+  std::vector<std::wstring> expected = kDisclaimerRows;
+  expected.push_back(L" ");
+  EXPECT_EQ(LogTexts(), expected);
+  POINT scroll{};
+  ::SendMessageW(frmMain->mmoLog->Handle(), EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+  EXPECT_EQ(scroll.x, 0) << "the rows are read from their first character";
+  EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(MainFormTest, LogoIsBlendedAndCentredInItsColumn) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  TImage* logo = frmMain->imgLogo;
+  ASSERT_FALSE(logo->Empty()) << "the LOGO resource was decoded";
+  EXPECT_EQ(logo->PictureWidth(), 193);
+  EXPECT_EQ(logo->PictureHeight(), 246);
+  const RECT at = logo->PictureRect();
+  EXPECT_EQ(at.left, (196 - 193) / 2);
+  EXPECT_EQ(at.top, (314 - 246) / 2);
+
+  // What the control paints: the picture's opaque part (columns 8..186, rows 13..234 of the
+  // PNG) lands centred; its transparent corners show the form's colour.
+  RECT client{};
+  ::GetClientRect(logo->Handle(), &client);
+  HDC screen = ::GetDC(logo->Handle());
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP canvas = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = ::SelectObject(memory, canvas);
+  ::SendMessageW(logo->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
+  int left = client.right, top = client.bottom, right = -1, bottom = -1;
+  for (int y = 0; y < client.bottom; ++y)
+    for (int x = 0; x < client.right; ++x) {
+      const COLORREF c = ::GetPixel(memory, x, y);
+      const int diff = std::abs(GetRValue(c) - GetRValue(background)) +
+                       std::abs(GetGValue(c) - GetGValue(background)) +
+                       std::abs(GetBValue(c) - GetBValue(background));
+      if (diff > 24) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  EXPECT_EQ(::GetPixel(memory, at.left, at.top), background);
+  EXPECT_EQ(::GetPixel(memory, at.right - 1, at.bottom - 1), background);
+  ::SelectObject(memory, old);
+  ::DeleteObject(canvas);
+  ::DeleteDC(memory);
+  ::ReleaseDC(logo->Handle(), screen);
+  EXPECT_NEAR(left, at.left + 8, 3);
+  EXPECT_NEAR(right, at.left + 186, 3);
+  EXPECT_NEAR(top, at.top + 13, 3);
+  EXPECT_NEAR(bottom, at.top + 234, 3);
+}
+
+TEST_F(MainFormTest, VersionLabelShowsThreeNumbersInFull) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  EXPECT_EQ(frmMain->lblVersion->Caption(), L"Uninstaller version: 5.0.0");
+  HWND label = frmMain->lblVersion->Handle();
+  HDC dc = ::GetDC(label);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  SIZE text{};
+  const std::wstring caption = frmMain->lblVersion->Caption();
+  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  RECT rc{};
+  ::GetClientRect(label, &rc);
+  EXPECT_GE(rc.right, text.cx) << "the whole version text is shown";
+}
+
+TEST_F(MainFormTest, DebugModeFileMakesTheExePathTheCaption) {
+  Install(installDir_, dataDir_);
+  WriteFileBytes(DebugModeFile(), "");
+  OpenForm();
+  EXPECT_EQ(frmMain->Caption(), AppExeName());
+}
+
+TEST_F(MainFormTest, StartUpNamesTheApplicationAndTheProductWindowClass) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  EXPECT_EQ(AppName, L"Uninstaller");
+  EXPECT_EQ(InstanceMutexName, L"Pelmor.SingleInstanceMutex");
+}
+
+// --- installation folder and the Uninstall button ---
+
+TEST_F(MainFormTest, StoredFolderIsShownAndTheCountdownEnablesTheButton) {
+  Install(installDir_, dataDir_);
+  EXPECT_TRUE(OpenForm().empty());
+  EXPECT_EQ(frmMain->edtPath->Path(), installDir_ + L"\\");
+  EXPECT_EQ(frmMain->edtPath->Caption(), L"Folder");
+  EXPECT_FALSE(frmMain->btnUninstall->Enabled()) << "held back at first";
+  EXPECT_TRUE(frmMain->CountDown->Enabled());
+  EXPECT_TRUE(PumpUntil([] { return frmMain->btnUninstall->Enabled(); }, 20s))
+      << "the countdown enables it after 7 seconds";
+  EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(MainFormTest, EditingThePathEnablesOrDisablesTheButtonAtOnce) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  HWND field = FindWindowExW(frmMain->edtPath->Handle(), nullptr, L"Edit", nullptr);
+  ASSERT_NE(field, nullptr);
+  ::SetWindowTextW(field, dataDir_.c_str());
+  EXPECT_TRUE(frmMain->btnUninstall->Enabled()) << "an existing folder, before the countdown ends";
+  ::SetWindowTextW(field, (installDir_ + L"\\missing").c_str());
+  EXPECT_FALSE(frmMain->btnUninstall->Enabled());
+  // The countdown keeps running and enables the button regardless of the path.
+  EXPECT_TRUE(PumpUntil([] { return frmMain->btnUninstall->Enabled(); }, 20s));
+}
+
+TEST_F(MainFormTest, NoStoredFolderAsksForOneAndWarns) {
+  Install(std::nullopt, dataDir_);
+  EXPECT_TRUE(OpenForm().empty());
+  EXPECT_EQ(frmMain->edtPath->Path(),
+            L"Cannot detect installation folder! Please enter the path here manually.\\");
+  EXPECT_FALSE(frmMain->btnUninstall->Enabled());
+  EXPECT_FALSE(frmMain->CountDown->Enabled()) << "no countdown without a stored folder";
+  const std::vector<Row> rows = LogRows();
+  ASSERT_GE(rows.size(), 14u);
+  const std::vector<Row> tail(rows.begin() + 10, rows.begin() + 14);
+  const std::vector<Row> expected = {
+      {L" ", kBlack},
+      {L" ", kBlack},
+      {L"Cannot detect installation folder!", kOrange},
+      {L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"", kOrange}};
+  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(frmMain->mmoLog->Lines().Count(), 14);
+  HWND field = FindWindowExW(frmMain->edtPath->Handle(), nullptr, L"Edit", nullptr);
+  ::SetWindowTextW(field, installDir_.c_str());
+  EXPECT_TRUE(frmMain->btnUninstall->Enabled()) << "a real folder typed in";
+}
+
+TEST_F(MainFormTest, MissingStoredFolderIsReportedAndStillCountedDown) {
+  const std::wstring missing = installDir_ + L"\\gone";
+  Install(missing, dataDir_);
+  const auto boxes = OpenForm({L"OK"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
+  EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
+  EXPECT_EQ(boxes[0].text, L"Original installation folder does not exist.\r\nProbably moved or "
+                           L"deleted manually.\r\nFolder: " + missing);
+  const std::vector<Row> rows = LogRows();
+  ASSERT_GE(rows.size(), 13u);
+  const std::vector<Row> tail(rows.begin() + 10, rows.begin() + 13);
+  const std::vector<Row> expected = {
+      {L" ", kBlack}, {L" ", kBlack}, {L"Folder to be entered manually by user.", kOrange}};
+  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(frmMain->edtPath->Path(), missing + L"\\");
+  EXPECT_FALSE(frmMain->btnUninstall->Enabled());
+  EXPECT_TRUE(frmMain->CountDown->Enabled());
+}
+
+TEST(ProductName, OnlyFileNameCharactersPass) {
+  EXPECT_NO_THROW(CheckProductName());
+  EXPECT_NO_THROW(CheckFileName(L"Pelmor Wallpaper Changer"));
+  for (const wchar_t* name : {L"a*b", L"a?b", L"a/b", L"a\\b", L"a:b", L"a<b", L"a>b", L"a|b",
+                              L"a\"b", L"a\tb"}) {
+    try {
+      CheckFileName(name);
+      ADD_FAILURE() << "accepted " << Wide2Utf8(name);
+    } catch (const tk::Exception& e) {
+      EXPECT_EQ(e.Message(), std::wstring(name) + L" filename is invalid!");
+    }
+  }
+}
+
+TEST(ProductName, LogFileNameCarriesTheTime) {
+  EXPECT_EQ(UninstallLogName(L"C:\\Users\\me\\Desktop\\", L"14.03.59"),
+            L"C:\\Users\\me\\Desktop\\Pelmor Wallpaper Changer - uninstall confirmation "
+            L"14.03.59.RTF");
+}
+
+// --- feedback and help ---
+
+TEST_F(MainFormTest, SendFeedbackOpensTheMailAndThePage) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  ClearRecordedOpens();
+  BoxScript none({L"OK"}, {}, std::chrono::seconds(2));
+  frmMain->btnFeedback->Click();
+  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
+  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+  EXPECT_TRUE(none.Finish().empty()) << "no box";
+}
+
+TEST_F(MainFormTest, LogoAndResetButtonOpenTheirPages) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  ClearRecordedOpens();
+  RECT logo{};
+  ::GetClientRect(frmMain->imgLogo->Handle(), &logo);
+  const LPARAM middle = MAKELPARAM(logo.right / 2, logo.bottom / 2);
+  ::SendMessageW(frmMain->imgLogo->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  ::SendMessageW(frmMain->imgLogo->Handle(), WM_LBUTTONUP, 0, middle);
+  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+  ::SendMessageW(frmMain->btnResetIni->Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([] {
+    return AnyRecorded(L"xdg-open", L"https://www.example.com/help/support-advanced_topics/index.html");
+  }, 20s));
+  PumpFor(500ms);
+  EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
+  EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
+}
+
+// --- the uninstall up to the user's No ---
+
+TEST_F(MainFormTest, MissingFolderGivesOneBoxAndExactlyThreeRows) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  const std::wstring missing = installDir_ + L"\\gone";
+  frmMain->edtPath->SetPath(missing);
+  const auto boxes = Uninstall({L"OK", L"OK"}, 5s);
+  ASSERT_EQ(boxes.size(), 1u) << "only the existence check speaks";
+  EXPECT_EQ(boxes[0].text, L"Folder does not exist:\r\n" + missing + L"\\");
+  const std::vector<Row> expected = {{L"Uninstall process started...", kBlack},
+                                     {L"Folder does not exist: " + missing + L"\\", kOrange},
+                                     {L"Uninstall process aborted.", kBlack}};
+  EXPECT_EQ(LogRows(), expected);
+  EXPECT_EQ(frmMain->mmoLog->Lines().Count(), 3);
+  EXPECT_TRUE(frmMain->btnUninstall->Enabled()) << "the user may try again";
+  EXPECT_TRUE(::IsWindow(frmMain->Handle()));
+}
+
+TEST_F(MainFormTest, NoToTheFirstQuestionIsLoggedAtInfoLevel) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  const auto boxes = Uninstall({L"No"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, L"Uninstaller");
+  EXPECT_EQ(boxes[0].text, L"Are you sure you want to uninstall Pelmor Wallpaper Changer?");
+  EXPECT_EQ(boxes[0].icon, BoxIcon::Question);
+  EXPECT_EQ(boxes[0].ButtonList(), L"Yes,No");
+  const std::vector<Row> expected = {{L"Uninstall process started...", kBlack},
+                                     {L"Uninstall process aborted by user.", kBlack}};
+  EXPECT_EQ(LogRows(), expected);
+  EXPECT_FALSE(::IsWindowVisible(frmMain->lblDiscount->Handle())) << "no discount before a Yes";
+  // Info rows are those a higher threshold drops.
+  frmMain->mmoLog->SetVerbosity(lvWarnings);
+  Uninstall({L"No"});
+  EXPECT_TRUE(LogTexts().empty());
+  EXPECT_EQ(TreeListing(installDir_).size(), 1u);
+  EXPECT_EQ(TreeListing(dataDir_).size(), 1u);
+}
+
+TEST_F(MainFormTest, NoToTheSecondQuestionIsAPlainRowAndTheDiscountStays) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  const auto boxes = Uninstall({L"Yes", L"No"});
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].caption, L"Uninstaller");
+  EXPECT_EQ(boxes[1].icon, BoxIcon::Question);
+  EXPECT_EQ(boxes[1].text, L"Do you approve deletion of the following items?\r\n " + installDir_ +
+                               L"\\\r\n " + dataDir_ +
+                               L"\r\n  Desktop icon\r\n  Start menu icon\r\n\r\nIf you are not "
+                               L"sure, you can also delete them manually.");
+  const std::vector<Row> expected = {{L"Uninstall process started...", kBlack},
+                                     {L"User confirmation obtained.", kBlack},
+                                     {L"Uninstall process aborted by user.", kBlack}};
+  EXPECT_EQ(LogRows(), expected);
+  EXPECT_TRUE(::IsWindowVisible(frmMain->lblDiscount->Handle()));
+  EXPECT_TRUE(::IsWindowVisible(frmMain->inetDiscount->Handle()));
+  // A plain row passes any threshold; the info rows do not.
+  frmMain->mmoLog->SetVerbosity(lvErrors);
+  Uninstall({L"Yes", L"No"});
+  EXPECT_EQ(LogTexts(), std::vector<std::wstring>{L"Uninstall process aborted by user."});
+  EXPECT_EQ(TreeListing(installDir_).size(), 1u);
+  EXPECT_EQ(TreeListing(dataDir_).size(), 1u);
+}
+
+TEST_F(MainFormTest, SecondQuestionListsABlankForNoDataFolderAndTheDebugText) {
+  Install(installDir_, std::nullopt);
+  OpenForm();
+  auto boxes = Uninstall({L"Yes", L"No"});
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, L"Do you approve deletion of the following items?\r\n " + installDir_ +
+                               L"\\\r\n \r\n  Desktop icon\r\n  Start menu icon\r\n\r\nIf you are "
+                               L"not sure, you can also delete them manually.");
+  StoreValue(L"App data path", dataDir_);
+  WriteFileBytes(DebugModeFile(), "");
+  boxes = Uninstall({L"Yes", L"No"});
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NE(boxes[1].text.find(L"\r\n Protected while uninstaller running in debugg mode\r\n"),
+            std::wstring::npos)
+      << Wide2Utf8(boxes[1].text);
+}
+
+TEST_F(MainFormTest, EmptyProductWindowClassIsAProgrammingError) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  InstanceMutexName.clear();
+  const auto boxes = Uninstall({L"Yes", L"No"}, 8s);
+  EXPECT_EQ(boxes.size(), 1u) << "the procedure stops before the second question";
+  ASSERT_EQ(reported_.size(), 1u);
+  EXPECT_NE(reported_[0].find(L"UninstallerForm"), std::wstring::npos) << Wide2Utf8(reported_[0]);
+  EXPECT_EQ(LogTexts().back(), L"User confirmation obtained.");
+  EXPECT_EQ(TreeListing(installDir_).size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,676 @@
+// The real Uninstaller.exe against an installed stand-in product, driven as a person would: its
+// window, its buttons, its message boxes. Each test installs the product afresh with the sandbox
+// installer, starts the uninstaller from the installation folder and follows it to the end.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "AppDriver.h"
+#include "BoxDriver.h"
+#include "Handles.h"
+#include "ProcessInfo.h"
+#include "RtfReader.h"
+#include "Screenshot.h"
+#include "TestEnv.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring kFormClass = L"TfrmMain";
+const std::wstring kProductClass = L"Pelmor.SingleInstanceMutex";
+const std::wstring kProductKey = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
+const std::wstring kShortcut = L"Pelmor Wallpaper Changer.lnk";
+const std::wstring kLogPrefix = L"Pelmor Wallpaper Changer - uninstall confirmation ";
+const std::wstring kFeedbackPage = L"https://www.example.com/help/install/uninstall-reason.html#soft";
+const std::wstring kFeedbackRequest =
+    L"Please tell us why you uninstalled the program so we can make it better.\r\n\r\n"
+    L"CONSTRUCTIVE feedback is always appreciated.\r\n\r\nThank you.";
+const std::wstring kStillRunning =
+    L"Pelmor Wallpaper Changer is still running. Please shut it down NOW in order to uninstall "
+    L"it properly!\r\n\r\nNote: If the application is not responding you can use the TaskManager "
+    L"to kill it.\r\n\r\nWhen ready press OK to continue the uninstall process.";
+const std::wstring kDebugText = L"Protected while uninstaller running in debugg mode";
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kOrange = RGB(223, 88, 0);
+// How long the self-delete script may take to remove the copy and itself.
+constexpr auto kSelfDeleteLimit = 60s;
+
+struct Row {
+  std::wstring text;
+  COLORREF color;
+  bool operator==(const Row& other) const = default;
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << "\"" << Wide2Utf8(row.text) << "\" colour 0x" << std::hex << row.color;
+}
+
+std::wstring Known(const KNOWNFOLDERID& id) {
+  tk::UniqueCoTaskString path;
+  ::SHGetKnownFolderPath(id, 0, nullptr, path.put());
+  return path.get() ? path.get() : L"";
+}
+
+std::wstring MixedCase(const std::wstring& text) {
+  std::wstring out = text;
+  bool upper = false;
+  for (wchar_t& c : out)
+    if (iswalpha(c)) {
+      c = upper ? towupper(c) : towlower(c);
+      upper = !upper;
+    }
+  return out;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = towlower(c);
+  return text;
+}
+
+size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) {
+  const auto lines = RecordedOpens(tool);
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
+}
+
+std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd{};
+  HANDLE find = ::FindFirstFileW(pattern.c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(fd.cFileName);
+  while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+  return names;
+}
+
+void KillProcessesNamed(const std::wstring& name) {
+  for (DWORD pid : ProcessesNamed(name)) {
+    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+      ::TerminateProcess(h, 1);
+      ::WaitForSingleObject(h, 5000);
+      ::CloseHandle(h);
+    }
+  }
+}
+
+// Visible shell windows (of any process) whose title is the given folder name.
+std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
+  std::vector<HWND> found;
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, L"ExplorerWClass", nullptr)))
+    if (::IsWindowVisible(window) && TextOf(window) == title) found.push_back(window);
+  return found;
+}
+
+class UninstallerRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CleanUp();
+    root_ = FreshFolder(L"uninstall");
+    installDir_ = root_ + L"\\Pelmor Wallpaper";
+    dataDir_ = root_ + L"\\AppData\\Pelmor Wallpaper Changer";
+  }
+
+  void TearDown() override {
+    CleanUp();
+    RemoveTree(root_);
+  }
+
+  // Leaves the sandbox as the next test expects it, whatever this one left behind.
+  void CleanUp() {
+    KillProcessesNamed(L"Uninstaller.exe");
+    KillProcessesNamed(L"pelmor_product.exe");
+    for (HWND shell : ShellWindowsTitled(L"Pelmor Wallpaper")) ::PostMessageW(shell, WM_CLOSE, 0, 0);
+    Process remove = Start(FixtureExe(L"pelmor_install"), L"--remove");
+    remove.WaitExit(60s);
+    RestoreTrash();
+    RestoreDesktop();
+    RemoveTree(TrashDir() + L"\\files");
+    RemoveTree(TrashDir() + L"\\info");
+    MakeDirs(TrashDir() + L"\\files");
+    MakeDirs(TrashDir() + L"\\info");
+    for (const std::wstring& log : FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*"))
+      ::DeleteFileW((DesktopDir() + L"\\" + log).c_str());
+    for (const wchar_t* name : {L"\\Uninstaller.exe", L"\\Uninstaller.BAT", L"\\DebugMode"})
+      ::DeleteFileW((TempDir() + name).c_str());
+    ClearRecordedOpens();
+  }
+
+  // --- the product ---
+
+  void InstallProduct(const std::wstring& args) {
+    Process setup = Start(FixtureExe(L"pelmor_install"), args);
+    ASSERT_TRUE(setup.WaitExit(60s));
+    ASSERT_EQ(setup.ExitCode(), 0u) << Wide2Utf8(args);
+  }
+  void InstallBoth() {
+    InstallProduct(L"--install \"" + installDir_ + L"\" --data \"" + dataDir_ + L"\"");
+  }
+  Process StartProduct(const std::wstring& args) {
+    Process product = Start(FixtureExe(L"pelmor_product"), args);
+    EXPECT_NE(WaitForWindow(kProductClass, 30s, product.pid), nullptr);
+    return product;
+  }
+
+  // --- the uninstaller ---
+
+  // Starts the installed uninstaller without parameters, as a person does, and returns the
+  // window of the copy it restarts from the temporary folder.
+  HWND StartUninstaller() {
+    // The installer puts a copy into the installation folder; where a test stores only registry
+    // values, the user starts the one from the build folder.
+    const std::wstring installed = installDir_ + L"\\Uninstaller.exe";
+    const bool fromInstall = FileExists(installed);
+    Process first = Start(fromInstall ? installed : UninstallerExe(), L"",
+                          fromInstall ? installDir_ : BinDir());
+    EXPECT_TRUE(first.WaitExit(60s)) << "the first process hands over and ends";
+    HWND window = WaitForWindow(kFormClass, 60s);
+    if (!window) return nullptr;
+    ::GetWindowThreadProcessId(window, &pid_);
+    EXPECT_NE(pid_, first.pid);
+    process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid_));
+    window_ = window;
+    return window;
+  }
+  HWND Button(const std::wstring& caption) const { return FindButton(window_, caption); }
+  HWND PathField() const { return FindDescendant(window_, L"Edit"); }
+  HWND Log() const { return FindDescendant(window_, L"RICHEDIT50W"); }
+  std::vector<std::wstring> LogRows() const {
+    std::vector<std::wstring> rows = TextRows(Log());
+    while (!rows.empty() && rows.back().empty()) rows.pop_back();
+    return rows;
+  }
+
+  // Makes Uninstall usable without waiting for the countdown: typing the folder again (without
+  // the backslash that the field shows, so that the text changes).
+  void RetypePath(std::wstring text) {
+    if (text.size() > 1 && text.back() == L'\\') text.pop_back();
+    TypeText(PathField(), text);
+    ASSERT_TRUE(WaitForEnabled(Button(L"Uninstall"), true, 10s));
+  }
+  void ClickUninstall() {
+    HWND button = Button(L"Uninstall");
+    ASSERT_TRUE(WaitForEnabled(button, true, 30s));
+    ClickButton(button);
+  }
+
+  // Waits for the next box of the uninstaller, presses the button and returns what it said.
+  MessageBoxInfo Answer(const std::wstring& button, std::chrono::milliseconds timeout = 60s) {
+    auto box = WaitForBox(timeout, BoxFilter{pid_, L""});
+    if (!box) {
+      ADD_FAILURE() << "no box came to press " << Wide2Utf8(button);
+      return {};
+    }
+    EXPECT_TRUE(PressButton(*box, button)) << Wide2Utf8(box->text);
+    WaitForBoxClosed(box->hwnd, 10s);
+    return *box;
+  }
+
+  bool Ended(std::chrono::milliseconds timeout = 60s) const {
+    return process_ && ::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) ==
+                           WAIT_OBJECT_0;
+  }
+  void CloseWindow() {
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Ended());
+  }
+
+  // The temporary copy and its script are gone once the script has run.
+  void ExpectSelfDeleted() {
+    EXPECT_TRUE(PumpUntil([] {
+      return !FileExists(TempDir() + L"\\Uninstaller.exe") &&
+             !FileExists(TempDir() + L"\\Uninstaller.BAT");
+    }, kSelfDeleteLimit));
+  }
+
+  // --- what is left ---
+
+  std::vector<Row> SavedLogRows() const {
+    const auto logs = FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*");
+    if (logs.size() != 1) {
+      ADD_FAILURE() << logs.size() << " uninstall logs on the desktop";
+      return {};
+    }
+    EXPECT_TRUE(std::regex_match(Wide2Utf8(logs[0]),
+                                 std::regex("Pelmor Wallpaper Changer - uninstall confirmation "
+                                            "[0-2][0-9]\\.[0-5][0-9]\\.[0-5][0-9]\\.RTF")))
+        << Wide2Utf8(logs[0]);
+    std::vector<Row> rows;
+    for (const RtfParagraph& p : ReadRtfRows(ReadFileBytes(DesktopDir() + L"\\" + logs[0])))
+      rows.push_back(Row{p.text, p.color});
+    return rows;
+  }
+  static std::wstring StartMenuShortcut() {
+    return ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut;
+  }
+  static std::wstring DesktopShortcut() { return DesktopDir() + L"\\" + kShortcut; }
+
+  // --- breaking the sandbox on purpose, and mending it ---
+
+  // Wine's Recycle Bin cannot take anything while its files folder is a file.
+  static void BreakTrash() {
+    RemoveTree(TrashDir() + L"\\files");
+    WriteFileBytes(TrashDir() + L"\\files", "not a folder");
+  }
+  static void RestoreTrash() {
+    if (FileExists(TrashDir() + L"\\files")) ::DeleteFileW((TrashDir() + L"\\files").c_str());
+  }
+  static std::wstring SavedDesktop() { return DesktopDir() + L".h8-saved"; }
+  // A file where the desktop folder should be: nothing can be created on the desktop.
+  static void BreakDesktop() {
+    ASSERT_TRUE(::MoveFileW(DesktopDir().c_str(), SavedDesktop().c_str()));
+    WriteFileBytes(DesktopDir(), "not a folder");
+  }
+  static void RestoreDesktop() {
+    if (!DirExists(SavedDesktop())) return;
+    ::DeleteFileW(DesktopDir().c_str());
+    ::MoveFileW(SavedDesktop().c_str(), DesktopDir().c_str());
+  }
+
+  std::wstring root_, installDir_, dataDir_;
+  HWND window_ = nullptr;
+  DWORD pid_ = 0;
+  tk::UniqueHandle process_;
+};
+
+// The rows of a completed uninstall of both folders, as the log file holds them.
+std::vector<Row> CompletedRows(const std::wstring& install, const std::wstring& data,
+                               const std::vector<Row>& middle) {
+  std::vector<Row> rows = {{L"Uninstall process started...", kBlack},
+                           {L"User confirmation obtained.", kBlack},
+                           {L" ", kBlack},
+                           {L"The user approved deletion of: ", kBlack},
+                           {L"   " + install, kBlack},
+                           {L"   " + data, kBlack}};
+  rows.insert(rows.end(), middle.begin(), middle.end());
+  const std::vector<Row> summary = {{L" ", kBlack},
+                                    {L" ", kBlack},
+                                    {L"Files deleted to Recycle Bin.", kBlack},
+                                    {L"Uninstall done.", kBlack},
+                                    {L" ", kBlack}};
+  rows.insert(rows.end(), summary.begin(), summary.end());
+  return rows;
+}
+
+std::vector<Row> RefusedRows(const std::wstring& folder, const std::wstring& blanks) {
+  return {{L" ", kBlack},
+          {L"Deleting " + folder, kBlack},
+          {L"  You are trying to delete a special folder!", kOrange},
+          {blanks + L"To protect the integrity of your data, the current operation was aborted.",
+           kBlack}};
+}
+
+TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
+  InstallBoth();
+  const auto installed = TreeListing(installDir_);
+  const auto data = TreeListing(dataDir_);
+  ASSERT_TRUE(installed.count(L"Uninstaller.exe"));
+  ASSERT_TRUE(FileExists(DesktopShortcut()));
+  ASSERT_TRUE(FileExists(StartMenuShortcut()));
+
+  HWND window = StartUninstaller();
+  ASSERT_NE(window, nullptr);
+  auto started = ReadProcessStartInfo(pid_);
+  ASSERT_TRUE(started.has_value());
+  EXPECT_EQ(Lower(started->imagePath), Lower(TempDir() + L"\\Uninstaller.exe"))
+      << "the copy in the temporary folder runs the uninstall";
+  EXPECT_EQ(TextOf(PathField()), installDir_ + L"\\");
+  HWND uninstall = Button(L"Uninstall");
+  ASSERT_NE(uninstall, nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(uninstall)) << "held back by the countdown";
+  ASSERT_TRUE(WaitForEnabled(uninstall, true, 30s)) << "enabled when the countdown ends";
+
+  // The main window as the README shows it.
+  EXPECT_TRUE(SaveWindowPng(window, std::wstring(ORVEX_SOURCE_DIR) + L"\\docs\\main-window.png"));
+
+  ClickButton(uninstall);
+  MessageBoxInfo first = Answer(L"Yes");
+  EXPECT_EQ(first.text, L"Are you sure you want to uninstall Pelmor Wallpaper Changer?");
+  EXPECT_EQ(first.caption, L"Uninstaller");
+  MessageBoxInfo second = Answer(L"Yes");
+  EXPECT_EQ(second.text, L"Do you approve deletion of the following items?\r\n " + installDir_ +
+                             L"\\\r\n " + dataDir_ +
+                             L"\r\n  Desktop icon\r\n  Start menu icon\r\n\r\nIf you are not sure, "
+                             L"you can also delete them manually.");
+  MessageBoxInfo feedback = Answer(L"OK");
+  EXPECT_EQ(feedback.text, kFeedbackRequest);
+  EXPECT_EQ(feedback.caption, L"Uninstaller");
+  EXPECT_EQ(feedback.icon, BoxIcon::Information);
+  ASSERT_TRUE(Ended()) << "the uninstaller ends by itself";
+
+  // Both folders went to the Recycle Bin whole.
+  EXPECT_FALSE(DirExists(installDir_));
+  EXPECT_FALSE(DirExists(dataDir_));
+  EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\Pelmor Wallpaper"), installed);
+  EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\Pelmor Wallpaper Changer"), data);
+  EXPECT_FALSE(FileExists(DesktopShortcut()));
+  EXPECT_FALSE(FileExists(StartMenuShortcut()));
+
+  const std::vector<Row> expected = CompletedRows(
+      installDir_ + L"\\", dataDir_,
+      {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+       {L"Folder " + dataDir_ + L" deleted to RecycleBin.", kBlack},
+       {L"Desktop icon removed.", kBlack},
+       {L"Start menu icon removed.", kBlack}});
+  EXPECT_EQ(SavedLogRows(), expected);
+
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
+  PumpFor(1s);
+  EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
+  ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, AnsweringNoStopsAndDeletesNothing) {
+  InstallBoth();
+  const auto installed = TreeListing(installDir_);
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+
+  ClickUninstall();
+  Answer(L"No");
+  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 2; }, 10s));
+  EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
+                                                   L"Uninstall process aborted by user."}));
+  EXPECT_FALSE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Huge discount for you!")));
+
+  ClickUninstall();
+  Answer(L"Yes");
+  MessageBoxInfo second = Answer(L"No");
+  EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos);
+  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
+  EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
+                                                   L"User confirmation obtained.",
+                                                   L"Uninstall process aborted by user."}));
+  EXPECT_TRUE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Huge discount for you!")));
+  EXPECT_TRUE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Click here")));
+
+  EXPECT_EQ(TreeListing(installDir_), installed);
+  EXPECT_TRUE(DirExists(dataDir_));
+  EXPECT_TRUE(FileExists(DesktopShortcut()));
+  EXPECT_TRUE(FileExists(StartMenuShortcut()));
+  EXPECT_TRUE(::IsWindowEnabled(Button(L"Uninstall")));
+  EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty());
+  CloseWindow();
+  EXPECT_TRUE(FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").empty());
+}
+
+TEST_F(UninstallerRun, MissingFolderGivesOneBoxAndThreeRows) {
+  const std::wstring missing = root_ + L"\\Moved Away";
+  InstallProduct(L"--install \"" + installDir_ + L"\" --install-value \"" + missing + L"\"");
+  ASSERT_NE(StartUninstaller(), nullptr);
+  MessageBoxInfo atStart = Answer(L"OK");
+  EXPECT_EQ(atStart.text, L"Original installation folder does not exist.\r\nProbably moved or "
+                          L"deleted manually.\r\nFolder: " + missing);
+  ClickUninstall();  // enabled by the countdown alone
+  MessageBoxInfo box = Answer(L"OK");
+  EXPECT_EQ(box.caption, L"Uninstaller - Error");
+  EXPECT_EQ(box.text, L"Folder does not exist:\r\n" + missing + L"\\");
+  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
+  EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
+                                                   L"Folder does not exist: " + missing + L"\\",
+                                                   L"Uninstall process aborted."}));
+  PumpFor(500ms);
+  EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty()) << "one box only";
+  CloseWindow();
+}
+
+TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
+  InstallBoth();
+  const std::wstring record = root_ + L"\\activations.txt";
+  Process product = StartProduct(L"--state max-min --record \"" + record + L"\"");
+  HWND productWindow = ::FindWindowW(kProductClass.c_str(), nullptr);
+  ASSERT_NE(productWindow, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return ::IsIconic(productWindow) != FALSE; }, 10s));
+
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  MessageBoxInfo warning = Answer(L"OK");
+  EXPECT_EQ(warning.caption, L"Uninstaller - Warning");
+  EXPECT_EQ(warning.icon, BoxIcon::Warning);
+  EXPECT_EQ(warning.text, kStillRunning);
+  EXPECT_TRUE(WaitFor([&] { return ::IsZoomed(productWindow) && !::IsIconic(productWindow); }, 10s))
+      << "restored as it was before it was minimised";
+  EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 1");
+
+  // Still running after OK: the same again.
+  auto again = WaitForBox(60s, BoxFilter{pid_, L""});
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->text, kStillRunning);
+  EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 2");
+  const std::vector<std::wstring> whileRunning = LogRows();
+  EXPECT_EQ(std::count(whileRunning.begin(), whileRunning.end(),
+                       L"Pelmor Wallpaper Changer is running. Please shut it down."),
+            2);
+
+  // The product is closed; OK goes on to the second question.
+  ::PostMessageW(productWindow, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(product.WaitExit(30s));
+  ASSERT_TRUE(PressButton(*again, L"OK"));
+  MessageBoxInfo second = Answer(L"No");
+  EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos)
+      << Wide2Utf8(second.text);
+  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 5; }, 10s));
+  EXPECT_EQ(LogRows(), (std::vector<std::wstring>{
+                           L"Uninstall process started...", L"User confirmation obtained.",
+                           L"Pelmor Wallpaper Changer is running. Please shut it down.",
+                           L"Pelmor Wallpaper Changer is running. Please shut it down.",
+                           L"Uninstall process aborted by user."}));
+  EXPECT_TRUE(DirExists(installDir_));
+  CloseWindow();
+}
+
+TEST_F(UninstallerRun, ProductThatNeverAnswersDoesNotHangTheUninstaller) {
+  InstallBoth();
+  Process product = StartProduct(L"--state min --hang");
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  // The warning comes although the product never handles the activation message.
+  MessageBoxInfo warning = Answer(L"OK", 60s);
+  EXPECT_EQ(warning.text, kStillRunning);
+  auto again = WaitForBox(60s, BoxFilter{pid_, L""});
+  ASSERT_TRUE(again.has_value()) << "the loop goes on while the product hangs";
+  EXPECT_EQ(again->text, kStillRunning);
+  // The user kills the hung product, as the warning suggests.
+  product.Kill();
+  ASSERT_TRUE(product.WaitExit(30s));
+  ASSERT_TRUE(PressButton(*again, L"OK"));
+  MessageBoxInfo second = Answer(L"No");
+  EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos);
+  CloseWindow();
+}
+
+TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
+  struct Case {
+    std::wstring install, data;
+  };
+  const std::wstring documents = ShellFolder(CSIDL_PERSONAL);
+  const std::wstring profile = Known(FOLDERID_Profile);
+  const std::wstring users = profile.substr(0, profile.find_last_of(L'\\'));
+  const Case cases[] = {
+      // A special folder in mixed case without its backslash; Downloads, which has no CSIDL.
+      {MixedCase(documents), Known(FOLDERID_Downloads) + L"\\"},
+      // A drive root; a folder that holds the profile.
+      {L"C:\\", Lower(users) + L"\\"},
+      // The profile itself; a special folder given as the data folder.
+      {Lower(profile) + L"\\", ShellFolder(CSIDL_PROGRAM_FILES)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Wide2Utf8(c.install) + " / " + Wide2Utf8(c.data));
+    const std::wstring installMarker = c.install + (c.install.back() == L'\\' ? L"" : L"\\") +
+                                       L"pelmor-marker.txt";
+    const std::wstring dataMarker = c.data + (c.data.back() == L'\\' ? L"" : L"\\") +
+                                    L"pelmor-marker.txt";
+    WriteFileBytes(installMarker, "stay");
+    WriteFileBytes(dataMarker, "stay");
+    InstallProduct(L"--no-shortcuts --install-value " + QuoteArg(c.install) + L" --data-value " +
+                   QuoteArg(c.data));
+    ASSERT_NE(StartUninstaller(), nullptr);
+    RetypePath(c.install);
+    ClickUninstall();
+    Answer(L"Yes");
+    Answer(L"Yes");
+    EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+    ASSERT_TRUE(Ended());
+    EXPECT_TRUE(FileExists(installMarker));
+    EXPECT_TRUE(FileExists(dataMarker));
+    EXPECT_TRUE(DirExists(ShellFolder(CSIDL_WINDOWS)));
+    EXPECT_TRUE(TreeListing(TrashDir() + L"\\files").empty()) << "nothing went to the Recycle Bin";
+
+    const std::wstring shownInstall = c.install + (c.install.back() == L'\\' ? L"" : L"\\");
+    std::vector<Row> middle = RefusedRows(shownInstall, L"   ");
+    const std::vector<Row> dataRows = RefusedRows(c.data, L"  ");
+    middle.insert(middle.end(), dataRows.begin(), dataRows.end());
+    EXPECT_EQ(SavedLogRows(), CompletedRows(shownInstall, c.data, middle));
+    ::DeleteFileW(installMarker.c_str());
+    ::DeleteFileW(dataMarker.c_str());
+    ExpectSelfDeleted();
+    CleanUp();
+  }
+}
+
+TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
+  InstallBoth();
+  const auto installed = TreeListing(installDir_);
+  const auto data = TreeListing(dataDir_);
+  BreakTrash();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  // The shell offers to delete for good what the Recycle Bin cannot take: the answer is No.
+  MessageBoxInfo nuke = Answer(L"No");
+  EXPECT_TRUE(nuke.HasButton(L"No")) << Wide2Utf8(nuke.text);
+  MessageBoxInfo locked = Answer(L"OK");
+  EXPECT_EQ(locked.caption, L"Uninstaller");
+  EXPECT_EQ(locked.text, installDir_ + L"\\\r\nThis folder is locked by a 3rd party application. "
+                                       L"Please try to delete it manually.");
+  EXPECT_TRUE(WaitFor([] { return !ShellWindowsTitled(L"Pelmor Wallpaper").empty(); }, 30s))
+      << "the folder is opened for the user to delete by hand";
+  Answer(L"No");  // the data folder: again not for good
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  RestoreTrash();
+
+  EXPECT_EQ(TreeListing(installDir_), installed) << "nothing lost";
+  EXPECT_EQ(TreeListing(dataDir_), data);
+  const std::vector<Row> expected = CompletedRows(
+      installDir_ + L"\\", dataDir_,
+      {{L"Folder " + installDir_ +
+            L"\\ not deleted. Probably another application is locking the folder.",
+        kOrange},
+       {L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack},
+       {L"Folder " + dataDir_ + L" not deleted. Probably another application is locking the folder.",
+        kOrange},
+       // Raw rows take the colour the insertion point was left with: the warning's.
+       {L"Desktop icon removed.", kOrange},
+       {L"Start menu icon removed.", kOrange}});
+  EXPECT_EQ(SavedLogRows(), expected);
+  ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, BlockedLogFileIsReportedAndTheUninstallFinishes) {
+  InstallBoth();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  BreakDesktop();
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  MessageBoxInfo blocked = Answer(L"OK");
+  EXPECT_EQ(blocked.caption, L"Uninstaller");
+  EXPECT_EQ(blocked.icon, BoxIcon::Information);
+  EXPECT_EQ(blocked.text, L"The uninstaller was blocked from creating the uninstall log on your "
+                          L"desktop! Some overzealous antivirus programs misbehave by blocking "
+                          L"legitimate applications.");
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  RestoreDesktop();
+  EXPECT_FALSE(DirExists(installDir_));
+  EXPECT_FALSE(DirExists(dataDir_));
+  EXPECT_TRUE(FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").empty());
+  EXPECT_TRUE(FilesMatching(TempDir() + L"\\" + kLogPrefix + L"*").empty()) << "no log elsewhere";
+  ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, DebugModeShowsTheExePathAndSparesTheDataFolder) {
+  InstallBoth();
+  const auto data = TreeListing(dataDir_);
+  // The restarted copy runs from the temporary folder: the marker belongs beside it.
+  WriteFileBytes(TempDir() + L"\\DebugMode", "");
+  ASSERT_NE(StartUninstaller(), nullptr);
+  EXPECT_EQ(Lower(TextOf(window_)), Lower(TempDir() + L"\\Uninstaller.exe"));
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  MessageBoxInfo second = Answer(L"Yes");
+  EXPECT_EQ(second.text, L"Do you approve deletion of the following items?\r\n " + installDir_ +
+                             L"\\\r\n " + kDebugText +
+                             L"\r\n  Desktop icon\r\n  Start menu icon\r\n\r\nIf you are not sure, "
+                             L"you can also delete them manually.");
+  Answer(L"OK");
+  ASSERT_TRUE(Ended());
+  EXPECT_FALSE(DirExists(installDir_));
+  EXPECT_EQ(TreeListing(dataDir_), data) << "the data folder is untouched";
+  const std::vector<Row> expected = CompletedRows(
+      installDir_ + L"\\", kDebugText,
+      {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+       {L"Desktop icon removed.", kBlack},
+       {L"Start menu icon removed.", kBlack}});
+  EXPECT_EQ(SavedLogRows(), expected);
+  ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
+  InstallBoth();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  ClickButton(Button(L"Send feedback"));
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-email", L"mailto:support@example.com") == 1; }, 30s));
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
+  EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty());
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  ASSERT_TRUE(Ended()) << "no request for feedback holds the end";
+  EXPECT_FALSE(DirExists(installDir_));
+  PumpFor(1s);
+  EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u) << "the page is not opened again";
+  EXPECT_EQ(SavedLogRows().size(), 15u);
+  ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, NoStoredFolderAsksTheUserForOne) {
+  InstallProduct(L"--data \"" + dataDir_ + L"\"");
+  MakeDirs(installDir_);
+  ASSERT_NE(StartUninstaller(), nullptr);
+  EXPECT_EQ(TextOf(PathField()),
+            L"Cannot detect installation folder! Please enter the path here manually.\\");
+  const std::vector<std::wstring> rows = LogRows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(std::vector<std::wstring>(rows.end() - 2, rows.end()),
+            (std::vector<std::wstring>{
+                L"Cannot detect installation folder!",
+                L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\""}));
+  HWND uninstall = Button(L"Uninstall");
+  EXPECT_FALSE(::IsWindowEnabled(uninstall));
+  TypeText(PathField(), installDir_ + L"\\missing");
+  EXPECT_FALSE(::IsWindowEnabled(uninstall)) << "not for a folder that does not exist";
+  TypeText(PathField(), installDir_);
+  EXPECT_TRUE(WaitForEnabled(uninstall, true, 10s)) << "a real folder typed in";
+  EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty());
+  CloseWindow();
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "AppDriver.h"
+
+#include <thread>
+
+namespace testing_support {
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  ::GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+    return {};
+  text.resize(static_cast<size_t>(copied));
+  return text;
+}
+
+static BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> Descendants(HWND root) {
+  std::vector<HWND> windows;
+  ::EnumChildWindows(root, Collect, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+HWND FindDescendant(HWND root, const std::wstring& className, const std::wstring& caption) {
+  for (HWND child : Descendants(root)) {
+    if (_wcsicmp(ClassOf(child).c_str(), className.c_str()) != 0) continue;
+    if (caption.empty() || TextOf(child) == caption) return child;
+  }
+  return nullptr;
+}
+
+HWND FindButton(HWND root, const std::wstring& caption) {
+  return FindDescendant(root, L"Button", caption);
+}
+
+void ClickButton(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
+
+void TypeText(HWND edit, const std::wstring& text) {
+  ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
+std::vector<std::wstring> TextRows(HWND edit) {
+  const std::wstring text = TextOf(edit);
+  std::vector<std::wstring> rows;
+  std::wstring row;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\r' || c == L'\n') {
+      rows.push_back(row);
+      row.clear();
+      if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+    } else {
+      row.push_back(c);
+    }
+  }
+  if (!row.empty()) rows.push_back(row);
+  return rows;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+bool WaitForEnabled(HWND window, bool enabled, std::chrono::milliseconds timeout) {
+  return WaitFor([&] { return (::IsWindowEnabled(window) != FALSE) == enabled; }, timeout);
+}
+
+}  // namespace testing_support

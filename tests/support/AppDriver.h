@@ -1,0 +1,36 @@
+// Drives a window of another process the way a person would: finds its controls by class and
+// caption, reads their texts, types into fields and presses buttons.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+std::wstring ClassOf(HWND window);
+// The control's own text, asked of the window itself (works for every control of any process).
+std::wstring TextOf(HWND window);
+// Every descendant window of root, in z-order, depth first.
+std::vector<HWND> Descendants(HWND root);
+// The first descendant of the class and (when given) the exact caption.
+HWND FindDescendant(HWND root, const std::wstring& className, const std::wstring& caption = L"");
+// A button among the descendants, found by its caption.
+HWND FindButton(HWND root, const std::wstring& caption);
+
+// Presses the button without waiting for what its click starts.
+void ClickButton(HWND button);
+// Replaces a field's text as typing it would (the field reports the change to its owner).
+void TypeText(HWND edit, const std::wstring& text);
+
+// Rows of a multi-line field as its text shows them (split at CR LF, CR or LF).
+std::vector<std::wstring> TextRows(HWND edit);
+
+// Polls until the condition holds; false when the time ran out.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+bool WaitForEnabled(HWND window, bool enabled, std::chrono::milliseconds timeout);
+
+}  // namespace testing_support

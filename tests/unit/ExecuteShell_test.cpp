@@ -1,0 +1,304 @@
+// Shell execution and shell windows: the error table, the boxes a failing call shows, what the
+// browser and mail stand-ins receive, the working folder a started program gets, and the windows
+// that ExploreFolder and LocateInExplorer open.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BoxDriver.h"
+#include "Errors.h"
+#include "TestEnv.h"
+#include "cExecuteShell.h"
+#include "cShell.h"
+#include "ccCore.h"
+#include "ccIO.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Answers every box of this process with OK while a call runs on the test thread, and keeps what
+// each box said.
+class BoxAnswerer {
+ public:
+  BoxAnswerer() {
+    thread_ = std::thread([this] {
+      const BoxFilter ours{::GetCurrentProcessId(), L""};
+      while (!stop_) {
+        auto box = WaitForBox(100ms, ours);
+        if (!box) continue;
+        PressButton(*box, L"OK");
+        WaitForBoxClosed(box->hwnd, 5s);
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back(*box);
+      }
+    });
+  }
+  ~BoxAnswerer() { Stop(); }
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+  // Gives a box that is late a moment to appear, then stops and returns all boxes seen.
+  std::vector<MessageBoxInfo> Stop() {
+    if (thread_.joinable()) {
+      PumpFor(500ms);
+      stop_ = true;
+      thread_.join();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boxes_;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<MessageBoxInfo> boxes_;
+  std::thread thread_;
+};
+
+bool AnyRecorded(const std::wstring& tool, const std::string& line) {
+  const auto lines = RecordedOpens(tool);
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Visible shell windows (of any process) whose title is the given folder name.
+std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
+  struct Search {
+    std::wstring title;
+    std::vector<HWND> found;
+  } search{title, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(data);
+        wchar_t className[64] = {}, text[MAX_PATH] = {};
+        ::GetClassNameW(window, className, 64);
+        ::GetWindowTextW(window, text, MAX_PATH);
+        if (::IsWindowVisible(window) && std::wstring(className) == L"ExplorerWClass" &&
+            s.title == text)
+          s.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void CloseShellWindows(const std::wstring& title) {
+  for (HWND window : ShellWindowsTitled(title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  PumpUntil([&] { return ShellWindowsTitled(title).empty(); }, 10s);
+}
+
+std::wstring CurrentFolderOf(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+class ShellTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  void SetUp() override { AppName = L"Uninstaller"; }
+  void TearDown() override { AppName = kInitialAppName; }
+};
+
+}  // namespace
+
+// --- the table ---
+
+TEST(ShellExecuteErrorText, ListedResultsHaveTheirOwnWords) {
+  const std::wstring file = L"C:\\Apps\\tool.exe";
+  EXPECT_EQ(ShellExecuteErrorText(0, file), L"The operating system is out of memory or resources.");
+  EXPECT_EQ(ShellExecuteErrorText(2, file), L"Exe file not found!C:\\Apps\\tool.exe");
+  EXPECT_EQ(ShellExecuteErrorText(3, file), L"Path not found!");
+  EXPECT_EQ(ShellExecuteErrorText(5, file),
+            L"The operating system denied access! Do you have admin rights?");
+  EXPECT_EQ(ShellExecuteErrorText(8, file), L"Out of memory!");
+  EXPECT_EQ(ShellExecuteErrorText(12, file),
+            L"Application was designed for a different operating system.");
+  EXPECT_EQ(ShellExecuteErrorText(13, file), L"Application was designed for MS-DOS 4.0");
+  EXPECT_EQ(ShellExecuteErrorText(15, file), L"Attempt to load a real-mode program.");
+  EXPECT_EQ(ShellExecuteErrorText(16, file),
+            L"Attempt to load a second instance of an application with non-readonly data "
+            L"segments.");
+  EXPECT_EQ(ShellExecuteErrorText(19, file), L"Attempt to load a compressed application file.");
+  EXPECT_EQ(ShellExecuteErrorText(20, file), L"Dynamic-link library (DLL) file failure.");
+  EXPECT_EQ(ShellExecuteErrorText(26, file), L"A sharing violation occurred!");
+  EXPECT_EQ(ShellExecuteErrorText(27, file),
+            L"The file name association is incomplete or invalid!");
+  EXPECT_EQ(ShellExecuteErrorText(28, file),
+            L"The DDE transaction could not be completed because the request timed out!");
+  EXPECT_EQ(ShellExecuteErrorText(29, file), L"The DDE transaction failed!");
+  EXPECT_EQ(ShellExecuteErrorText(30, file),
+            L"The DDE transaction could not be completed because other DDE transactions were "
+            L"being processed!");
+  EXPECT_EQ(ShellExecuteErrorText(31, file),
+            L"There is no application associated with the given file name extension!");
+  EXPECT_EQ(ShellExecuteErrorText(32, file), L"The specified DLL was not found!");
+}
+
+TEST(ShellExecuteErrorText, OnlyFileNotFoundNamesTheFile) {
+  EXPECT_EQ(ShellExecuteErrorText(2, L""), L"Exe file not found!");
+  EXPECT_EQ(ShellExecuteErrorText(2, L"https://example.com/x"),
+            L"Exe file not found!https://example.com/x");
+  for (int result = 0; result <= 32; ++result) {
+    if (result == 2) continue;
+    EXPECT_EQ(ShellExecuteErrorText(result, L"marker.exe").find(L"marker"), std::wstring::npos)
+        << result;
+  }
+}
+
+TEST(ShellExecuteErrorText, UnlistedResultsAreGeneric) {
+  for (int result : {1, 4, 6, 7, 9, 10, 11, 14, 17, 18, 21, 22, 23, 24, 25})
+    EXPECT_EQ(ShellExecuteErrorText(result, L"x.exe"),
+              L"ShellExecute error " + std::to_wstring(result));
+  const std::wstring damaged = ShellExecuteErrorText(11, L"x.exe");
+  EXPECT_EQ(damaged.substr(damaged.size() - 2), L"11");
+}
+
+// --- ExecuteShell ---
+
+TEST_F(ShellTest, MissingProgramShowsOneBoxNamingTheFile) {
+  const std::wstring folder = FreshFolder(L"ExecuteShell missing");
+  const std::wstring missing = folder + L"\\not here.exe";
+  BoxAnswerer answerer;
+  EXPECT_FALSE(ExecuteShell(missing, L"", true, SW_SHOWNORMAL));
+  const auto boxes = answerer.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"Exe file not found!" + missing);
+  EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
+  EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
+  EXPECT_EQ(boxes[0].ButtonList(), L"OK");
+  RemoveTree(folder);
+}
+
+TEST_F(ShellTest, MissingProgramWithErrorsOffIsSilent) {
+  const std::wstring folder = FreshFolder(L"ExecuteShell missing quiet");
+  BoxAnswerer answerer;
+  EXPECT_FALSE(ExecuteShell(folder + L"\\not here.exe", L"", false, SW_SHOWNORMAL));
+  EXPECT_TRUE(answerer.Stop().empty());
+  RemoveTree(folder);
+}
+
+TEST_F(ShellTest, UnassociatedFileIsFalseAndSilentWithErrorsOff) {
+  const std::wstring folder = FreshFolder(L"ExecuteShell noassoc");
+  const std::wstring file = folder + L"\\notes.qqzz";
+  WriteFileBytes(file, "no program opens this");
+
+  BoxAnswerer quiet;
+  EXPECT_FALSE(ExecuteShell(file, L"", false, SW_SHOWNORMAL));
+  EXPECT_TRUE(quiet.Stop().empty());
+
+  // The same call with errors on shows that this was result 31.
+  BoxAnswerer loud;
+  EXPECT_FALSE(ExecuteShell(file, L"", true, SW_SHOWNORMAL));
+  const auto boxes = loud.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            L"There is no application associated with the given file name extension!");
+  RemoveTree(folder);
+}
+
+TEST_F(ShellTest, DamagedProgramReadsGenericError11) {
+  const std::wstring folder = FreshFolder(L"ExecuteShell damaged");
+  const std::wstring file = folder + L"\\damaged.exe";
+  WriteFileBytes(file, "this is not a program at all, only text");
+  BoxAnswerer answerer;
+  EXPECT_FALSE(ExecuteShell(file, L"", true, SW_SHOWNORMAL));
+  const auto boxes = answerer.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"ShellExecute error 11");
+  EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
+  RemoveTree(folder);
+}
+
+TEST_F(ShellTest, WebAddressIsHandedToTheBrowser) {
+  ClearRecordedOpens();
+  const std::wstring page = L"https://www.example.com/help/install/uninstall-reason.html#soft";
+  BoxAnswerer answerer;
+  EXPECT_TRUE(ExecuteShell(page, L"", true, SW_SHOWNORMAL));
+  EXPECT_TRUE(answerer.Stop().empty());
+  EXPECT_TRUE(PumpUntil([&] { return AnyRecorded(L"xdg-open", Wide2Utf8(page)); }, 20s))
+      << "xdg-open saw " << RecordedOpens(L"xdg-open").size() << " lines";
+  // The slashes make it an invalid path, so the shell was given no working folder.
+  EXPECT_EQ(ExtractPath(page, true), L"");
+}
+
+TEST_F(ShellTest, MailLinkIsHandedToTheMailProgram) {
+  ClearRecordedOpens();
+  const std::wstring mail = L"mailto:support@example.com?subject=Uninstall";
+  BoxAnswerer answerer;
+  EXPECT_TRUE(ExecuteShell(mail, L"", true, SW_SHOWNORMAL));
+  EXPECT_TRUE(answerer.Stop().empty());
+  EXPECT_TRUE(PumpUntil([&] { return AnyRecorded(L"xdg-email", Wide2Utf8(mail)); }, 20s));
+}
+
+TEST_F(ShellTest, ProgramStartsInItsOwnFolderWithTheParameters) {
+  const std::wstring folder = FreshFolder(L"ExecuteShell cwd & 100% ^x");
+  const std::wstring program = folder + L"\\selfreport.exe";
+  ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfreport").c_str(), program.c_str(), FALSE));
+  const std::wstring report = FreshFolder(L"ExecuteShell cwd report") + L"\\cwd.txt";
+  // The current folder of this process is elsewhere; the program must not inherit it.
+  ASSERT_NE(CurrentFolderOf(program), TempDir());
+  EXPECT_TRUE(ExecuteShell(program, L"cwd \"" + report + L"\"", true, SW_SHOWNORMAL));
+  ASSERT_TRUE(PumpUntil([&] { return FileExists(report); }, 30s));
+  PumpFor(200ms);
+  EXPECT_EQ(Narrow2Wide(ReadFileBytes(report)), folder);
+  RemoveTree(folder);
+}
+
+// --- ExploreFolder ---
+
+TEST_F(ShellTest, ExploreFolderOnMissingFolderShowsOnlyTheExistenceBox) {
+  const std::wstring parent = FreshFolder(L"Explore missing");
+  const std::wstring missing = parent + L"\\Gone Away";
+  BoxAnswerer answerer;
+  ExploreFolder(missing);
+  const auto boxes = answerer.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"Folder does not exist:\r\n" + missing);
+  EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
+  PumpFor(2s);
+  EXPECT_TRUE(ShellWindowsTitled(L"Gone Away").empty());
+  RemoveTree(parent);
+}
+
+TEST_F(ShellTest, ExploreFolderOpensAShellWindowOnTheFolder) {
+  const std::wstring folder = FreshFolder(L"Explore me 7");
+  CloseShellWindows(L"Explore me 7");
+  BoxAnswerer answerer;
+  ExploreFolder(folder);
+  EXPECT_TRUE(answerer.Stop().empty());
+  EXPECT_TRUE(PumpUntil([] { return !ShellWindowsTitled(L"Explore me 7").empty(); }, 20s));
+  CloseShellWindows(L"Explore me 7");
+  RemoveTree(folder);
+}
+
+// --- LocateInExplorer ---
+
+TEST_F(ShellTest, LocateMissingPathIsFalseWithoutBox) {
+  const std::wstring parent = FreshFolder(L"Locate missing");
+  BoxAnswerer answerer;
+  EXPECT_FALSE(LocateInExplorer(parent + L"\\nothing.txt"));
+  EXPECT_FALSE(LocateInExplorer(L""));
+  EXPECT_TRUE(answerer.Stop().empty());
+  PumpFor(1s);
+  EXPECT_TRUE(ShellWindowsTitled(L"Locate missing").empty());
+  RemoveTree(parent);
+}
+
+TEST_F(ShellTest, LocateExistingFileOpensItsFolder) {
+  const std::wstring folder = FreshFolder(L"Locate here 9");
+  WriteFileBytes(folder + L"\\found.txt", "x");
+  CloseShellWindows(L"Locate here 9");
+  BoxAnswerer answerer;
+  EXPECT_TRUE(LocateInExplorer(folder + L"\\found.txt"));
+  EXPECT_TRUE(answerer.Stop().empty());
+  EXPECT_TRUE(PumpUntil([] { return !ShellWindowsTitled(L"Locate here 9").empty(); }, 20s));
+  CloseShellWindows(L"Locate here 9");
+  RemoveTree(folder);
+}

@@ -1,0 +1,397 @@
+// TInternetLabel on a real window: the real mouse cursor enters and leaves it, real clicks reach it
+// through the message loop, and web links go to the sandbox's browser stand-in.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "Application.h"
+#include "BoxDriver.h"
+#include "Form.h"
+#include "InternetLabel.h"
+#include "TestEnv.h"
+#include "ccCore.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr auto kPatience = 15s;
+constexpr TColor kGreen = 0x00FF00;
+
+class InternetLabelTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { tk::App().Initialize(); }
+
+  void SetUp() override {
+    form = std::make_unique<TForm>(nullptr, L"OrvexInternetLabelTest");
+    form->SetClientSize(300, 120);
+    form->SetPosition(200, 200);
+    form->CreateForm(false);
+    form->Show();
+    label = new TInternetLabel(form.get());
+    label->SetBounds(20, 30, 160, 30);
+    label->SetCaption(L"Click here");
+    label->SetParent(form.get());
+    ::SetForegroundWindow(form->Handle());
+    MoveMouseAway();
+    PumpFor(100ms);
+  }
+
+  void TearDown() override {
+    MoveMouseAway();
+    form.reset();
+  }
+
+  POINT LabelCentre() const {
+    RECT rc{};
+    ::GetWindowRect(label->Handle(), &rc);
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  }
+
+  void MoveMouseOver() {
+    POINT p = LabelCentre();
+    ::SetCursorPos(p.x, p.y);
+  }
+  static void MoveMouseAway() { ::SetCursorPos(5, 5); }
+
+  // A left click where the cursor is, delivered as input.
+  static void PressMouse() {
+    INPUT input[2]{};
+    input[0].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].type = INPUT_MOUSE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, input, sizeof(INPUT));
+  }
+
+  // The colour the label hands to the control when it paints its text.
+  COLORREF PaintedTextColor() const {
+    HDC dc = ::GetDC(label->Handle());
+    ::SendMessageW(form->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(label->Handle()));
+    COLORREF color = ::GetTextColor(dc);
+    ::ReleaseDC(label->Handle(), dc);
+    return color;
+  }
+
+  // Whether the font that the control draws with is underlined.
+  bool DrawnUnderlined() const {
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(label->Handle(), WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    if (!font || !::GetObjectW(font, sizeof(lf), &lf)) return false;
+    return lf.lfUnderline != 0;
+  }
+
+  // Whether the screen shows text pixels of this colour inside the label.
+  bool ScreenShows(COLORREF color) const {
+    RECT rc{};
+    ::GetWindowRect(label->Handle(), &rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    ::GdiFlush();
+    // DIB pixels are blue-green-red, the reverse of a COLORREF.
+    const DWORD wanted = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    int found = 0;
+    for (int i = 0; i < width * height; ++i) found += (pixels[i] & 0xFFFFFF) == wanted;
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return found >= 3;
+  }
+
+  bool ShowsColor(TColor color) {
+    return label->Font().Color == color && PaintedTextColor() == color;
+  }
+
+  bool WaitFor(const std::function<bool()>& done) { return PumpUntil(done, kPatience); }
+
+  std::unique_ptr<TForm> form;
+  TInternetLabel* label = nullptr;  // owned by the form
+};
+
+bool Recorded(const std::string& link) {
+  auto opens = RecordedOpens(L"xdg-open");
+  return std::any_of(opens.begin(), opens.end(),
+                     [&link](const std::string& line) { return line.find(link) != std::string::npos; });
+}
+
+}  // namespace
+
+// --- construction ---
+
+TEST_F(InternetLabelTest, StartsAsAnUnvisitedBlueLinkWithAHandCursor) {
+  EXPECT_FALSE(label->Visited());
+  EXPECT_FALSE(label->LinkHint());
+  EXPECT_FALSE(label->About());
+  EXPECT_TRUE(label->Link().empty());
+  EXPECT_EQ(label->VisitedColor(), clPurple);
+  EXPECT_EQ(label->NotVisitedColor(), clBlue);
+  EXPECT_EQ(label->OverColor(), clRed);
+  EXPECT_EQ(label->Font().Style, 0u);
+  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_FALSE(DrawnUnderlined());
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clBlue); }));
+
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
+}
+
+// --- hovering ---
+
+TEST_F(InternetLabelTest, HoverTurnsRedAndUnderlinesUntilTheMouseLeaves) {
+  int entered = 0;
+  int left = 0;
+  label->OnMouseEnter = [&](TObject* Sender) {
+    EXPECT_EQ(Sender, label);
+    ++entered;
+  };
+  label->OnMouseLeave = [&](TObject* Sender) {
+    EXPECT_EQ(Sender, label);
+    ++left;
+  };
+
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return entered == 1; }));
+  EXPECT_TRUE(ShowsColor(clRed));
+  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsUnderline));
+  EXPECT_TRUE(DrawnUnderlined());
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clRed); }));
+  EXPECT_EQ(left, 0);
+
+  MoveMouseAway();
+  ASSERT_TRUE(WaitFor([&] { return left == 1; }));
+  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_EQ(label->Font().Style, 0u);
+  EXPECT_FALSE(DrawnUnderlined());
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clBlue) && !ScreenShows(clRed); }));
+  EXPECT_EQ(entered, 1);
+}
+
+TEST_F(InternetLabelTest, HoverKeepsTheOtherStyleBits) {
+  label->Font().Style = fsBold | fsItalic;
+  label->FontChanged();
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsBold | fsItalic | fsUnderline));
+  MoveMouseAway();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clBlue; }));
+  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsBold | fsItalic));
+}
+
+TEST_F(InternetLabelTest, LeaveWithoutEnterChangesNothing) {
+  int left = 0;
+  label->OnMouseLeave = [&](TObject*) { ++left; };
+  label->SetVisited(true);
+  ::SendMessageW(label->Handle(), WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(left, 0);
+  EXPECT_TRUE(ShowsColor(clPurple));
+}
+
+// --- colour setters ---
+
+TEST_F(InternetLabelTest, OverColorWrittenOutsideWaitsForTheNextEnter) {
+  label->SetOverColor(kGreen);
+  EXPECT_EQ(label->OverColor(), kGreen);
+  EXPECT_TRUE(ShowsColor(clBlue));
+
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == kGreen; }));
+  EXPECT_TRUE(ShowsColor(kGreen));
+
+  // Written while the mouse is over the label, it applies at once.
+  label->SetOverColor(clRed);
+  EXPECT_TRUE(ShowsColor(clRed));
+}
+
+TEST_F(InternetLabelTest, RestingColoursApplyOnlyToTheMatchingStateOutside) {
+  label->SetVisitedColor(kGreen);  // not visited: no change
+  EXPECT_TRUE(ShowsColor(clBlue));
+  label->SetNotVisitedColor(clBlack);
+  EXPECT_TRUE(ShowsColor(clBlack));
+
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  label->SetNotVisitedColor(clBlue);  // the hover colour stays
+  EXPECT_TRUE(ShowsColor(clRed));
+
+  MoveMouseAway();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clBlue; }));
+  label->SetVisited(true);
+  EXPECT_TRUE(ShowsColor(kGreen));
+  label->SetVisitedColor(clPurple);
+  EXPECT_TRUE(ShowsColor(clPurple));
+  label->SetNotVisitedColor(clBlack);  // visited: no change
+  EXPECT_TRUE(ShowsColor(clPurple));
+}
+
+TEST_F(InternetLabelTest, WritingVisitedRecoloursEvenUnderTheMouse) {
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  label->SetVisited(true);
+  EXPECT_TRUE(ShowsColor(clPurple));
+  label->SetVisited(false);
+  EXPECT_TRUE(ShowsColor(clBlue));
+  // Underline belongs to the hover and stays.
+  EXPECT_TRUE(DrawnUnderlined());
+}
+
+// --- clicking ---
+
+TEST_F(InternetLabelTest, WebLinkOpensInTheBrowserAndTurnsPurpleAtOnce) {
+  ClearRecordedOpens();
+  const std::string link = "http://www.example.com/order/orvex-label-test.html";
+  label->SetLink(Narrow2Wide(link));
+  std::optional<bool> visitedDuringOnClick;
+  label->OnClick = [&](TObject* Sender) {
+    EXPECT_EQ(Sender, label);
+    visitedDuringOnClick = label->Visited();
+  };
+
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  PressMouse();
+  ASSERT_TRUE(WaitFor([&] { return visitedDuringOnClick.has_value(); }));
+  // OnClick comes first; the link is opened after it.
+  EXPECT_FALSE(*visitedDuringOnClick);
+  EXPECT_TRUE(label->Visited());
+  EXPECT_TRUE(ShowsColor(clPurple));  // although the mouse is still over it
+  EXPECT_TRUE(DrawnUnderlined());
+  EXPECT_TRUE(WaitFor([&] { return Recorded(link); }));
+
+  MoveMouseAway();
+  ASSERT_TRUE(WaitFor([&] { return !DrawnUnderlined(); }));
+  EXPECT_TRUE(ShowsColor(clPurple));
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return DrawnUnderlined(); }));
+  EXPECT_TRUE(ShowsColor(clRed));
+}
+
+TEST_F(InternetLabelTest, EmptyLinkOpensNothingAndKeepsVisited) {
+  ClearRecordedOpens();
+  int clicks = 0;
+  label->OnClick = [&](TObject*) { ++clicks; };
+  label->SetVisited(true);
+  MoveMouseOver();
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  PressMouse();
+  ASSERT_TRUE(WaitFor([&] { return clicks == 1; }));
+  EXPECT_TRUE(label->Visited());
+  EXPECT_TRUE(ShowsColor(clRed));  // not rewritten, so the hover colour stays
+  PumpFor(1s);
+  EXPECT_TRUE(RecordedOpens(L"xdg-open").empty());
+
+  label->SetVisited(false);
+  label->Click();
+  EXPECT_FALSE(label->Visited());
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(InternetLabelTest, LinkTheShellRejectsClearsVisited) {
+  label->SetLink(L"C:\\nope\\missing.xyz");
+  label->SetVisited(true);
+  label->Click();
+  EXPECT_FALSE(label->Visited());
+  EXPECT_TRUE(ShowsColor(clBlue));
+  label->Visit();
+  EXPECT_FALSE(label->Visited());
+}
+
+TEST_F(InternetLabelTest, VetoKeepsVisitedAndOpensNothing) {
+  ClearRecordedOpens();
+  label->SetLink(L"http://www.example.com/vetoed.html");
+  bool offered = false;
+  label->OnLinkActivating = [&](TObject* Sender, bool& CanActivate) {
+    EXPECT_EQ(Sender, label);
+    offered = CanActivate;
+    CanActivate = false;
+  };
+  for (bool visited : {true, false}) {
+    label->SetVisited(visited);
+    label->Click();
+    EXPECT_EQ(label->Visited(), visited);
+    EXPECT_TRUE(offered) << "a non-empty link is offered as openable";
+  }
+  PumpFor(1s);
+  EXPECT_TRUE(RecordedOpens(L"xdg-open").empty());
+}
+
+TEST_F(InternetLabelTest, CanActivateLinkFollowsTheLinkAndTheHandler) {
+  EXPECT_FALSE(label->CanActivateLink());
+  label->SetLink(L"http://www.example.com/");
+  EXPECT_TRUE(label->CanActivateLink());
+
+  label->SetLink(L"");
+  std::optional<bool> offered;
+  label->OnLinkActivating = [&](TObject*, bool& CanActivate) {
+    offered = CanActivate;
+    CanActivate = true;
+  };
+  EXPECT_TRUE(label->CanActivateLink());
+  ASSERT_TRUE(offered.has_value());
+  EXPECT_FALSE(*offered);
+}
+
+// --- hint and about ---
+
+TEST_F(InternetLabelTest, LinkHintCopiesTheLinkOnlyWhenTheLinkIsWritten) {
+  label->SetHint(L"old hint");
+  label->SetLink(L"http://www.example.com/a");
+  EXPECT_EQ(label->Hint(), L"old hint");  // LinkHint is off by default
+
+  label->SetLinkHint(true);
+  EXPECT_EQ(label->Hint(), L"old hint");  // only the next Link write copies it
+  label->SetLink(L"http://www.example.com/b");
+  EXPECT_EQ(label->Hint(), L"http://www.example.com/b");
+
+  label->SetLinkHint(false);
+  label->SetLink(L"http://www.example.com/c");
+  EXPECT_EQ(label->Hint(), L"http://www.example.com/b");
+}
+
+TEST_F(InternetLabelTest, AboutShowsAPlainBoxAndStaysFalse) {
+  AppName = L"InternetLabelTest";
+  std::optional<MessageBoxInfo> box;
+  std::thread answer([&box] {
+    box = AnswerBox(kPatience, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+  });
+  label->SetAbout(true);
+  answer.join();
+  ASSERT_TRUE(box.has_value()) << "no message box appeared";
+  EXPECT_EQ(box->caption, L"InternetLabelTest");
+  EXPECT_EQ(box->text, L"Internet Label 2.0");
+  EXPECT_EQ(box->ButtonList(), L"OK");
+  for (BoxIcon stock : {BoxIcon::Information, BoxIcon::Warning, BoxIcon::Error, BoxIcon::Question})
+    EXPECT_NE(box->icon, stock) << "a plain box shows no icon";
+  EXPECT_FALSE(label->About());
+}
+
+TEST_F(InternetLabelTest, WritingAboutFalseShowsNothing) {
+  std::optional<MessageBoxInfo> box;
+  std::thread watch([&box] {
+    box = AnswerBox(2s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+  });
+  label->SetAbout(false);
+  watch.join();
+  EXPECT_FALSE(box.has_value());
+  EXPECT_FALSE(label->About());
+}

@@ -1,0 +1,788 @@
+// TOrvexPathEdit on a real form: text typed into the real edit window, keys through the dialog
+// manager, clicks on the real buttons, folders and files made on the sandbox's drive C:, and
+// message boxes read and answered as the user would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <future>
+#include <string>
+#include <vector>
+
+#include "Application.h"
+#include "BoxDriver.h"
+#include "Form.h"
+#include "ImageList.h"
+#include "Screenshot.h"
+#include "TestEnv.h"
+#include "ccCore.h"
+#include "cvPathEdit.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr auto kPatience = 15s;
+constexpr COLORREF kGreen = 0xCCFFCC;
+constexpr COLORREF kRed = 0xD0D0FF;
+
+std::wstring WindowsFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(buffer, MAX_PATH);
+  return buffer;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t buffer[1024] = {};
+  ::GetWindowTextW(hwnd, buffer, 1024);
+  return buffer;
+}
+
+class PathEditTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { tk::App().Initialize(); }
+
+  void SetUp() override {
+    AppName = L"PathEditTest";
+    tk::App().OnException = [this](const std::wstring& message) { reported.push_back(message); };
+    form = std::make_unique<TForm>(nullptr, L"OrvexPathEditTest");
+    form->SetClientSize(520, 120);
+    form->SetPosition(150, 150);
+    defaultButton = new TButton(form.get());
+    defaultButton->SetBounds(420, 80, 90, 25);
+    defaultButton->SetCaption(L"Default");
+    defaultButton->SetDefault(true);
+    defaultButton->SetParent(form.get());
+    defaultButton->OnClick = [this](TObject*) { ++defaultClicks; };
+    pe = new TOrvexPathEdit(form.get());
+    pe->SetBounds(8, 8, 478, 41);
+    pe->SetParent(form.get());
+    pe->OnPathChanged = [this](TObject* sender) { changedSenders.push_back(sender); };
+    pe->OnCreateFolder = [this](TObject* sender) {
+      createdSenders.push_back(sender);
+      events.push_back(L"create");
+    };
+    pe->OnPressEnter = [this](TObject* sender) {
+      enterSenders.push_back(sender);
+      events.push_back(L"enter");
+    };
+    form->CreateForm(false);
+    form->Show();
+    ::SetForegroundWindow(form->Handle());
+    folder = FreshFolder(L"pathedit");
+    PumpFor(50ms);
+  }
+
+  void TearDown() override {
+    ::SetCursorPos(5, 5);
+    form.reset();
+    tk::App().OnException = nullptr;
+    EXPECT_TRUE(reported.empty()) << "reported to the crash handler: " << Wide2Utf8(reported.front());
+    RemoveTree(folder);
+  }
+
+  TButtonedEdit* Edit() const { return dynamic_cast<TButtonedEdit*>(pe->FindComponent(L"PathEdit")); }
+  TButton* Button(const wchar_t* name) const {
+    return dynamic_cast<TButton*>(pe->FindComponent(name));
+  }
+  HWND EditHwnd() const { return Edit()->Handle(); }
+  HWND Create() const { return Button(L"ButtonCreate")->Handle(); }
+  HWND Apply() const { return Button(L"ButtonApply")->Handle(); }
+  HWND Locate() const { return Button(L"ButtonExplore")->Handle(); }
+
+  // Replaces the whole text as pasting over a selection does: the edit window reports the
+  // change itself.
+  void Type(const std::wstring& text) {
+    ::SendMessageW(EditHwnd(), EM_SETSEL, 0, -1);
+    ::SendMessageW(EditHwnd(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    ASSERT_EQ(WindowText(EditHwnd()), text);
+    PumpFor(10ms);
+  }
+
+  // The brush colour the frame hands to the edit window when it paints its background.
+  COLORREF FieldColor() const {
+    HDC dc = ::GetDC(EditHwnd());
+    auto brush = reinterpret_cast<HBRUSH>(
+        ::SendMessageW(pe->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(EditHwnd())));
+    const COLORREF background = ::GetBkColor(dc);
+    ::ReleaseDC(EditHwnd(), dc);
+    LOGBRUSH info{};
+    if (!brush || !::GetObjectW(brush, sizeof(info), &info)) return CLR_INVALID;
+    EXPECT_EQ(info.lbColor, background);
+    return info.lbColor;
+  }
+
+  // Presses Enter in the field the way a keyboard does, with the dialog manager in the loop as in
+  // the program's own message loop.
+  void PressEnter() {
+    ::SetFocus(EditHwnd());
+    ::PostMessageW(EditHwnd(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageW(EditHwnd(), WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001));
+    DialogPump(200ms);
+  }
+
+  void DialogPump(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+      MSG msg{};
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (::IsDialogMessageW(form->Handle(), &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+
+  // Clicks a button whose action shows one message box; answers it and returns what it said.
+  std::optional<MessageBoxInfo> ClickExpectingBox(HWND button) {
+    auto box = std::async(std::launch::async, [] {
+      return AnswerBox(kPatience, L"OK", BoxFilter{::GetCurrentProcessId(), L"PathEditTest"});
+    });
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    return box.get();
+  }
+
+  RECT BoundsInFrame(HWND child) const {
+    RECT rc{};
+    ::GetWindowRect(child, &rc);
+    ::MapWindowPoints(nullptr, pe->Handle(), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+  }
+
+  std::unique_ptr<TForm> form;
+  TOrvexPathEdit* pe = nullptr;
+  TButton* defaultButton = nullptr;
+  int defaultClicks = 0;
+  std::wstring folder;
+  std::vector<TObject*> changedSenders, createdSenders, enterSenders;
+  std::vector<std::wstring> events;
+  std::vector<std::wstring> reported;
+};
+
+// --- validation texts ---
+
+TEST_F(PathEditTest, EmptyTextIsReportedFirst) {
+  Type(L"");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path is empty!");
+  EXPECT_EQ(pe->PathIsValid(), L"The path is empty!");
+  pe->SetInputType(itFile);
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path is empty!");
+}
+
+TEST_F(PathEditTest, TextOf248WithoutBackslashIsTooLong) {
+  const std::wstring text = L"C:\\" + std::wstring(245, L'a');
+  ASSERT_EQ(text.size(), 248u);
+  Type(text);
+  EXPECT_EQ(pe->PathHasValidChars(), L"Path is too long: \r\n" + text);
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+  const std::wstring shorter = text.substr(0, 247);
+  Type(shorter);
+  EXPECT_EQ(pe->PathHasValidChars(), L"");
+  // In file mode the added backslash counts as well.
+  pe->SetInputType(itFile);
+  Type(text);
+  EXPECT_EQ(pe->PathHasValidChars(), L"Path is too long: \r\n" + text);
+}
+
+TEST_F(PathEditTest, TextOf248EndingInBackslashPassesAndCanBeCreated) {
+  const std::wstring text = folder + L"\\" + std::wstring(248 - 25, L'b') + L"\\";
+  ASSERT_EQ(text.size(), 248u);
+  Type(text);
+  EXPECT_EQ(pe->PathHasValidChars(), L"");
+  EXPECT_EQ(pe->PathIsValid(), L"Folder does not exist: " + text);
+  ASSERT_TRUE(::IsWindowEnabled(Create()));
+  ::SendMessageW(Create(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(DirExists(text));
+  EXPECT_EQ(pe->PathIsValid(), L"");
+  EXPECT_EQ(FieldColor(), kGreen);
+}
+
+TEST_F(PathEditTest, StrayColonAndForbiddenCharactersInFolderMode) {
+  Type(L"C:\\a:b");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+  Type(L"C:\\a|b");
+  EXPECT_EQ(pe->PathHasValidChars(), L"Invalid characters in path!");
+  Type(L"C:\\a\"b");
+  EXPECT_EQ(pe->PathHasValidChars(), L"Invalid characters in path!");
+  // The colon check comes before the character check.
+  Type(L"C:\\a|b:c");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+}
+
+TEST_F(PathEditTest, TrailingBlankMakesFolderMissing) {
+  const std::wstring windows = WindowsFolder();
+  Type(windows + L" ");
+  EXPECT_EQ(pe->PathHasValidChars(), L"");
+  EXPECT_EQ(pe->PathIsValid(), L"Folder does not exist: " + windows + L" ");
+  EXPECT_EQ(pe->Path(), windows + L"\\");
+}
+
+TEST_F(PathEditTest, LeadingBlankMakesTheDriveColonStray) {
+  Type(L" " + WindowsFolder());
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+  EXPECT_EQ(pe->PathIsValid(), L"The path has invalid characters!");
+}
+
+TEST_F(PathEditTest, FileModeChecksOnlyTheNameAndNeverTheFolder) {
+  pe->SetInputType(itFile);
+  Type(L"C:\\data\\a?b.txt");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+  Type(L"C:\\data\\a*.txt");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+  Type(L"C:\\data\\a/b.txt");
+  EXPECT_EQ(pe->PathHasValidChars(), L"The path has invalid characters!");
+  Type(L"C:\\missing-folder\\a.txt");
+  EXPECT_EQ(pe->PathHasValidChars(), L"");
+  EXPECT_EQ(pe->PathIsValid(), L"");
+}
+
+TEST_F(PathEditTest, MissingFolderAndExistingFolder) {
+  Type(folder + L"\\nothing-here");
+  EXPECT_EQ(pe->PathHasValidChars(), L"");
+  EXPECT_EQ(pe->PathIsValid(), L"Folder does not exist: " + folder + L"\\nothing-here");
+  Type(WindowsFolder());
+  EXPECT_EQ(pe->PathIsValid(), L"");
+  EXPECT_EQ(pe->Path(), WindowsFolder() + L"\\");
+}
+
+TEST_F(PathEditTest, DriveThatIsNotThereIsNotReadyWithoutSystemBox) {
+  const DWORD drives = ::GetLogicalDrives();
+  wchar_t letter = 0;
+  for (wchar_t c = L'Q'; c <= L'Y' && !letter; ++c)
+    if (!(drives & (1u << (c - L'A')))) letter = c;
+  ASSERT_NE(letter, 0);
+  Type(std::wstring(1, letter) + L":\\data");
+  EXPECT_EQ(pe->PathHasValidChars(), L"Lock on folder failed. Disk not in drive!");
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+  PumpFor(200ms);
+  EXPECT_TRUE(OpenBoxes().empty());
+}
+
+TEST_F(PathEditTest, PathIsValidMsgShowsTheProblemInAnErrorBox) {
+  Type(folder + L"\\nothing-here");
+  auto box = std::async(std::launch::async, [] { return AnswerBox(kPatience, L"OK"); });
+  EXPECT_FALSE(pe->PathIsValidMsg());
+  auto info = box.get();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->caption, L"PathEditTest - Error");
+  EXPECT_EQ(info->text, L"Folder does not exist: " + folder + L"\\nothing-here");
+  EXPECT_EQ(info->icon, BoxIcon::Error);
+  Type(WindowsFolder());
+  EXPECT_TRUE(pe->PathIsValidMsg());
+  EXPECT_TRUE(OpenBoxes().empty());
+}
+
+// --- colour and buttons that follow the text ---
+
+TEST_F(PathEditTest, FieldColourAndButtonsFollowEachText) {
+  pe->SetShowApplyBtn(true);
+  Type(WindowsFolder());
+  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_TRUE(::IsWindowEnabled(Create()));
+  EXPECT_TRUE(::IsWindowEnabled(Apply()));
+
+  Type(folder + L"\\new");
+  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_TRUE(::IsWindowEnabled(Create()));
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+
+  Type(L"C:\\a|b");
+  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+
+  Type(L"");
+  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+}
+
+TEST_F(PathEditTest, FileModeColourFollowsTheFile) {
+  pe->SetInputType(itFile);
+  const std::wstring file = folder + L"\\present.txt";
+  WriteFileBytes(file, "x");
+  Type(file);
+  EXPECT_EQ(FieldColor(), kGreen);
+  Type(folder + L"\\absent.txt");
+  EXPECT_EQ(FieldColor(), kRed);
+  // A folder is not a file.
+  Type(folder);
+  EXPECT_EQ(FieldColor(), kRed);
+}
+
+TEST_F(PathEditTest, ClickOnFieldOrFrameColoursAgain) {
+  const std::wstring target = folder + L"\\made-elsewhere";
+  Type(target);
+  ASSERT_EQ(FieldColor(), kRed);
+  MakeDirs(target);
+  EXPECT_EQ(FieldColor(), kRed);
+  ::SendMessageW(EditHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ::SendMessageW(EditHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(FieldColor(), kGreen);
+  RemoveTree(target);
+  ::SendMessageW(pe->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  ::SendMessageW(pe->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  EXPECT_EQ(FieldColor(), kRed);
+}
+
+TEST_F(PathEditTest, OnPathChangedFollowsEveryChangeWithTheControlAsSender) {
+  Type(L"C:\\a");
+  pe->SetPath(L"C:\\b");
+  ASSERT_EQ(changedSenders.size(), 2u);
+  EXPECT_EQ(changedSenders[0], pe);
+  EXPECT_EQ(changedSenders[1], pe);
+}
+
+// --- the Path property ---
+
+TEST_F(PathEditTest, PathTrimsAndTrailsInFolderModeOnly) {
+  pe->SetPath(L"C:\\x");
+  EXPECT_EQ(WindowText(EditHwnd()), L"C:\\x\\");
+  pe->SetPath(L"");
+  EXPECT_EQ(WindowText(EditHwnd()), L"");
+  EXPECT_EQ(pe->Path(), L"");
+  Type(L"  C:\\x y  ");
+  EXPECT_EQ(pe->Path(), L"C:\\x y\\");
+  Type(L"   ");
+  EXPECT_EQ(pe->Path(), L"");
+
+  pe->SetInputType(itFile);
+  pe->SetPath(L"C:\\x\\a.txt");
+  EXPECT_EQ(WindowText(EditHwnd()), L"C:\\x\\a.txt");
+  Type(L" C:\\x\\a.txt ");
+  EXPECT_EQ(pe->Path(), L" C:\\x\\a.txt ");
+}
+
+TEST_F(PathEditTest, SetterStoresTheValueAsGivenWhileLoading) {
+  form->SetLoading(true);
+  pe->SetPath(L"C:\\x");
+  EXPECT_EQ(WindowText(EditHwnd()), L"C:\\x");
+  form->SetLoading(false);
+  pe->SetPath(L"C:\\y");
+  EXPECT_EQ(WindowText(EditHwnd()), L"C:\\y\\");
+}
+
+TEST_F(PathEditTest, DeclaredDefaults) {
+  EXPECT_EQ(pe->InputType(), itFolder);
+  EXPECT_TRUE(pe->ShowCreateBtn());
+  EXPECT_TRUE(pe->ShowOpenSrc());
+  EXPECT_FALSE(pe->ShowApplyBtn());
+  EXPECT_FALSE(pe->IsReadOnly());
+  EXPECT_EQ(pe->FileFilter(), L"");
+  EXPECT_EQ(pe->OpenDlgTitle(), L"");
+  EXPECT_EQ(WindowText(EditHwnd()), L"");
+  EXPECT_FALSE(::IsWindowVisible(Apply()));
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+  EXPECT_TRUE(::IsWindowVisible(Create()));
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+  EXPECT_TRUE(::IsWindowEnabled(Locate()));
+  EXPECT_EQ(WindowText(Locate()), L"^");
+  EXPECT_EQ(WindowText(Create()), L"Create");
+  EXPECT_EQ(WindowText(Apply()), L"Apply");
+  EXPECT_EQ(Button(L"ButtonCreate")->Hint(), L"Create folder");
+  EXPECT_EQ(Button(L"ButtonApply")->Hint(), L"Apply changes");
+}
+
+TEST_F(PathEditTest, ReadOnlyReachesTheEditWindow) {
+  pe->SetIsReadOnly(true);
+  EXPECT_TRUE(pe->IsReadOnly());
+  EXPECT_TRUE(::GetWindowLongPtrW(EditHwnd(), GWL_STYLE) & ES_READONLY);
+  pe->SetIsReadOnly(false);
+  EXPECT_FALSE(::GetWindowLongPtrW(EditHwnd(), GWL_STYLE) & ES_READONLY);
+}
+
+// --- Enter ---
+
+TEST_F(PathEditTest, EnterWithCreateHiddenRaisesOnlyOnPressEnter) {
+  pe->SetShowCreateBtn(false);
+  const std::wstring target = folder + L"\\by-enter";
+  Type(target);
+  PressEnter();
+  EXPECT_EQ(events, std::vector<std::wstring>{L"enter"});
+  ASSERT_EQ(enterSenders.size(), 1u);
+  EXPECT_EQ(enterSenders[0], pe);
+  EXPECT_FALSE(DirExists(target));
+  // The dialog manager handed Enter to the field instead of pressing the form's default button.
+  EXPECT_EQ(defaultClicks, 0);
+}
+
+TEST_F(PathEditTest, EnterWithCreateShownCreatesTheFolderFirst) {
+  const std::wstring target = folder + L"\\by-enter";
+  Type(target);
+  ASSERT_TRUE(::IsWindowEnabled(Create()));
+  PressEnter();
+  EXPECT_TRUE(DirExists(target));
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"create", L"enter"}));
+  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(defaultClicks, 0);
+}
+
+TEST_F(PathEditTest, EnterWithCreateDisabledCreatesNothing) {
+  Type(L"C:\\a|b");
+  PressEnter();
+  EXPECT_EQ(events, std::vector<std::wstring>{L"enter"});
+  EXPECT_TRUE(OpenBoxes().empty());
+}
+
+TEST_F(PathEditTest, OtherCharactersStillReachTheField) {
+  ::SetFocus(EditHwnd());
+  ::PostMessageW(EditHwnd(), WM_CHAR, L'Q', 0x00100001);
+  DialogPump(100ms);
+  EXPECT_EQ(WindowText(EditHwnd()), L"Q");
+  EXPECT_TRUE(events.empty());
+}
+
+// --- Create ---
+
+TEST_F(PathEditTest, CreateClickMakesNestedFoldersAndRaisesOnCreateFolder) {
+  pe->SetShowApplyBtn(true);
+  const std::wstring target = folder + L"\\one\\two\\three";
+  Type(target);
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+  // What the handler of the event finds: the state is brought up to date before it is raised.
+  COLORREF colorAtEvent = CLR_INVALID;
+  bool applyAtEvent = false;
+  pe->OnCreateFolder = [&](TObject* sender) {
+    createdSenders.push_back(sender);
+    colorAtEvent = FieldColor();
+    applyAtEvent = ::IsWindowEnabled(Apply()) != FALSE;
+  };
+  ::SendMessageW(Create(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(DirExists(target));
+  ASSERT_EQ(createdSenders.size(), 1u);
+  EXPECT_EQ(createdSenders[0], pe);
+  EXPECT_EQ(colorAtEvent, kGreen);
+  EXPECT_TRUE(applyAtEvent);
+}
+
+TEST_F(PathEditTest, CreateClickOnExistingFolderChangesNothingAndStillReports) {
+  Type(folder);
+  WriteFileBytes(folder + L"\\keep.txt", "keep");
+  ::SendMessageW(Create(), BM_CLICK, 0, 0);
+  EXPECT_EQ(TreeListing(folder).size(), 1u);
+  EXPECT_EQ(createdSenders.size(), 1u);
+}
+
+TEST_F(PathEditTest, FileModeCreateMakesAnEmptyFileAndItsFolder) {
+  pe->SetInputType(itFile);
+  const std::wstring file = folder + L"\\sub\\new.txt";
+  Type(file);
+  ::SendMessageW(Create(), BM_CLICK, 0, 0);
+  ASSERT_TRUE(FileExists(file));
+  EXPECT_EQ(ReadFileBytes(file), "");
+  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(createdSenders.size(), 1u);
+  // An existing file keeps its content.
+  WriteFileBytes(file, "content");
+  ::SendMessageW(Create(), BM_CLICK, 0, 0);
+  EXPECT_EQ(ReadFileBytes(file), "content");
+}
+
+TEST_F(PathEditTest, FileModeBareNameIsRefusedWithABox) {
+  pe->SetInputType(itFile);
+  const std::wstring name = L"pathedit-bare-name.txt";
+  Type(name);
+  ASSERT_TRUE(::IsWindowEnabled(Create()));
+  auto info = ClickExpectingBox(Create());
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->caption, L"PathEditTest - Error");
+  EXPECT_EQ(info->icon, BoxIcon::Error);
+  EXPECT_EQ(info->text,
+            L"Cannot create the file. Please enter its full path, with a valid folder and a file "
+            L"name: \r\n" + name);
+  EXPECT_FALSE(FileExists(name));
+  EXPECT_TRUE(createdSenders.empty());
+}
+
+TEST_F(PathEditTest, FileModeInvalidFolderPartIsRefusedBeforeCreatingAnything) {
+  pe->SetInputType(itFile);
+  for (const std::wstring& path : {folder + L"\\a|b\\f.txt", folder + L"\\x:y\\f.txt",
+                                   std::wstring(L"sub\\f.txt"), folder + L"\\"}) {
+    Type(path);
+    ASSERT_EQ(pe->PathHasValidChars(), L"") << Wide2Utf8(path);
+    auto info = ClickExpectingBox(Create());
+    ASSERT_TRUE(info) << Wide2Utf8(path);
+    EXPECT_NE(info->text.find(path), std::wstring::npos) << Wide2Utf8(info->text);
+  }
+  EXPECT_TRUE(TreeListing(folder).empty());
+  EXPECT_TRUE(createdSenders.empty());
+}
+
+TEST_F(PathEditTest, BlankTextCreatesNothingAndFailsNoAssertion) {
+  Type(L"   ");
+  EXPECT_EQ(pe->Path(), L"");
+  // Blanks are not an empty text to the checks, so Create may be offered; it must not act.
+  if (::IsWindowEnabled(Create())) {
+    auto info = ClickExpectingBox(Create());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->text, L"The path is empty!");
+  }
+  EXPECT_TRUE(createdSenders.empty());
+}
+
+TEST_F(PathEditTest, FolderTheSystemRefusesIsReportedInABox) {
+  // A tab passes the character checks, but no folder name can hold it.
+  pe->SetPath(folder + L"\\a\tb");
+  ASSERT_TRUE(::IsWindowEnabled(Create()));
+  auto info = ClickExpectingBox(Create());
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->caption, L"PathEditTest - Error");
+  EXPECT_TRUE(TreeListing(folder).empty());
+  EXPECT_EQ(createdSenders.size(), 1u);
+}
+
+// --- Apply and locate ---
+
+TEST_F(PathEditTest, ApplyClickDisablesApplyAndPassesItAsSender) {
+  pe->SetShowApplyBtn(true);
+  std::vector<TObject*> senders;
+  pe->OnApplyButton = [&](TObject* sender) { senders.push_back(sender); };
+  Type(WindowsFolder());
+  ASSERT_TRUE(::IsWindowEnabled(Apply()));
+  ::SendMessageW(Apply(), BM_CLICK, 0, 0);
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], Button(L"ButtonApply"));
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+}
+
+TEST_F(PathEditTest, LocateWithEmptyPathSaysNothingIsSelected) {
+  for (const wchar_t* text : {L"", L"   "}) {
+    Type(text);
+    auto info = ClickExpectingBox(Locate());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->caption, L"PathEditTest - Error");
+    EXPECT_EQ(info->text, L"No file/folder selected!");
+    EXPECT_EQ(info->icon, BoxIcon::Error);
+  }
+}
+
+TEST_F(PathEditTest, LocateOnMissingFolderLeavesTheWordsToTheShellHelper) {
+  const std::wstring missing = folder + L"\\nothing-here";
+  Type(missing);
+  auto info = ClickExpectingBox(Locate());
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->text, L"Folder does not exist:\r\n" + missing + L"\\");
+}
+
+TEST_F(PathEditTest, LocateInFileModeStaysSilentForAMissingFile) {
+  pe->SetInputType(itFile);
+  Type(folder + L"\\absent.txt");
+  ::SendMessageW(Locate(), BM_CLICK, 0, 0);
+  PumpFor(500ms);
+  EXPECT_TRUE(OpenBoxes(BoxFilter{::GetCurrentProcessId(), L""}).empty());
+}
+
+// --- input type, enabled state, visibility ---
+
+TEST_F(PathEditTest, InputTypeSwitchesCaptionAndHintsAtOnce) {
+  EXPECT_EQ(WindowText(pe->Handle()), L"Folder");
+  EXPECT_EQ(Edit()->RightButton().Hint(), L"Browse for a folder");
+  EXPECT_EQ(Button(L"ButtonExplore")->Hint(), L"Locate this folder in Windows Explorer");
+  pe->SetInputType(itFile);
+  EXPECT_EQ(WindowText(pe->Handle()), L"File");
+  EXPECT_EQ(Edit()->RightButton().Hint(), L"Browse for a file");
+  EXPECT_EQ(Button(L"ButtonExplore")->Hint(), L"Locate this file in Windows Explorer");
+  pe->SetInputType(itFolder);
+  EXPECT_EQ(WindowText(pe->Handle()), L"Folder");
+}
+
+TEST_F(PathEditTest, CaptionAndHintsAreSetWhenTheWindowIsFirstMade) {
+  auto* late = new TOrvexPathEdit(form.get());
+  late->SetCaption(L"Designed caption");
+  late->SetShowCreateBtn(false);
+  EXPECT_EQ(dynamic_cast<TButton*>(late->FindComponent(L"ButtonExplore"))->Hint(),
+            L"Locate this file/folder in Windows Explorer");
+  late->SetBounds(8, 60, 300, 41);
+  late->SetParent(form.get());
+  EXPECT_EQ(WindowText(late->Handle()), L"Folder");
+  auto* locate = dynamic_cast<TButton*>(late->FindComponent(L"ButtonExplore"));
+  EXPECT_EQ(locate->Hint(), L"Locate this folder in Windows Explorer");
+  // Settings made before the window existed hold once it does.
+  auto* create = dynamic_cast<TButton*>(late->FindComponent(L"ButtonCreate"));
+  ASSERT_TRUE(create->HandleAllocated());
+  EXPECT_FALSE(::IsWindowVisible(create->Handle()));
+  RECT client{}, field{}, button{};
+  ::GetClientRect(late->Handle(), &client);
+  ::GetWindowRect(dynamic_cast<TWinControl*>(late->FindComponent(L"PathEdit"))->Handle(), &field);
+  ::GetWindowRect(locate->Handle(), &button);
+  EXPECT_EQ(field.right, button.left - 2);
+}
+
+TEST_F(PathEditTest, EnabledMovesFrameFieldAndCreateOnly) {
+  pe->SetShowApplyBtn(true);
+  Type(WindowsFolder());
+  ASSERT_TRUE(::IsWindowEnabled(Apply()));
+  pe->SetEnabled(false);
+  EXPECT_FALSE(::IsWindowEnabled(pe->Handle()));
+  EXPECT_FALSE(::IsWindowEnabled(EditHwnd()));
+  EXPECT_FALSE(::IsWindowEnabled(Create()));
+  EXPECT_TRUE(::IsWindowEnabled(Locate()));
+  EXPECT_TRUE(::IsWindowEnabled(Apply()));
+  pe->SetEnabled(true);
+  Type(L"C:\\a|b");
+  ASSERT_FALSE(::IsWindowEnabled(Apply()));
+  ASSERT_FALSE(::IsWindowEnabled(Create()));
+  pe->SetEnabled(false);
+  pe->SetEnabled(true);
+  EXPECT_TRUE(::IsWindowEnabled(pe->Handle()));
+  EXPECT_TRUE(::IsWindowEnabled(EditHwnd()));
+  // Create takes the frame's value whatever the text; Apply keeps its own.
+  EXPECT_TRUE(::IsWindowEnabled(Create()));
+  EXPECT_FALSE(::IsWindowEnabled(Apply()));
+}
+
+TEST_F(PathEditTest, ShowApplyBtnTakesEffectAtTheNextTextChange) {
+  pe->SetShowApplyBtn(true);
+  PumpFor(20ms);
+  EXPECT_FALSE(::IsWindowVisible(Apply()));
+  Type(WindowsFolder());
+  EXPECT_TRUE(::IsWindowVisible(Apply()));
+  pe->SetShowApplyBtn(false);
+  EXPECT_TRUE(::IsWindowVisible(Apply()));
+  Type(L"C:\\");
+  EXPECT_FALSE(::IsWindowVisible(Apply()));
+}
+
+TEST_F(PathEditTest, ShowCreateAndLocateHideTheirButtonsAtOnce) {
+  pe->SetShowCreateBtn(false);
+  EXPECT_FALSE(::IsWindowVisible(Create()));
+  pe->SetShowOpenSrc(false);
+  EXPECT_FALSE(::IsWindowVisible(Locate()));
+  // The field takes the room.
+  RECT client{};
+  ::GetClientRect(pe->Handle(), &client);
+  EXPECT_EQ(BoundsInFrame(EditHwnd()).right, client.right - 3);
+  pe->SetShowOpenSrc(true);
+  EXPECT_TRUE(::IsWindowVisible(Locate()));
+}
+
+// --- layout, pictures, screenshot ---
+
+TEST_F(PathEditTest, ButtonsStandAtTheRightLocateCreateApplyAndTheFieldTakesTheRest) {
+  pe->SetShowApplyBtn(true);
+  Type(WindowsFolder());
+  RECT client{};
+  ::GetClientRect(pe->Handle(), &client);
+  const RECT locate = BoundsInFrame(Locate());
+  const RECT create = BoundsInFrame(Create());
+  const RECT apply = BoundsInFrame(Apply());
+  const RECT field = BoundsInFrame(EditHwnd());
+  // Frame of 2 and margin of 1 at the right edge, margins of 1 between the buttons.
+  EXPECT_EQ(locate.right, client.right - 3);
+  EXPECT_EQ(locate.right - locate.left, 28);
+  EXPECT_EQ(create.right, locate.left - 2);
+  EXPECT_EQ(create.right - create.left, 48);
+  EXPECT_EQ(apply.right, create.left - 2);
+  EXPECT_EQ(apply.right - apply.left, 48);
+  EXPECT_EQ(field.left, 3);
+  EXPECT_EQ(field.right, apply.left - 2);
+  // Below the caption, inside the frame.
+  EXPECT_GT(field.top, 10);
+  EXPECT_EQ(field.bottom, client.bottom - 3);
+  EXPECT_EQ(locate.bottom, client.bottom - 3);
+
+  // Shot of the whole form for a person to look at.
+  auto* file = new TOrvexPathEdit(form.get());
+  file->SetBounds(8, 60, 400, 41);
+  file->SetParent(form.get());
+  file->SetInputType(itFile);
+  file->SetPath(L"C:\\no such file.txt");
+  PumpFor(200ms);
+  ::RedrawWindow(form->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  PumpFor(200ms);
+  EXPECT_TRUE(SaveWindowPng(form->Handle(), L"Z:\\tmp\\pathedit.png"));
+}
+
+// The colour that the screen shows at a point of a window's client area.
+COLORREF ScreenPixel(HWND window, int x, int y) {
+  POINT p{x, y};
+  ::ClientToScreen(window, &p);
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF color = ::GetPixel(screen, p.x, p.y);
+  ::ReleaseDC(nullptr, screen);
+  return color;
+}
+
+TEST_F(PathEditTest, BrowseButtonShowsTheOpenFolderWhileHovered) {
+  TEditButton& browse = Edit()->RightButton();
+  ASSERT_TRUE(browse.HandleAllocated());
+  EXPECT_TRUE(::IsWindowVisible(browse.Handle()));
+  EXPECT_EQ(browse.ImageIndex(), 0);
+  EXPECT_EQ(browse.HotImageIndex(), 1);
+  Type(WindowsFolder());
+  RECT rc{};
+  ::GetClientRect(browse.Handle(), &rc);
+  // Column 15, row 9 of the closed folder is its dark outline; the open folder leaves it empty.
+  const int x = (rc.right - 16) / 2 + 15;
+  const int y = (rc.bottom - 16) / 2 + 9;
+  ::SetCursorPos(5, 5);
+  PumpFor(100ms);
+  ::UpdateWindow(browse.Handle());
+  const COLORREF closed = ScreenPixel(browse.Handle(), x, y);
+  EXPECT_LT(GetRValue(closed) + GetGValue(closed) + GetBValue(closed), 300);
+
+  POINT centre{rc.right / 2, rc.bottom / 2};
+  ::ClientToScreen(browse.Handle(), &centre);
+  ::SetCursorPos(centre.x, centre.y);
+  ASSERT_TRUE(PumpUntil([&] { return browse.Hot(); }, kPatience));
+  EXPECT_EQ(browse.ShownImageIndex(), 1);
+  PumpFor(100ms);
+  ::UpdateWindow(browse.Handle());
+  EXPECT_EQ(ScreenPixel(browse.Handle(), x, y), kGreen);
+
+  ::SetCursorPos(5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return !browse.Hot(); }, kPatience));
+  EXPECT_EQ(browse.ShownImageIndex(), 0);
+}
+
+TEST_F(PathEditTest, TextStopsShortOfTheBrowseButton) {
+  const LRESULT margins = ::SendMessageW(EditHwnd(), EM_GETMARGINS, 0, 0);
+  RECT button{};
+  ::GetClientRect(Edit()->RightButton().Handle(), &button);
+  EXPECT_GE(HIWORD(margins), button.right);
+  RECT field{};
+  ::GetClientRect(EditHwnd(), &field);
+  POINT origin{0, 0};
+  ::MapWindowPoints(Edit()->RightButton().Handle(), EditHwnd(), &origin, 1);
+  EXPECT_EQ(origin.x + button.right, field.right);
+}
+
+TEST_F(PathEditTest, BrowseButtonOpensTheFolderPickerWithTheTitle) {
+  pe->SetOpenDlgTitle(L"Pick the product folder");
+  Type(WindowsFolder());
+  auto dialog = std::async(std::launch::async, [] {
+    return AnswerBox(kPatience, L"Cancel", BoxFilter{::GetCurrentProcessId(), L"Pick the product"});
+  });
+  // A real press and release on the button; the picker runs inside the release.
+  HWND browse = Edit()->RightButton().Handle();
+  ::SendMessageW(browse, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  ::SendMessageW(browse, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  auto info = dialog.get();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->caption, L"Pick the product folder");
+  // Cancelled: the text stays as it was.
+  EXPECT_EQ(WindowText(EditHwnd()), WindowsFolder());
+}
+
+}  // namespace
+
+// --- the image list behind the browse button ---
+
+TEST(ImageList, IconsComeFromTheModuleResources) {
+  TImageList list(nullptr, 16, 16);
+  EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER"), 0);
+  EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER_OPEN"), 1);
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(ImageList, MissingResourceAddsNothingAndStockIconOrBlankKeepsTheIndex) {
+  TImageList list(nullptr, 16, 16);
+  EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(L"kernel32.dll"), L"xFOLDER"), -1);
+  EXPECT_EQ(list.Count(), 0);
+  const int stock = list.AddStockIcon(SIID_FOLDER);
+  const int blank = list.AddBlank();
+  EXPECT_EQ(blank, stock < 0 ? 0 : 1);
+  EXPECT_EQ(list.Count(), stock < 0 ? 1 : 2);
+}

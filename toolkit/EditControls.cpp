@@ -1,0 +1,251 @@
+#include "EditControls.h"
+
+#include <windowsx.h>
+
+namespace {
+// The embedded button: a 16-pixel picture with one pixel of air on each side (96-DPI units).
+constexpr int kButtonWidth = 18;
+constexpr int kIconSize = 16;
+}  // namespace
+
+// --- TEdit ---
+
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 121, 21); }
+
+void TEdit::FillCreateParams(CreateParams& params) {
+  params.ClassName = L"EDIT";
+  params.Style = WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL | (readOnly_ ? ES_READONLY : 0);
+  params.ExStyle = WS_EX_CLIENTEDGE;
+}
+
+void TEdit::SetText(const std::wstring& text) {
+  if (text == Text()) return;
+  // Our own change is reported once, here, whether or not the window reports it too.
+  settingText_ = true;
+  SetCaption(text);
+  settingText_ = false;
+  Change();
+}
+
+void TEdit::SetReadOnly(bool value) {
+  readOnly_ = value;
+  if (HandleAllocated()) ::SendMessageW(Handle(), EM_SETREADONLY, value ? TRUE : FALSE, 0);
+}
+
+COLORREF TEdit::BackgroundColor() const {
+  return ColorToRGB(Color() == clDefault ? clWindow : Color());
+}
+
+bool TEdit::CommandNotify(WORD code) {
+  if (code != EN_CHANGE) return false;
+  if (!settingText_) Change();
+  return true;
+}
+
+HBRUSH TEdit::CtlColor(HDC dc) {
+  TWinControl::CtlColor(dc);  // text colour from the font
+  const COLORREF color = BackgroundColor();
+  if (!brush_ || brushColor_ != color) {
+    brush_.reset(::CreateSolidBrush(color));
+    brushColor_ = color;
+  }
+  ::SetBkColor(dc, color);
+  return brush_.get();
+}
+
+void TEdit::Change() {
+  if (OnChange) OnChange(this);
+}
+
+void TEdit::KeyPress(wchar_t& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+}
+
+LRESULT TEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      LRESULT code = DefaultHandler(msg, wParam, lParam);
+      const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
+      if (wantReturn_ && keyMsg && keyMsg->message == WM_KEYDOWN && keyMsg->wParam == VK_RETURN)
+        code |= DLGC_WANTALLKEYS;
+      return code;
+    }
+    case WM_CHAR: {
+      auto key = static_cast<wchar_t>(wParam);
+      KeyPress(key);
+      if (key == 0 || !HandleAllocated()) return 0;
+      return DefaultHandler(msg, key, lParam);
+    }
+    case WM_LBUTTONDOWN:
+      mouseDown_ = true;
+      break;
+    case WM_LBUTTONUP: {
+      LRESULT result = DefaultHandler(msg, wParam, lParam);
+      if (mouseDown_ && OnClick) OnClick(this);
+      mouseDown_ = false;
+      return result;
+    }
+    default:
+      break;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// --- TEditButton ---
+
+TEditButton::TEditButton(TButtonedEdit* edit) : TWinControl(edit), edit_(edit) {
+  SetBounds(0, 0, kButtonWidth, kIconSize);
+}
+
+void TEditButton::FillCreateParams(CreateParams& params) {
+  params.ClassName = OwnClass(L"TEditButton", CS_HREDRAW | CS_VREDRAW);
+  params.Style = WS_CHILD;
+}
+
+void TEditButton::SetImageIndex(int index) {
+  imageIndex_ = index;
+  Invalidate();
+}
+
+void TEditButton::SetHotImageIndex(int index) {
+  hotImageIndex_ = index;
+  Invalidate();
+}
+
+int TEditButton::ShownImageIndex() const {
+  return hot_ && hotImageIndex_ >= 0 ? hotImageIndex_ : imageIndex_;
+}
+
+void TEditButton::SetVisible(bool visible) {
+  TWinControl::SetVisible(visible);
+  edit_->LayoutButton();
+}
+
+void TEditButton::Click() {
+  if (edit_->OnRightButtonClick) edit_->OnRightButtonClick(edit_);
+}
+
+void TEditButton::SetHot(bool hot) {
+  if (hot_ == hot) return;
+  hot_ = hot;
+  if (hot) {
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Handle(), 0};
+    ::TrackMouseEvent(&track);
+  }
+  Invalidate();
+}
+
+void TEditButton::Paint(HDC dc) {
+  RECT rc{};
+  ::GetClientRect(Handle(), &rc);
+  // The field's parent decides the field's colour; asking it the same way keeps both alike.
+  HWND field = edit_->Handle();
+  const bool enabled = ::IsWindowEnabled(field) != FALSE;
+  const UINT colorMsg = (edit_->ReadOnly() || !enabled) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(::GetParent(field), colorMsg,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(field)));
+  ::FillRect(dc, &rc, brush ? brush : ::GetSysColorBrush(COLOR_WINDOW));
+  if (TImageList* images = edit_->Images()) {
+    const int size = Scale(kIconSize);
+    images->Draw(dc, ShownImageIndex(), (rc.right - size) / 2, (rc.bottom - size) / 2, size,
+                 enabled);
+  }
+}
+
+LRESULT TEditButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps{};
+      HDC dc = ::BeginPaint(Handle(), &ps);
+      Paint(dc);
+      ::EndPaint(Handle(), &ps);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      SetHot(true);
+      return 0;
+    case WM_MOUSELEAVE:
+      SetHot(false);
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      ::SetCapture(Handle());
+      return 0;
+    case WM_LBUTTONUP: {
+      if (!pressed_) return 0;
+      pressed_ = false;
+      ::ReleaseCapture();
+      RECT rc{};
+      ::GetClientRect(Handle(), &rc);
+      if (::PtInRect(&rc, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) Click();
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      return 0;
+    default:
+      break;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// --- TButtonedEdit ---
+
+TButtonedEdit::TButtonedEdit(TComponent* owner)
+    : TEdit(owner), rightButton_(new TEditButton(this)) {
+  rightButton_->SetParent(this);
+}
+
+void TButtonedEdit::FillCreateParams(CreateParams& params) {
+  TEdit::FillCreateParams(params);
+  // The field must not paint over its button.
+  params.Style |= WS_CLIPCHILDREN;
+}
+
+void TButtonedEdit::SetImages(TImageList* images) {
+  images_ = images;
+  rightButton_->Invalidate();
+}
+
+void TButtonedEdit::CreateWnd() {
+  TEdit::CreateWnd();
+  LayoutButton();
+}
+
+void TButtonedEdit::DpiChanged() {
+  TEdit::DpiChanged();
+  LayoutButton();
+}
+
+void TButtonedEdit::LayoutButton() {
+  if (!HandleAllocated()) return;
+  const SIZE client = ClientSize96();
+  rightButton_->SetBounds(client.cx - kButtonWidth, 0, kButtonWidth, client.cy);
+  const int margin = rightButton_->Visible() ? Scale(kButtonWidth) + Scale(1) : Scale(1);
+  ::SendMessageW(Handle(), EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, margin));
+}
+
+LRESULT TButtonedEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SIZE:
+    case WM_SETFONT: {
+      // A new font resets the margins; a new size moves the button.
+      LRESULT result = TEdit::WndProc(msg, wParam, lParam);
+      LayoutButton();
+      return result;
+    }
+    case WM_PAINT: {
+      // Whatever repainted the field (a new colour, enabling) may concern the button too.
+      LRESULT result = TEdit::WndProc(msg, wParam, lParam);
+      if (rightButton_->HandleAllocated())
+        ::InvalidateRect(rightButton_->Handle(), nullptr, FALSE);
+      return result;
+    }
+    default:
+      break;
+  }
+  return TEdit::WndProc(msg, wParam, lParam);
+}

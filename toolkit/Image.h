@@ -1,0 +1,51 @@
+// A picture control: shows a PNG (alpha channel included) from the program's resources, blended
+// over the parent's background, scaled with the monitor's DPI and optionally centred.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "Controls.h"
+#include "Handles.h"
+
+class TImage : public TWinControl {
+ public:
+  explicit TImage(TComponent* owner);
+
+  // Decodes the PNG held in a resource of the running program (RCDATA unless told otherwise).
+  // False, leaving the control empty, when the resource is missing or not a picture.
+  bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA);
+  // Decodes PNG bytes held in memory.
+  bool LoadFromMemory(const void* data, size_t size);
+  bool Empty() const { return pixels_.empty(); }
+  // Size of the picture at 96 DPI.
+  int PictureWidth() const { return width_; }
+  int PictureHeight() const { return height_; }
+  // Centre the picture in the control (else it sits at the top left corner).
+  bool Center() const { return center_; }
+  void SetCenter(bool center);
+  // Where the picture is drawn now, in the control's client pixels.
+  RECT PictureRect() const;
+
+  void DpiChanged() override;
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  void FillCreateParams(CreateParams& params) override;
+
+ private:
+  void Paint(HDC dc);
+  void PrepareBitmap(int width, int height);
+  COLORREF BackgroundColor() const;
+
+  // Premultiplied 32-bit BGRA rows of the picture at 96 DPI.
+  std::string pixels_;
+  int width_ = 0;
+  int height_ = 0;
+  bool center_ = false;
+  bool mouseDown_ = false;
+  // The picture at the size it is drawn now.
+  tk::UniqueHBITMAP bitmap_;
+  SIZE bitmapSize_{0, 0};
+};

@@ -1,0 +1,59 @@
+#include "ImageList.h"
+
+#include <vector>
+
+TImageList::TImageList(TComponent* owner, int width, int height)
+    : TComponent(owner),
+      width_(width),
+      height_(height),
+      list_(::ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2)) {}
+
+int TImageList::Count() const { return list_ ? ::ImageList_GetImageCount(list_.get()) : 0; }
+
+int TImageList::AddIcon(HICON icon) {
+  if (!list_ || !icon) return -1;
+  return ::ImageList_ReplaceIcon(list_.get(), -1, icon);
+}
+
+int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
+  tk::UniqueHICON icon(static_cast<HICON>(
+      ::LoadImageW(module, name, IMAGE_ICON, width_, height_, LR_DEFAULTCOLOR)));
+  return AddIcon(icon.get());
+}
+
+int TImageList::AddStockIcon(SHSTOCKICONID id) {
+  SHSTOCKICONINFO info{};
+  info.cbSize = sizeof(info);
+  if (FAILED(::SHGetStockIconInfo(id, SHGSI_ICON | SHGSI_SMALLICON, &info))) return -1;
+  tk::UniqueHICON icon(info.hIcon);
+  return AddIcon(icon.get());
+}
+
+int TImageList::AddBlank() {
+  if (!list_) return -1;
+  // A 32-bit image with zero alpha plus an all-set mask draws nothing.
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width_;
+  bi.bmiHeader.biHeight = height_;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  tk::UniqueHBITMAP color(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!color) return -1;
+  std::vector<BYTE> ones(static_cast<size_t>((width_ + 15) / 16 * 2 * height_), 0xFF);
+  tk::UniqueHBITMAP mask(::CreateBitmap(width_, height_, 1, 1, ones.data()));
+  return ::ImageList_Add(list_.get(), color.get(), mask.get());
+}
+
+bool TImageList::Draw(HDC dc, int index, int x, int y, int size, bool enabled) const {
+  if (!list_ || index < 0 || index >= Count()) return false;
+  if (size == width_ && size == height_) {
+    UINT style = ILD_TRANSPARENT | (enabled ? 0 : ILD_BLEND50);
+    return ::ImageList_DrawEx(list_.get(), index, dc, x, y, 0, 0, CLR_NONE,
+                              enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style) != FALSE;
+  }
+  // Another DPI than the design one: let the icon scale itself.
+  tk::UniqueHICON icon(::ImageList_GetIcon(list_.get(), index, ILD_TRANSPARENT));
+  return icon && ::DrawIconEx(dc, x, y, icon.get(), size, size, 0, nullptr, DI_NORMAL) != FALSE;
+}

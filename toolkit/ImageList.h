@@ -1,0 +1,37 @@
+// A list of equally sized small images (icons), owned like any component, for controls that draw
+// pictures from it by index.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "Component.h"
+#include "Handles.h"
+
+class TImageList : public TComponent {
+ public:
+  explicit TImageList(TComponent* owner, int width = 16, int height = 16);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int Count() const;
+  HIMAGELIST Handle() const { return list_.get(); }
+
+  // Each returns the new image's index, or -1 when nothing was added.
+  int AddIcon(HICON icon);
+  // The icon resource `name` of `module` at the list's size; -1 when the module has none.
+  int AddResourceIcon(HINSTANCE module, const wchar_t* name);
+  // One of the shell's stock icons at small size.
+  int AddStockIcon(SHSTOCKICONID id);
+  // A fully transparent image, to keep the indices of later images where they belong.
+  int AddBlank();
+
+  // Draws image `index` into the square of `size` pixels at x, y; greyed when not enabled.
+  bool Draw(HDC dc, int index, int x, int y, int size, bool enabled = true) const;
+
+ private:
+  int width_;
+  int height_;
+  tk::UniqueHIMAGELIST list_;
+};

@@ -1,0 +1,122 @@
+// The platform's rich-edit control (msftedit.dll, window class "RICHEDIT50W") as a row list: every
+// row is one paragraph ending in its own paragraph mark, and a row appended at the end takes the
+// colour and style of the insertion point.
+//
+// Content may be written before the control has its window (a form builds its controls before
+// it creates the windows): it then goes to a hidden stand-in control of the same class and moves
+// into the real window, formatting included, when that window is created. A Color set before
+// then becomes the background.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "Controls.h"
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TRichEdit;
+
+// Holds a rich-edit control's painting for one scope.
+class TRichEditUpdate {
+ public:
+  explicit TRichEditUpdate(TRichEdit& edit);
+  ~TRichEditUpdate();
+  TRichEditUpdate(const TRichEditUpdate&) = delete;
+  TRichEditUpdate& operator=(const TRichEditUpdate&) = delete;
+
+ private:
+  TRichEdit& edit_;
+};
+
+// The rows of a rich-edit control, in the manner of a string list.
+class TRichEditLines {
+ public:
+  explicit TRichEditLines(TRichEdit& edit) : edit_(edit) {}
+
+  int Count() const;
+  std::wstring Strings(int index) const;
+  std::wstring operator[](int index) const { return Strings(index); }
+  void Put(int index, const std::wstring& text);
+  void Delete(int index);
+  // Appends one row (a line break inside the text starts a further row) and returns its index.
+  // A NUL ends the text, as it does for every window text.
+  int Add(const std::wstring& text);
+  void Clear();
+  // Every row followed by CR LF, the last one included.
+  std::wstring Text() const;
+
+ private:
+  TRichEdit& edit_;
+};
+
+class TRichEdit : public TWinControl {
+ public:
+  explicit TRichEdit(TComponent* owner);
+  ~TRichEdit() override;
+
+  TRichEditLines& Lines() { return lines_; }
+  const TRichEditLines& Lines() const { return lines_; }
+  void Clear();
+  void SelectAll();
+  void CopyToClipboard();
+
+  // Colour and font style (TFontStyle bits) of the selection, or of the insertion point when
+  // nothing is selected. A colour that follows the system reads as the system's colour.
+  TColor SelColor() const;
+  void SetSelColor(TColor color);
+  unsigned SelStyle() const;
+  void SetSelStyle(unsigned style);
+  // Selection in characters, a paragraph mark counting as one.
+  void SetSel(int start, int end);
+  // Collapses the selection at the end of the text.
+  void SelectEnd();
+  int TextLength() const;
+
+  // The whole content as the control's own Rich Text Format rendering (EInOutError on failure).
+  std::string SaveRtfToString() const;
+  // Replaces the content with an RTF document; false when the control does not accept it as RTF.
+  bool LoadRtfFromString(const std::string& rtf);
+  // Replaces the content with plain text (EInOutError on failure).
+  void LoadPlainText(const std::wstring& text);
+
+  // Read when the window is created; the control shows a bar once there is something to scroll.
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle value);
+  // 0 keeps the control's own limit.
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int value);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
+
+  // Changes between BeginUpdate and the matching EndUpdate are painted once, at the end.
+  void BeginUpdate();
+  void EndUpdate();
+
+  // The window that holds the content now: the control's own, or the stand-in before that exists.
+  HWND EditHandle() const;
+
+ protected:
+  void FillCreateParams(CreateParams& params) override;
+  void CreateWnd() override;
+
+ private:
+  friend class TRichEditLines;
+  int LineCount() const;
+  int LineStart(int line) const;
+  int LineLength(int line) const;
+  std::wstring TextRange(int start, int end) const;
+  void ReplaceRange(int start, int end, const std::wstring& text);
+  std::wstring PlainText() const;
+  void ApplySettings(HWND edit) const;
+  void MoveStandInContent();
+
+  TRichEditLines lines_{*this};
+  TScrollStyle scrollBars_ = ssNone;
+  int maxLength_ = 0;
+  bool wordWrap_ = true;
+  int updateCount_ = 0;
+  bool drawingSuspended_ = false;
+  mutable tk::UniqueHWND standIn_;
+};

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Smoke run of the exe we ship, the 32-bit one: it uninstalls the sandbox product end to end, driven
+# by the 64-bit Smoke32_test.exe, and the results are checked as for the 64-bit twin.
+#
+#   tools/smoke32.sh [SHIPPED_EXE [BUILD_DIR_64]]   defaults: build/i686/Uninstaller.exe build/x86_64
+#
+# Sets up what it needs, each piece only when missing: Wine's 32-bit loader (wine32:i386) and,
+# where this kernel does not run 32-bit programs itself, qemu's user emulation registered with
+# binfmt_misc for the length of the run. The sandbox is build/smoke32 (tools/wine-env).
+# ORVEX_SMOKE32_EMULATE=1 uses the emulation even where the kernel runs 32-bit programs itself;
+# ORVEX_REUSE_PREFIX=1 keeps the sandbox's prefix from an earlier run.
+# The last line says "smoke32: PASS", "smoke32: FAIL" or "smoke32: SKIPPED" and why; only a FAIL
+# exits non-zero. A machine that refuses the emulation is a SKIPPED, not a FAIL.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+exe32=${1:-build/i686/Uninstaller.exe}
+bin64=${2:-build/x86_64}
+driver=$bin64/Smoke32_test.exe
+sandbox=build/smoke32
+loader32=/usr/lib/wine/wine
+qemu=/usr/bin/qemu-i386-static
+binfmt=/proc/sys/fs/binfmt_misc
+entry=qemu-i386
+# Magic and mask of 32-bit x86 ELF programs (executables and shared objects); F: qemu is opened now,
+# so that it is found from inside any mount namespace or chroot later.
+rule=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'$qemu':F'
+budget=840  # seconds for the whole step; the issue allows 15 minutes
+start=$(date +%s)
+stage_start=$start
+registered_here=0
+sandbox_up=0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+elapsed() { echo "$(($(date +%s) - start)) s"; }
+stage_done() {
+  local now
+  now=$(date +%s)
+  echo "smoke32: $1 ($((now - stage_start)) s)"
+  stage_start=$now
+}
+finish() {
+  if [ "$sandbox_up" = 1 ]; then tools/wine-env down "$sandbox" >/dev/null 2>&1 || true; fi
+  # The emulation was registered for this run only: other Wine runs on this machine must not pay
+  # for it afterwards.
+  if [ "$registered_here" = 1 ]; then echo -1 | $SUDO tee "$binfmt/$entry" >/dev/null 2>&1 || true; fi
+}
+trap finish EXIT
+trap 'exit 1' INT TERM HUP
+pass() { echo "smoke32: PASS: $* (in $(elapsed))"; exit 0; }
+fail() { echo "smoke32: FAIL: $* (after $(elapsed))"; exit 1; }
+skip() { echo "smoke32: SKIPPED: $* (after $(elapsed))"; exit 0; }
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "smoke32: installing ${missing[*]}"
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386 || return 1
+  fi
+  $SUDO apt-get update -qq || return 1
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=300 "${missing[@]}" >/dev/null
+}
+
+# One start of the 32-bit loader; under emulation it takes a second or two.
+runs32() { timeout 120 "$loader32" --version 2>/dev/null | grep -q '^wine-'; }
+
+enabled_entry() { [ -f "$binfmt/$entry" ] && head -n1 "$binfmt/$entry" | grep -qx enabled; }
+
+[ -f "$exe32" ] || fail "shipped exe missing: $exe32 (build the i686 preset first)"
+[ -f "$driver" ] || fail "driver missing: $driver (build the x86_64 preset first)"
+
+# --- packages: Wine's 32-bit loader (the 64-bit one stays the default everywhere else) ---
+ensure_packages wine32:i386 || fail "cannot install wine32:i386"
+[ -x "$loader32" ] || fail "$loader32 missing after installing wine32:i386"
+stage_done "packages ready"
+
+# --- how 32-bit programs run here: natively, or through qemu registered with binfmt_misc ---
+if enabled_entry; then
+  mode="emulated (qemu-i386 was already registered)"
+elif [ "${ORVEX_SMOKE32_EMULATE:-0}" != 1 ] && runs32; then
+  mode="native (the kernel runs 32-bit programs itself)"
+else
+  ensure_packages qemu-user-static || fail "cannot install qemu-user-static"
+  if [ ! -e "$binfmt/register" ]; then
+    $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
+      skip "32-bit programs do not run here and binfmt_misc cannot be mounted at $binfmt"
+  fi
+  if [ -e "$binfmt/$entry" ]; then
+    # Registered but switched off: switch it on for this run and off again afterwards.
+    echo 1 | $SUDO tee "$binfmt/$entry" >/dev/null 2>&1 ||
+      skip "32-bit programs do not run here and the qemu-i386 entry of binfmt_misc cannot be enabled"
+  else
+    printf '%s' "$rule" | $SUDO tee "$binfmt/register" >/dev/null 2>&1 ||
+      skip "32-bit programs do not run here and binfmt_misc refused to register $qemu"
+  fi
+  registered_here=1
+  mode="emulated (qemu-i386 registered for this run)"
+fi
+if [[ "$mode" == emulated* ]]; then
+  # Without a reserved address space 32-bit Wine fails with "failed to map the shared user data".
+  export QEMU_RESERVED_VA=0xf7000000
+  runs32 || skip "32-bit programs do not start even under qemu's emulation"
+fi
+stage_done "32-bit programs run: $mode"
+
+# --- the sandbox: a prefix made by the 32-bit loader, so that its syswow64 is filled ---
+export ORVEX_WINE_LOADER=$loader32
+sandbox_up=1
+timeout 600 tools/wine-env up "$sandbox" >/dev/null || fail "the sandbox did not come up (tools/wine-env up $sandbox)"
+prefix=$(tools/wine-env path "$sandbox" prefix)
+[ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ] ||
+  fail "the sandbox's prefix has no 32-bit system (empty syswow64); see $sandbox/state/wineboot.log"
+# A kept prefix still holds what an earlier run left in the trash and on the desktop.
+trash=$(tools/wine-env path "$sandbox" trash)
+rm -rf "$trash/files" "$trash/info"
+mkdir -p "$trash/files" "$trash/info"
+rm -f "$(tools/wine-env path "$sandbox" desktop)"/*.RTF
+stage_done "sandbox ready: $sandbox"
+
+# --- the run ---
+win_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+left=$((budget - ($(date +%s) - start)))
+[ "$left" -ge 120 ] || fail "no time left for the run after the set-up"
+log=$sandbox/state/smoke32.log
+ORVEX_SMOKE32_EXE=$(win_path "$exe32") ORVEX_SANDBOX_DIR=$(win_path "$sandbox") \
+  timeout "$left" tools/wine-env exec "$sandbox" "$driver" --gtest_color=no >"$log" 2>&1
+rc=$?
+grep -v '^\[==========\] \|^\[----------\] \|^Running main() from' "$log" | sed 's/^/  /'
+stage_done "uninstall with the 32-bit exe"
+[ "$rc" -eq 124 ] && fail "the run did not finish within the step's $budget s"
+[ "$rc" -eq 0 ] || fail "the 32-bit uninstall did not do what it should (log: $log)"
+pass "the shipped 32-bit exe uninstalled the sandbox product, $mode; window: $sandbox/main-window-32.png"

@@ -1,0 +1,32 @@
+// The uninstaller's own helpers for what lies outside the product's folders: the running
+// product's window, its desktop and Start-menu shortcuts, and the folders it must never remove.
+#pragma once
+
+#include <string>
+
+// True when a window of the running product (class InstanceMutexName) exists; it has then been
+// restored and brought to the front.
+bool ActivateRunningInstance();
+
+// Delete "<name>.lnk" from the user's desktop / Start-menu folder; true when a file was deleted.
+bool DeleteDesktopShortcut(const std::wstring& name);
+bool DeleteStartMenuShortcut(const std::wstring& name);
+
+// True for a folder that must not go to the Recycle Bin whole: a shell special folder
+// (IsSpecialFolder), a drive or network-share root, a folder that contains a special folder, the
+// user's profile, Downloads or temporary folder, a junction or symbolic link, a relative path,
+// and a path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
+// drops, so that the text would name another folder than it spells).
+bool IsProtectedFolder(const std::wstring& path);
+
+// --- the spelling tests behind IsProtectedFolder (portable) ---
+// A path that starts at a drive root (C:\) or a network share (\\server\share), after any
+// long-path prefix.
+bool IsFullFolderPath(const std::wstring& path);
+// The path names a drive or share root itself (C:\, D:, \\server\share\).
+bool IsRootFolder(const std::wstring& path);
+// Some part of the path is "." or "..", or ends in a dot or a blank.
+bool HasAmbiguousParts(const std::wstring& path);
+// inner is the folder outer or lies below it. The letters are compared as given: the caller
+// brings both into one letter case.
+bool FolderIsOrContains(const std::wstring& outer, const std::wstring& inner);
