@@ -217,7 +217,12 @@ void TRichLog::ScrollToBottom() {
 }
 
 LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_VSCROLL && LOWORD(wParam) == SB_BOTTOM) scrollPending_ = false;
+  if (msg == WM_VSCROLL && LOWORD(wParam) == SB_BOTTOM && scrollPending_) {
+    // The queued request arrives: scroll now, down only.
+    scrollPending_ = false;
+    ScrollToLastRow();
+    return 0;
+  }
   return TRichEdit::WndProc(msg, wParam, lParam);
 }
 

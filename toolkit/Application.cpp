@@ -70,8 +70,8 @@ void Application::HandleException(std::exception_ptr error) {
   }
   std::wstring caption = (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
   std::wstring text = message +
-                      L"\r\n\r\nThe action was stopped; nothing else was changed. You can go on "
-                      L"using the program.";
+                      L"\r\n\r\nThe action was stopped at this point. You can go on using the "
+                      L"program.";
   ::MessageBoxW(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 

@@ -6,17 +6,15 @@ std::string ToUtf8(const std::wstring& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = static_cast<char32_t>(static_cast<unsigned>(text[i]) & 0xFFFFu);
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-        char32_t low = static_cast<char32_t>(text[i + 1]) & 0xFFFFu;
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-          ++i;
-        }
+    // The text is UTF-16 whatever the width of wchar_t, so a surrogate pair is one character
+    // also where wchar_t has 32 bits.
+    char32_t c = static_cast<char32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+      const char32_t low = static_cast<char32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
       }
-    } else {
-      c = static_cast<char32_t>(text[i]);
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
@@ -57,22 +55,19 @@ std::wstring FromUtf8(const std::string& text) {
       c = b & 0x07;
       extra = 3;
     }
-    if (i + extra >= text.size() + (extra ? 0 : 1)) {
-      c = 0xFFFD;
-      extra = text.size() - i - 1;
-    } else {
-      for (size_t k = 1; k <= extra; ++k) {
-        unsigned char cb = static_cast<unsigned char>(text[i + k]);
-        if ((cb & 0xC0) != 0x80) {
-          c = 0xFFFD;
-          extra = k - 1;
-          break;
-        }
-        c = (c << 6) | (cb & 0x3F);
+    for (size_t k = 1; k <= extra; ++k) {
+      // A sequence cut short, by the end of the text or by a byte that cannot continue it, is
+      // one replacement character; what follows it is read on its own.
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        c = 0xFFFD;
+        extra = k - 1;
+        break;
       }
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     }
     i += extra + 1;
-    if (sizeof(wchar_t) == 2 && c >= 0x10000 && c <= 0x10FFFF) {
+    // UTF-16 out on every platform, like the text everywhere else.
+    if (c >= 0x10000 && c <= 0x10FFFF) {
       c -= 0x10000;
       out += static_cast<wchar_t>(0xD800 + (c >> 10));
       out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));

@@ -4,6 +4,7 @@
 #include "Dpi.h"
 
 #include <cstdlib>
+#include <exception>
 
 namespace {
 constexpr int kSnapDistance = 10;
@@ -65,8 +66,15 @@ void TForm::CreateForm(bool asMainForm) {
     ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     for (TWinControl* child : Children()) child->DpiChanged();
   }
-  tk::Guarded([this] { FormCreate(); });
+  // A failed creation step is reported over the window it belongs to, which opens all the same.
+  std::exception_ptr failure;
+  try {
+    FormCreate();
+  } catch (...) {
+    failure = std::current_exception();
+  }
   if (showWhenDone) Show();
+  if (failure) tk::App().HandleException(failure);
 }
 
 void TForm::Show() {

@@ -362,6 +362,21 @@ void TRichEdit::LoadPlainText(const std::wstring& text) {
     throw tk::EInOutError(L"The text could not be loaded into " + Name + L".");
 }
 
+void TRichEdit::ScrollToLastRow() {
+  HWND edit = EditHandle();
+  POINT before{};
+  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&before));
+  Send(edit, WM_VSCROLL, SB_BOTTOM);
+  // Some implementations of the control also scroll to the widest row's end; a pane without
+  // word wrap would then open in the middle of its rows.
+  POINT after{};
+  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
+  if (after.x != before.x) {
+    after.x = before.x;
+    Send(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
+  }
+}
+
 void TRichEdit::SetScrollBars(TScrollStyle value) { scrollBars_ = value; }
 
 void TRichEdit::SetMaxLength(int value) {

@@ -94,6 +94,9 @@ class TRichEdit : public TWinControl {
   void BeginUpdate();
   void EndUpdate();
 
+  // Scrolls to the last row, leaving the horizontal position where it is.
+  void ScrollToLastRow();
+
   // The window that holds the content now: the control's own, or the stand-in before that exists.
   HWND EditHandle() const;
 

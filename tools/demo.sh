@@ -1,27 +1,86 @@
 #!/usr/bin/env bash
-# Starts the uninstaller in a sandbox Wine prefix of its own, without parameters, so that it
-# copies itself to the temporary folder and restarts from there as it does for a user.
-# Nothing outside build/demo is touched: not ~/.wine, not the real desktop, not the real trash.
+# The program's main job, safely: installs what is missing, builds, makes a sandbox Wine prefix of
+# its own under build/demo, installs the stand-in Pelmor Wallpaper Changer there (registry values,
+# installation and data folders with files, desktop and Start-menu shortcuts) and starts
+# Uninstaller.exe from the installation folder without parameters, as a user does, so that it
+# copies itself to the temporary folder and restarts from there.
+#
+#   tools/demo.sh [--headless] [--product-running]
+#
+# With a display (and no --headless) the window opens there and you uninstall by hand; the checks
+# run once every program in the sandbox has ended. Without a display, or with --headless, it runs
+# in an X server in memory and does the uninstall itself the way a person would: it waits for the
+# countdown, answers both questions, closes the feedback box, prints the rows of the log, saves
+# screenshots before and after, shows where the folders went in the trash and ends with a verdict.
+# --product-running starts the stand-in product first, so that the uninstaller has to wait for it.
+#
+# The exit code is 0 only for a true verdict. Nothing outside build/demo is touched: not ~/.wine,
+# not your desktop, not your trash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+
+headless=0
+product=()
+for arg in "$@"; do
+  case "$arg" in
+    --headless) headless=1 ;;
+    --product-running) product=(--product-running) ;;
+    -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "unknown option: $arg (try --help)" >&2; exit 2 ;;
+  esac
+done
+[ -n "${DISPLAY:-}" ] || headless=1
+
 tools/setup.sh
 tools/build.sh
-sandbox=build/demo
-headless=0
-[ -z "${DISPLAY:-}" ] && headless=1
+
+sandbox=$root/build/demo
+driver=$root/build/x86_64/demo_driver.exe
+mkdir -p "$sandbox/state"
+rm -f "$sandbox"/demo-before.png "$sandbox"/demo-after.png "$sandbox"/state/demo-*.listing
+win_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
+export ORVEX_SANDBOX_DIR
+ORVEX_SANDBOX_DIR=$(win_path "$sandbox")
+
 if [ "$headless" = 1 ]; then
+  unset ORVEX_KEEP_DISPLAY
   tools/wine-env up "$sandbox"
 else
-  ORVEX_KEEP_DISPLAY=1 tools/wine-env up "$sandbox"
+  export ORVEX_KEEP_DISPLAY=1
+  tools/wine-env up "$sandbox"
 fi
-trap 'tools/wine-env down "$sandbox" >/dev/null' EXIT
-export ORVEX_KEEP_DISPLAY=$([ "$headless" = 1 ] && echo "" || echo 1)
-tools/wine-env exec "$sandbox" build/x86_64/Uninstaller.exe
+trap 'tools/wine-env down "$sandbox" >/dev/null 2>&1 || true' EXIT
+prefix=$(tools/wine-env path "$sandbox" prefix)
+trash=$(tools/wine-env path "$sandbox" trash)
+desktop=$(tools/wine-env path "$sandbox" desktop)
+report=$sandbox/state/demo-report.txt
+
+rc=0
 if [ "$headless" = 1 ]; then
-  tools/wine-env exec "$sandbox" build/x86_64/screenshot.exe TfrmMain 'Z:'"$(pwd | tr / '\\')"'\build\demo\main-window.png' 30000 || true
-  echo "screenshot: $sandbox/main-window.png"
+  echo "== headless uninstall of the sandbox product"
+  tools/wine-env exec "$sandbox" "$driver" drive "${product[@]}" </dev/null | tee "$report" || rc=$?
 else
-  echo "the uninstaller's window is open on your display; close it when done"
-  tools/wine-env shell "$sandbox" /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+  tools/wine-env exec "$sandbox" "$driver" install "${product[@]}" </dev/null
+  echo "== the uninstaller's window opens on your display ($DISPLAY): uninstall by hand"
+  (cd "$prefix/drive_c/Pelmor Wallpaper" &&
+    "$root/tools/wine-env" exec "$sandbox" 'C:\Pelmor Wallpaper\Uninstaller.exe' </dev/null) || true
+  echo "== waiting until every program in the sandbox has ended (close the window when done)"
+  tools/wine-env shell "$sandbox" sh -c '/usr/lib/wine/wineserver64 -w 2>/dev/null || /usr/lib/wine/wineserver -w' || true
+  tools/wine-env exec "$sandbox" "$driver" check </dev/null | tee "$report" || rc=$?
 fi
-echo "sandbox: $sandbox (prefix, home, trash); your own ~/.wine, desktop and trash were not used"
+
+echo
+echo "== where everything is"
+echo "sandbox:      $sandbox"
+echo "wine prefix:  $prefix   (drive C: is $prefix/drive_c)"
+echo "trash:        $trash   (Wine's Recycle Bin for this sandbox)"
+find "$trash/files" -maxdepth 1 -mindepth 1 -printf '              files/%f\n' 2>/dev/null || true
+echo "desktop:      $desktop"
+find "$desktop" -maxdepth 1 -name '*.RTF' -printf '              %f\n' 2>/dev/null || true
+for shot in demo-before.png demo-after.png; do
+  [ -f "$sandbox/$shot" ] && echo "screenshot:   $sandbox/$shot"
+done
+echo "report:       $report"
+echo "your own ~/.wine, desktop and trash were not used"
+exit "$rc"

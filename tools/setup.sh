@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the two cross compilers
   wine wine64                                           # 64-bit Wine only: no i386 architecture
   xvfb xauth                                            # an X server in memory for the tests
+  fonts-liberation                                      # Arial's metrics, as the window was drawn for
   cmake ninja-build googletest                          # build and test tools
   file xxd binutils                                     # checks of the shipped exe
 )

@@ -6,18 +6,22 @@ namespace {
 
 bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+// From `server` on: a server name, a backslash and a share name, each non-empty.
+bool HasServerAndShare(const std::wstring& path, size_t server) {
+  const size_t serverEnd = path.find(L'\\', server);
+  return serverEnd != std::wstring::npos && serverEnd > server && serverEnd + 1 < path.size() &&
+         path[serverEnd + 1] != L'\\';
+}
+
 }  // namespace
 
 bool IsFullFolderPath(const std::wstring& path) {
   const size_t start = static_cast<size_t>(PathStartPos(path)) - 1;
-  if (start == 8) return PathRootLength(path) > start;  // \\?\UNC\server\share
+  if (start == 8) return HasServerAndShare(path, start);  // \\?\UNC\server\share
   if (path.size() >= start + 3 && IsLetter(path[start]) && path[start + 1] == L':')
     return path[start + 2] == L'\\';
   if (start != 0 || path.size() < 3 || path.compare(0, 2, L"\\\\") != 0) return false;
-  // \\server\share: both parts present.
-  const size_t serverEnd = path.find(L'\\', 2);
-  return serverEnd != std::wstring::npos && serverEnd > 2 && serverEnd + 1 < path.size() &&
-         path[serverEnd + 1] != L'\\';
+  return HasServerAndShare(path, 2);  // \\server\share
 }
 
 bool IsRootFolder(const std::wstring& path) {

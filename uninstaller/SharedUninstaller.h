@@ -15,7 +15,8 @@ bool DeleteStartMenuShortcut(const std::wstring& name);
 // True for a folder that must not go to the Recycle Bin whole: a shell special folder
 // (IsSpecialFolder), a drive or network-share root, a folder that contains a special folder, the
 // user's profile, Downloads or temporary folder, a junction or symbolic link, a relative path,
-// and a path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
+// a path with a character that HasValidPathChars refuses (the "\\?\" prefix among them), and a
+// path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
 // drops, so that the text would name another folder than it spells).
 bool IsProtectedFolder(const std::wstring& path);
 

@@ -137,6 +137,9 @@ bool DeleteStartMenuShortcut(const std::wstring& name) {
 
 bool IsProtectedFolder(const std::wstring& path) {
   if (IsSpecialFolder(path)) return true;
+  // A long-path prefix turns off the rules by which the text was read, and the shell's file
+  // operation does not take it; wildcards name no one folder.
+  if (!HasValidPathChars(path)) return true;
   if (!IsFullFolderPath(path) || IsRootFolder(path) || HasAmbiguousParts(path)) return true;
   if (IsLink(path)) return true;
   const std::vector<std::wstring> folders = ProtectedFolders();

@@ -13,11 +13,13 @@
 #include <algorithm>
 
 #include "../../toolkit/Image.h"
+#include "AppDriver.h"
 #include "Application.h"
 #include "BoxScript.h"
 #include "Errors.h"
 #include "InternetLabel.h"
 #include "RtfReader.h"
+#include "SandboxGuard.h"
 #include "TestEnv.h"
 #include "UninstallerForm.h"
 #include "ccCore.h"
@@ -627,6 +629,72 @@ TEST_F(MainFormTest, EmptyProductWindowClassIsAProgrammingError) {
   EXPECT_NE(reported_[0].find(L"UninstallerForm"), std::wstring::npos) << Wide2Utf8(reported_[0]);
   EXPECT_EQ(LogTexts().back(), L"User confirmation obtained.");
   EXPECT_EQ(TreeListing(installDir_).size(), 1u);
+}
+
+// Every route by which the window calls its handlers stops an exception, reports it and goes
+// on: the next event of the same control, and of any other, still arrives.
+TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  const SandboxGuard guard;
+  auto thrower = [](const wchar_t* where) {
+    return [where](TObject*) { throw tk::Exception(std::wstring(L"failure in ") + where); };
+  };
+  frmMain->btnUninstall->OnClick = thrower(L"btnUninstallClick");
+  frmMain->btnFeedback->OnClick = thrower(L"btnFeedbackClick");
+  frmMain->btnResetIni->OnClick = thrower(L"btnResetIniClick");
+  frmMain->imgLogo->OnClick = thrower(L"imgLogoClick");
+  frmMain->edtPath->OnPathChanged = thrower(L"edtPathPathChanged");
+  frmMain->CountDown->OnTimesUp = thrower(L"CountDownTimesUp");
+  frmMain->inetDiscount->OnLinkActivating = [](TObject*, bool&) {
+    throw tk::Exception(L"failure in inetDiscount");
+  };
+  frmMain->inetDiscount->SetVisible(true);
+  frmMain->btnUninstall->SetEnabled(true);
+
+  auto clickAt = [](HWND window) {
+    RECT r{};
+    ::GetClientRect(window, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(window, WM_LBUTTONUP, 0, at);
+  };
+  const std::vector<std::pair<std::wstring, std::function<void()>>> events = {
+      {L"btnUninstallClick", [] { ::PostMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0); }},
+      {L"btnFeedbackClick", [] { ::PostMessageW(frmMain->btnFeedback->Handle(), BM_CLICK, 0, 0); }},
+      {L"btnResetIniClick", [] { ::PostMessageW(frmMain->btnResetIni->Handle(), BM_CLICK, 0, 0); }},
+      {L"imgLogoClick", [&] { clickAt(frmMain->imgLogo->Handle()); }},
+      // A key typed into the field, as the user changes the path.
+      {L"edtPathPathChanged", [] {
+         ::PostMessageW(FindDescendant(frmMain->edtPath->Handle(), L"Edit"), WM_CHAR, L'x', 1);
+       }},
+      {L"inetDiscount", [&] { clickAt(frmMain->inetDiscount->Handle()); }},
+  };
+  for (int round = 0; round < 2; ++round)
+    for (const auto& [where, fire] : events) {
+      SCOPED_TRACE(Wide2Utf8(where));
+      reported_.clear();
+      fire();
+      EXPECT_TRUE(PumpUntil([&] { return !reported_.empty(); }, 10s)) << "reported";
+      ASSERT_FALSE(reported_.empty());
+      EXPECT_EQ(reported_[0], L"failure in " + where);
+    }
+  // The countdown's time-up comes from the timer: a failing handler does not stop the timer.
+  frmMain->CountDown->SetResolution(50);
+  frmMain->CountDown->SetStartValue(100);
+  frmMain->CountDown->Start();
+  reported_.clear();
+  EXPECT_TRUE(PumpUntil([&] { return reported_.size() >= 2; }, 10s)) << "time-up reported twice";
+  ASSERT_FALSE(reported_.empty());
+  EXPECT_EQ(reported_[0], L"failure in CountDownTimesUp");
+  DWORD_PTR answer = 0;
+  EXPECT_TRUE(::SendMessageTimeoutW(frmMain->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+      << "the window still answers";
+  EXPECT_EQ(TreeListing(installDir_).size(), 1u) << "nothing was deleted on the way";
+  const GuardReport report = guard.Check();
+  EXPECT_TRUE(report.Clean()) << report.Describe();
+  for (const auto& event : events) RecordFigure("fault", "exception in " + Wide2Utf8(event.first), report);
+  RecordFigure("fault", "exception in CountDownTimesUp", report);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "BoxDriver.h"
 #include "ProcessInfo.h"
+#include "SandboxGuard.h"
 #include "TestEnv.h"
 
 using namespace testing_support;
@@ -114,6 +115,7 @@ TEST_F(Startup, ProjectFileBesideExeRunsInPlace) {
 
 TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
   // A temporary folder that does not exist cannot take the copy, and no earlier copy is there.
+  const SandboxGuard guard;
   Process p = StartWithTemp(exe_, L"C:\\orvex-tests\\startup\\no-such-temp", installDir_);
   auto box = WaitForBox(60s, BoxFilter{p.pid, L""});
   ASSERT_TRUE(box.has_value());
@@ -126,6 +128,9 @@ TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
   ASSERT_TRUE(p.WaitExit(30s)) << "the program ends after the box";
   EXPECT_TRUE(OpenBoxes(BoxFilter{p.pid, L""}).empty());
   EXPECT_TRUE(ProcessesOfClass(kFormClass).empty()) << "no second process was started";
+  const GuardReport report = guard.Check();
+  RecordFigure("fault", "temporary folder not writable", report);
+  EXPECT_TRUE(report.Clean()) << report.Describe();
 }
 
 }  // namespace

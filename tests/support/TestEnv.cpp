@@ -104,6 +104,12 @@ void WriteUtf16File(const std::wstring& path, const std::wstring& text) {
 void MakeDirs(const std::wstring& path) { ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr); }
 
 void RemoveTree(const std::wstring& path) {
+  // A link goes as a link: what it points to is never emptied through it.
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (!::RemoveDirectoryW(path.c_str())) ::DeleteFileW(path.c_str());
+    return;
+  }
   WIN32_FIND_DATAW fd{};
   HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
   if (find != INVALID_HANDLE_VALUE) {
@@ -112,7 +118,7 @@ void RemoveTree(const std::wstring& path) {
       if (name == L"." || name == L"..") continue;
       std::wstring full = path + L"\\" + name;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
+        RemoveTree(full);  // a link below is removed as a link, see above
       } else {
         ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(full.c_str());

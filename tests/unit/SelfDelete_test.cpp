@@ -14,6 +14,7 @@
 #include "Errors.h"
 #include "Handles.h"
 #include "ProcessInfo.h"
+#include "SandboxGuard.h"
 #include "TestEnv.h"
 #include "ccCore.h"
 
@@ -206,6 +207,8 @@ TEST(SelfDelete, LockedExeIsDeletedOnceReleased) {
   tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(lock);
+  SandboxGuard guard;
+  guard.AllowFile(script);
   Process process = Start(exe);
   ASSERT_TRUE(process.WaitExit(60s));
   EXPECT_EQ(process.ExitCode(), 0u);
@@ -229,6 +232,8 @@ TEST(SelfDelete, ScriptRunsInTheTempFolderAndGivesUpOnALockedExe) {
   tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(lock);
+  SandboxGuard guard;
+  guard.AllowFile(script);
   Process process = Start(exe);
   ASSERT_TRUE(process.WaitExit(60s));
   EXPECT_EQ(process.ExitCode(), 0u);
@@ -247,6 +252,9 @@ TEST(SelfDelete, ScriptRunsInTheTempFolderAndGivesUpOnALockedExe) {
   EXPECT_TRUE(PumpUntil([&] { return Gone(script); }, kGiveUpWithin));
   EXPECT_EQ(::WaitForSingleObject(script_process.get(), 30000), WAIT_OBJECT_0);
   EXPECT_FALSE(Gone(exe));
+  const GuardReport report = guard.Check();
+  RecordFigure("fault", "exe that the self-delete script cannot remove", report);
+  EXPECT_TRUE(report.Clean()) << report.Describe();
   lock.reset();
   RemoveTree(temp);
 }

@@ -124,6 +124,10 @@ TEST(ProtectedFolder, RelativeAndDottedPathsAreProtected) {
   EXPECT_TRUE(IsProtectedFolder(base + L"\\..\\..\\..\\users"));
   EXPECT_TRUE(IsProtectedFolder(base + L"."));
   EXPECT_TRUE(IsProtectedFolder(L"C:orvex-tests\\protected\\Pelmor"));
+  // The same folder behind a long-path prefix, and a wildcard that could match it.
+  EXPECT_TRUE(IsProtectedFolder(L"\\\\?\\" + base + L"\\"));
+  EXPECT_TRUE(IsProtectedFolder(base.substr(0, base.size() - 1) + L"?"));
+  EXPECT_FALSE(IsProtectedFolder(base + L"\\")) << "the plain spelling is the product's own";
 }
 
 TEST(ProtectedFolder, ShortSpellingOfAProtectedFolderIsProtected) {

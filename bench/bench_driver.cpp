@@ -1,0 +1,144 @@
+// The benchmarks' hands inside the sandbox; one measurement per start, printed as "name value".
+//
+//   bench_driver.exe startup EXE CLASS       start EXE plainly; ms until the restarted copy's
+//                                            window of CLASS is visible, then the copy's peak
+//                                            memory once it is idle
+//   bench_driver.exe tree FOLDER FILES KB    make a nested tree of FILES files of KB each
+//   bench_driver.exe uninstall FOLDER        uninstall the product installed at FOLDER; ms from
+//                                            Yes on the second question to "Uninstall done."
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "AppDriver.h"
+#include "BoxDriver.h"
+#include "TestEnv.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+int Fail(const char* why) {
+  std::fprintf(stderr, "bench_driver: %s\n", why);
+  return 1;
+}
+
+HWND VisibleWindowOfOtherProcess(const std::wstring& className, DWORD notPid) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, className.c_str(), nullptr))) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid != notPid && ::IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+void CloseAndWait(HWND window, HANDLE process) {
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  ::WaitForSingleObject(process, 30000);
+}
+
+int Startup(const std::wstring& exe, const std::wstring& className) {
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+  const auto start = Clock::now();
+  Process first = Start(exe, L"", folder);
+  HWND window = nullptr;
+  while (!(window = VisibleWindowOfOtherProcess(className, first.pid))) {
+    if (Clock::now() - start > 120s) return Fail("no window of the restarted copy");
+    std::this_thread::sleep_for(2ms);
+  }
+  const auto shown = Clock::now();
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  HANDLE copy = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
+  if (!copy) return Fail("cannot open the restarted copy");
+  ::WaitForInputIdle(copy, 30000);
+  // Idle means nothing left to do for the message loop: the window has painted.
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored);
+  std::this_thread::sleep_for(300ms);
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  const bool measured = ::GetProcessMemoryInfo(copy, &counters, sizeof(counters)) != FALSE;
+  std::printf("startup_ms %.1f\n", MsBetween(start, shown));
+  if (measured) std::printf("peak_kb %llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024));
+  CloseAndWait(window, copy);
+  first.WaitExit(30s);
+  ::CloseHandle(copy);
+  return measured ? 0 : Fail("no memory figures for the restarted copy");
+}
+
+int Tree(const std::wstring& root, int files, int kilobytes) {
+  // About as deep and wide as a real installation: 20 folders of 10 sub-folders each.
+  const std::string content(static_cast<size_t>(kilobytes) * 1024, 'p');
+  const int perFolder = (files + 199) / 200;
+  int made = 0;
+  for (int a = 0; a < 20 && made < files; ++a)
+    for (int b = 0; b < 10 && made < files; ++b) {
+      const std::wstring folder = root + L"\\part" + std::to_wstring(a) + L"\\sub" + std::to_wstring(b);
+      MakeDirs(folder);
+      for (int f = 0; f < perFolder && made < files; ++f, ++made)
+        WriteFileBytes(folder + L"\\file" + std::to_wstring(f) + L".dat", content);
+    }
+  std::printf("tree_files %d\n", made);
+  return made == files ? 0 : 1;
+}
+
+bool LogHasRow(HWND log, const std::wstring& row) {
+  for (const std::wstring& line : TextRows(log))
+    if (line == row) return true;
+  return false;
+}
+
+int Uninstall(const std::wstring& installDir) {
+  Process first = Start(installDir + L"\\Uninstaller.exe", L"", installDir);
+  HWND form = nullptr;
+  if (!WaitFor([&] { return (form = VisibleWindowOfOtherProcess(L"TfrmMain", first.pid)) != nullptr; }, 120s))
+    return Fail("no main window");
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(form, &pid);
+  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  HWND uninstall = FindButton(form, L"Uninstall");
+  HWND log = FindDescendant(form, L"RICHEDIT50W");
+  if (!uninstall || !log || !WaitForEnabled(uninstall, true, 60s)) return Fail("Uninstall not usable");
+  ClickButton(uninstall);
+  const BoxFilter ofCopy{pid, L""};
+  if (!AnswerBox(120s, L"Yes", ofCopy)) return Fail("no first question");
+  auto second = WaitForBox(120s, ofCopy);
+  if (!second) return Fail("no second question");
+  const auto yes = Clock::now();
+  PressButton(*second, L"Yes");
+  if (!WaitFor([&] { return LogHasRow(log, L"Uninstall done."); }, 30min))
+    return Fail("no row \"Uninstall done.\"");
+  const auto done = Clock::now();
+  std::printf("uninstall_ms %.1f\n", MsBetween(yes, done));
+  AnswerBox(120s, L"OK", ofCopy);
+  ::WaitForSingleObject(process, 120000);
+  ::CloseHandle(process);
+  WaitFor([] { return !FileExists(TempDir() + L"\\Uninstaller.exe"); }, 90s);
+  return DirExists(installDir) ? Fail("the installation folder is still there") : 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring mode = argc > 1 ? argv[1] : L"";
+  if (mode == L"startup" && argc == 4) return Startup(argv[2], argv[3]);
+  if (mode == L"tree" && argc == 5) return Tree(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+  if (mode == L"uninstall" && argc == 3) return Uninstall(argv[2]);
+  std::fprintf(stderr, "usage: bench_driver.exe startup EXE CLASS | tree FOLDER FILES KB | "
+                       "uninstall FOLDER\n");
+  return 2;
+}

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Benchmarks: size, start-up, memory, uninstall throughput and the log pane, each next to a
+# baseline built in the same run, printed as one table with run counts, medians and spread.
+#
+#   bench/run.sh                    BENCH_RUNS (default 10) start-ups and log runs,
+#                                   BENCH_UNINSTALL_RUNS (default 3) uninstalls of 20,000 files
+#
+# Targets are printed beside the figures, never enforced: the script exits non-zero only when
+# it could not measure. Everything runs in its own sandbox, build/bench.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+runs=${BENCH_RUNS:-10}
+uninstall_runs=${BENCH_UNINSTALL_RUNS:-3}
+files=${BENCH_FILES:-20000}
+file_kb=${BENCH_FILE_KB:-10}
+
+die() { echo "bench: could not measure: $*" >&2; exit 1; }
+
+tools/setup.sh >/dev/null || die "set-up failed"
+tools/build.sh >/dev/null || die "build failed"
+cmake --build --preset x86_64 --target bench >/dev/null || die "the benchmark programs did not build"
+
+bin=$root/build/x86_64
+sandbox=$root/build/bench
+results=$sandbox/results.txt
+mkdir -p "$sandbox"
+: >"$results"
+export ORVEX_SANDBOX_DIR="Z:$(echo "$sandbox" | tr / '\\')"
+tools/wine-env up "$sandbox" >/dev/null || die "the sandbox did not come up"
+trap 'tools/wine-env down "$sandbox" >/dev/null 2>&1' EXIT
+trash=$(tools/wine-env path "$sandbox" trash)
+run() { tools/wine-env exec "$sandbox" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+empty_trash() { rm -rf "$trash/files" "$trash/info"; mkdir -p "$trash/files" "$trash/info"; }
+# record NAME VALUE: one measurement
+record() { [ -n "$2" ] && echo "$1 $2" >>"$results"; }
+value() { sed -n "s/^$1 //p" | tail -n1; }
+
+# --- 1. size ---
+exe32=build/i686/Uninstaller.exe
+exe64=$bin/Uninstaller.exe
+[ -f "$exe32" ] && [ -f "$exe64" ] || die "the executables are missing"
+dlls() { "$1-objdump" -p "$2" | awk '/DLL Name:/ { print tolower($3) }' | sort -u | tr '\n' ' '; }
+dlls32=$(dlls i686-w64-mingw32 "$exe32")
+dlls64=$(dlls x86_64-w64-mingw32 "$exe64")
+
+# --- 2 and 3. start-up and memory, uninstaller and baseline in turn ---
+echo "bench: start-up and memory, $runs runs each" >&2
+run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' --no-shortcuts ||
+  die "the sandbox product did not install"
+run "$bin/bench_driver.exe" startup 'C:\bench\Pelmor Wallpaper\Uninstaller.exe' TfrmMain >/dev/null  # warm-up
+mkdir -p "$sandbox/prefix/drive_c/bench/base"
+cp "$bin/baseline_restart.exe" "$sandbox/prefix/drive_c/bench/base/"
+run "$bin/bench_driver.exe" startup 'C:\bench\base\baseline_restart.exe' BenchBaseline >/dev/null
+for i in $(seq 1 "$runs"); do
+  out=$(run "$bin/bench_driver.exe" startup 'C:\bench\Pelmor Wallpaper\Uninstaller.exe' TfrmMain)
+  record startup_uninstaller "$(value startup_ms <<<"$out")"
+  record memory_uninstaller "$(value peak_kb <<<"$out")"
+  out=$(run "$bin/bench_driver.exe" startup 'C:\bench\base\baseline_restart.exe' BenchBaseline)
+  record startup_baseline "$(value startup_ms <<<"$out")"
+  record memory_baseline "$(value peak_kb <<<"$out")"
+done
+
+# --- 4. uninstall throughput against the bare shell call ---
+echo "bench: uninstall of $files files of $file_kb KB, $uninstall_runs runs each" >&2
+for i in $(seq 1 "$uninstall_runs"); do
+  empty_trash
+  run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' >/dev/null
+  run "$bin/bench_driver.exe" tree 'C:\bench\Pelmor Wallpaper\library' "$files" "$file_kb" >/dev/null
+  out=$(run "$bin/bench_driver.exe" uninstall 'C:\bench\Pelmor Wallpaper')
+  record uninstall_uninstaller "$(value uninstall_ms <<<"$out")"
+  empty_trash
+  run "$bin/bench_driver.exe" tree 'C:\bench\Baseline tree\library' "$files" "$file_kb" >/dev/null
+  out=$(run "$bin/baseline_recycle.exe" 'C:\bench\Baseline tree')
+  record uninstall_baseline "$(value elapsed_ms <<<"$out")"
+done
+empty_trash
+
+# --- 5. the log pane ---
+echo "bench: log pane, $runs runs" >&2
+for i in $(seq 1 "$runs"); do
+  out=$(run "$bin/logbench.exe" 10000)
+  record log_rows "$(value rows_ms <<<"$out")"
+  record log_save "$(value save_ms <<<"$out")"
+done
+
+# --- the table ---
+# stats NAME: "count median min max" of one figure
+stats() {
+  awk -v n="$1" '$1 == n { print $2 }' "$results" | sort -g |
+    awk '{ v[NR] = $1 } END {
+      if (NR == 0) { print "0 - - -"; exit }
+      m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      printf "%d %.1f %.1f %.1f\n", NR, m, v[1], v[NR] }'
+}
+median() { stats "$1" | awk '{ print $2 }'; }
+ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+line() {  # figure, name, unit
+  read -r n m lo hi <<<"$(stats "$2")"
+  printf '%-34s %5s %12s %12s %12s  %s\n' "$1" "$n" "$m $3" "$lo" "$hi" "${4:-}"
+}
+
+size32=$(stat -c %s "$exe32")
+size64=$(stat -c %s "$exe64")
+echo
+printf '%-34s %5s %12s %12s %12s  %s\n' "figure" "runs" "median" "min" "max" "note"
+printf '%s\n' "------------------------------------------------------------------------------------------------"
+printf '%-34s %5s %12s %12s %12s  %s\n' "size, shipped 32-bit exe" 1 "$size32 B" - - \
+  "target <= 409600 B: $([ "$size32" -le 409600 ] && echo met || echo MISSED)"
+printf '%-34s %5s %12s %12s %12s  %s\n' "size, 64-bit twin" 1 "$size64 B" - - ""
+printf '  imports 32-bit: %s\n  imports 64-bit: %s\n' "$dlls32" "$dlls64"
+line "start-up, uninstaller" startup_uninstaller ms
+line "start-up, baseline" startup_baseline ms "ratio $(ratio startup_uninstaller startup_baseline) (target <= 1.3)"
+line "peak memory, uninstaller copy" memory_uninstaller KB
+line "peak memory, baseline copy" memory_baseline KB "ratio $(ratio memory_uninstaller memory_baseline) (target <= 1.5)"
+line "uninstall $files files, uninstaller" uninstall_uninstaller ms
+line "bare shell call, same tree" uninstall_baseline ms "ratio $(ratio uninstall_uninstaller uninstall_baseline) (target <= 1.1)"
+line "log pane, 10,000 levelled rows" log_rows ms "target < 1000 ms"
+line "log pane, SaveAsRtf of them" log_save ms "target < 1000 ms"
+echo
+echo "raw figures: $results"
+
+for figure in startup_uninstaller startup_baseline memory_uninstaller memory_baseline \
+  uninstall_uninstaller uninstall_baseline log_rows log_save; do
+  [ "$(stats "$figure" | awk '{ print $1 }')" -gt 0 ] || die "no measurement of $figure"
+done
+exit 0

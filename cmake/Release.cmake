@@ -1,0 +1,22 @@
+# Puts the shipped 32-bit Uninstaller.exe, its 64-bit twin and their SHA-256 sums in one folder.
+#   cmake -DSHIPPED=... -DTWIN=... -DOUT=... -P Release.cmake
+foreach(var SHIPPED TWIN OUT)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "Release.cmake needs -D${var}=...")
+  endif()
+endforeach()
+if(NOT EXISTS "${SHIPPED}")
+  message(FATAL_ERROR "The shipped 32-bit exe is missing: ${SHIPPED}\n"
+                      "Build it first: cmake --preset i686 && cmake --build --preset i686")
+endif()
+file(REMOVE_RECURSE "${OUT}")
+file(MAKE_DIRECTORY "${OUT}")
+file(COPY_FILE "${SHIPPED}" "${OUT}/Uninstaller.exe")
+file(COPY_FILE "${TWIN}" "${OUT}/Uninstaller-x64.exe")
+set(sums "")
+foreach(name Uninstaller.exe Uninstaller-x64.exe)
+  file(SHA256 "${OUT}/${name}" hash)
+  string(APPEND sums "${hash}  ${name}\n")
+endforeach()
+file(WRITE "${OUT}/SHA256SUMS" "${sums}")
+message(STATUS "release: ${OUT}\n${sums}")

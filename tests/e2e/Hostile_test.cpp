@@ -1,0 +1,407 @@
+// Hostile paths through the real Uninstaller.exe: drive roots, folders that hold the user's data,
+// relative and climbing paths, prefixed and over-long paths, links, and registry values of the
+// wrong type, each stored by the "product" or typed by the user. Every run is watched by the
+// whole-sandbox guard: nothing may change outside what the user confirmed, and whatever goes must
+// be in the trash byte for byte.
+#include "UninstallerFixture.h"
+
+namespace {
+
+const std::wstring kAreYouSure = L"Are you sure you want to uninstall Pelmor Wallpaper Changer?";
+const std::wstring kApprove = L"Do you approve deletion of the following items?";
+const std::wstring kRefusedRow = L"  You are trying to delete a special folder!";
+
+// How a run ended, as the user sees it.
+enum class Outcome {
+  Refused,   // the special-folder rows; the uninstall went on and finished
+  Missing,   // the missing-folder box; the uninstall stopped at once
+  Recycled,  // the folder went to the Recycle Bin
+  Reported,  // an error was reported; the window stayed open
+};
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Refused: return "refused";
+    case Outcome::Missing: return "missing";
+    case Outcome::Recycled: return "recycled";
+    case Outcome::Reported: return "reported";
+  }
+  return "?";
+}
+
+struct RunResult {
+  std::vector<MessageBoxInfo> boxes;
+  std::vector<std::wstring> rows;
+  bool ended = false;
+
+  bool HasBoxStarting(const std::wstring& start) const {
+    return std::any_of(boxes.begin(), boxes.end(),
+                       [&](const MessageBoxInfo& b) { return b.text.rfind(start, 0) == 0; });
+  }
+  bool HasRow(const std::wstring& row) const {
+    return std::find(rows.begin(), rows.end(), row) != rows.end();
+  }
+  bool HasRowEnding(const std::wstring& end) const {
+    return std::any_of(rows.begin(), rows.end(), [&](const std::wstring& r) {
+      return r.size() >= end.size() && r.compare(r.size() - end.size(), end.size(), end) == 0;
+    });
+  }
+  std::string Describe() const {
+    std::string text;
+    for (const auto& box : boxes) text += "\n  box [" + Wide2Utf8(box.caption) + "] " + Wide2Utf8(box.text);
+    for (const auto& row : rows) text += "\n  row | " + Wide2Utf8(row);
+    return text;
+  }
+};
+
+class Hostile : public UninstallerFixture {
+ protected:
+  void SetUp() override {
+    UninstallerFixture::SetUp();
+    RemoveTree(TempDir() + L"\\Pelmor Wallpaper");
+  }
+  void TearDown() override {
+    RemoveTree(TempDir() + L"\\Pelmor Wallpaper");
+    UninstallerFixture::TearDown();
+  }
+
+  // The product installed for real, then its stored values replaced by the case's.
+  void InstallWith(DWORD installType, const std::wstring& install, DWORD dataType = REG_NONE,
+                   const std::wstring& data = L"") {
+    InstallProduct(L"--no-shortcuts --install " + QuoteArg(installDir_) + L" --data " +
+                   QuoteArg(dataDir_));
+    StoreValue(L"Install path", installType, install);
+    StoreValue(L"App data path", dataType, data);
+  }
+
+  static void StoreValue(const wchar_t* name, DWORD type, const std::wstring& text) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (type == REG_NONE) {
+      ::RegDeleteValueW(key, name);
+    } else if (type == REG_DWORD) {
+      const DWORD value = 3;
+      ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    } else {
+      std::wstring bytes = text;
+      bytes.push_back(L'\0');
+      if (type == REG_MULTI_SZ) bytes.push_back(L'\0');
+      ::RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size() * sizeof(wchar_t)));
+    }
+    ::RegCloseKey(key);
+  }
+
+  // Answers every box the way a careful person does: yes to the two questions, no to anything
+  // that offers to delete for good, OK to the rest, until the uninstaller ends or waits for the
+  // user with no box open.
+  RunResult AnswerUntilDone() {
+    RunResult result;
+    for (;;) {
+      std::optional<MessageBoxInfo> box;
+      bool waiting = false;
+      const bool moved = WaitFor([&] {
+        if (Ended(0ms)) return true;
+        const auto open = OpenBoxes(BoxFilter{pid_, L""});
+        if (!open.empty()) box = open.front();
+        // A stopped uninstall says so in its last row and waits for the user.
+        waiting = !box && StoppedEarly();
+        return box.has_value() || waiting;
+      }, 12s);
+      if (!moved || waiting) break;
+      if (!box) {
+        result.ended = true;
+        break;
+      }
+      const bool question = box->text.rfind(kAreYouSure, 0) == 0 || box->text.rfind(kApprove, 0) == 0;
+      PressButton(*box, question ? L"Yes" : box->HasButton(L"No") ? L"No" : L"OK");
+      WaitForBoxClosed(box->hwnd, 10s);
+      result.boxes.push_back(*box);
+    }
+    if (result.ended) {
+      for (const Row& row : SavedLogRowsOrNone()) result.rows.push_back(row.text);
+      ExpectSelfDeleted();
+    } else {
+      result.rows = LogRows();
+      CloseWindow();
+    }
+    return result;
+  }
+
+  bool StoppedEarly() const {
+    const std::vector<std::wstring> rows = LogRows();
+    return !rows.empty() && (rows.back() == L"Uninstall process aborted." ||
+                             rows.back() == L"Uninstall process aborted by user.");
+  }
+
+  std::vector<Row> SavedLogRowsOrNone() const {
+    return FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").size() == 1 ? SavedLogRows()
+                                                                             : std::vector<Row>{};
+  }
+
+  // One run: start the uninstaller, type the path when the case gives one, press Uninstall, and
+  // answer until it is done. The guard watches all of it.
+  RunResult Run(const std::string& name, const std::wstring& typed, Outcome expected,
+                const std::vector<std::wstring>& confirmed = {}) {
+    SandboxGuard guard;
+    AllowTheUninstallersOwnFiles(guard);
+    for (const std::wstring& folder : confirmed) guard.Confirm(folder);
+    RunResult result;
+    if (!StartUninstaller()) {
+      ADD_FAILURE() << name << ": no window";
+      return result;
+    }
+    if (!typed.empty()) TypeText(PathField(), typed);
+    const auto reported = OpenBoxes(BoxFilter{pid_, L""});
+    if (!reported.empty()) {
+      // An error at start-up: the window must still be there and answer.
+      result.boxes.push_back(reported.front());
+      PressButton(reported.front(), L"OK");
+      WaitForBoxClosed(reported.front().hwnd, 10s);
+    }
+    ClickUninstall();
+    const RunResult rest = AnswerUntilDone();
+    result.boxes.insert(result.boxes.end(), rest.boxes.begin(), rest.boxes.end());
+    result.rows = rest.rows;
+    result.ended = rest.ended;
+
+    const GuardReport report = ExpectNothingElseChanged(guard, "hostile", name);
+    if (!report.Clean()) ADD_FAILURE() << result.Describe();
+    EXPECT_EQ(Observed(result), expected)
+        << name << ": ended " << OutcomeName(Observed(result)) << result.Describe();
+    return result;
+  }
+
+  static Outcome Observed(const RunResult& r) {
+    if (r.HasBoxStarting(L"Folder does not exist:") ||
+        r.HasBoxStarting(L"A relative path was provided instead of a full path!"))
+      return Outcome::Missing;
+    if (r.HasRow(kRefusedRow)) return Outcome::Refused;
+    if (r.HasRowEnding(L" deleted to RecycleBin.")) return Outcome::Recycled;
+    return Outcome::Reported;
+  }
+
+  std::wstring Profile() const { return Known(FOLDERID_Profile); }
+  // The same folder reached by climbing from the installation folder with "..".
+  std::wstring Climbing(const std::wstring& target) const {
+    std::wstring path = installDir_;
+    const auto depth = std::count(installDir_.begin(), installDir_.end(), L'\\');
+    for (std::ptrdiff_t i = 0; i < depth; ++i) path += L"\\..";
+    return path + target.substr(2);
+  }
+};
+
+TEST_F(Hostile, StoredFoldersThatHoldTheUsersDataAreRefused) {
+  const std::wstring profile = Profile();
+  const struct {
+    const char* name;
+    std::wstring path;
+  } cases[] = {
+      {"stored drive root", L"C:\\"},
+      {"stored C:\\Users\\", profile.substr(0, profile.find_last_of(L'\\') + 1)},
+      {"stored profile", profile},
+      {"stored Documents", ShellFolder(CSIDL_PERSONAL) + L"\\"},
+      {"stored Downloads", Known(FOLDERID_Downloads)},
+      {"stored Program Files, mixed case, no backslash", MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
+      {"stored .. climbing into Documents", Climbing(ShellFolder(CSIDL_PERSONAL))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallWith(REG_SZ, c.path);
+    Run(c.name, L"", Outcome::Refused);
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, TypedFoldersThatHoldTheUsersDataAreRefused) {
+  const struct {
+    const char* name;
+    std::wstring path;
+  } cases[] = {
+      {"typed drive root", L"C:\\"},
+      {"typed profile", Profile()},
+      {"typed Program Files, mixed case, no backslash", MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
+      {"typed .. climbing into the profile", Climbing(Profile())},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallWith(REG_SZ, installDir_);
+    Run(c.name, c.path, Outcome::Refused);
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, RelativePathIsRefusedEvenWhereItNamesAFolder) {
+  // The restarted copy runs in the temporary folder: there the relative text names a real folder.
+  MakeDirs(TempDir() + L"\\Pelmor Wallpaper\\inside");
+  WriteFileBytes(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt", "keep");
+  InstallWith(REG_SZ, L"Pelmor Wallpaper");
+  Run("stored relative path", L"", Outcome::Refused);
+  EXPECT_TRUE(FileExists(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt"));
+  CleanUp();
+  InstallWith(REG_SZ, installDir_);
+  Run("typed relative path", L"Pelmor Wallpaper", Outcome::Refused);
+  EXPECT_TRUE(FileExists(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt"));
+}
+
+TEST_F(Hostile, PathsThatNameNoFolderStopAtOnce) {
+  const struct {
+    const char* name;
+    std::wstring path;
+    bool typed;
+  } cases[] = {
+      {"stored network share root", L"\\\\pelmor-server\\share\\", false},
+      {"typed network share root", L"\\\\pelmor-server\\share", true},
+      {"stored path of 300 characters", L"C:\\" + std::wstring(296, L'p') + L"\\", false},
+      {"stored trailing blank", installDir_ + L" ", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
+    const RunResult result = Run(c.name, c.typed ? c.path : L"", Outcome::Missing);
+    EXPECT_TRUE(DirExists(installDir_));
+    EXPECT_FALSE(result.ended) << "the window stays open for another try";
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, SpellingsThatWindowsWouldReadAsAnotherFolderAreRefused) {
+  // Windows drops trailing dots and blanks of a name, and a "\\?\" prefix turns its rules off: the
+  // text may then spell one folder and name another. Where such a spelling names a folder at all
+  // (this platform decides) it is refused; where it names none, the uninstall stops at once.
+  const std::wstring dotted = installDir_ + L"..";
+  const struct {
+    const char* name;
+    std::wstring path;
+    bool typed;
+  } cases[] = {
+      {"stored trailing dots", dotted + L"\\", false},
+      {"typed trailing dot and blank", installDir_ + L". ", true},
+      {"stored \\\\?\\ prefix climbing with ..", L"\\\\?\\" + installDir_ + L"\\..\\..\\..", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
+    // Where the platform keeps the dots, a folder of that very name can exist beside the product.
+    if (!c.typed) ::CreateDirectoryW(dotted.c_str(), nullptr);
+    const auto before = TreeListing(installDir_);
+    std::wstring spelled = c.path;
+    while (!spelled.empty() && spelled.back() == L' ') spelled.pop_back();
+    const Outcome expected = DirExists(spelled) ? Outcome::Refused : Outcome::Missing;
+    Run(c.name, c.typed ? c.path : L"", expected);
+    EXPECT_EQ(TreeListing(installDir_), before);
+    ::RemoveDirectoryW(dotted.c_str());
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, LongPathPrefixToTheProductFolderIsRefused) {
+  // The shell's file operation does not take "\\?\" paths, and the prefix turns off the rules
+  // by which the text was checked: such a spelling is not sent to the Recycle Bin.
+  InstallWith(REG_SZ, L"\\\\?\\" + installDir_ + L"\\");
+  const auto before = TreeListing(installDir_);
+  Run("stored \\\\?\\ prefix to the product folder", L"", Outcome::Refused);
+  EXPECT_EQ(TreeListing(installDir_), before);
+}
+
+TEST_F(Hostile, LinkToAProtectedFolderIsRefused) {
+  // Wine reports success for a directory link and makes none; the sandbox brings one made from
+  // the host side instead.
+  std::wstring link = root_ + L"\\Pelmor link";
+  ::CreateSymbolicLinkW(link.c_str(), ShellFolder(CSIDL_PERSONAL).c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  if (!DirExists(link)) link = L"C:\\orvex-links\\Documents link";
+  const DWORD attributes = ::GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    GTEST_SKIP() << "no directory link to a protected folder can be made here";
+  WriteFileBytes(ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt", "mine");
+  InstallWith(REG_SZ, link);
+  Run("stored link to Documents", L"", Outcome::Refused);
+  EXPECT_TRUE(FileExists(ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt"));
+  EXPECT_TRUE(DirExists(link)) << "the link itself stays as well";
+  ::DeleteFileW((ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt").c_str());
+}
+
+TEST_F(Hostile, ProductFoldersWithUnusualNamesGoToTheTrashWhole) {
+  // Not hostile at all: the product's own folder under a name that is long or not ASCII is the
+  // user's to remove, and it must arrive whole.
+  const struct {
+    const char* name;
+    std::wstring folder;
+  } cases[] = {
+      {"non-ASCII product folder", root_ + L"\\Pelmor W\u00e4llpaper \u58c1\u7eb8 \u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430"},
+      {"product folder near the length limit", root_ + L"\\" + std::wstring(200, L'w')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    installDir_ = c.folder;
+    InstallWith(REG_SZ, c.folder);
+    const auto before = TreeListing(c.folder);
+    Run(c.name, L"", Outcome::Recycled, {c.folder});
+    EXPECT_FALSE(DirExists(c.folder));
+    const std::wstring name = c.folder.substr(c.folder.find_last_of(L'\\') + 1);
+    EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\" + name), before);
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, StoredDataFolderThatHoldsTheUsersDataIsRefused) {
+  const std::wstring profile = Profile();
+  const struct {
+    const char* name;
+    std::wstring path;
+  } cases[] = {
+      {"stored data folder C:\\Users\\", profile.substr(0, profile.find_last_of(L'\\') + 1)},
+      {"stored data folder Documents", ShellFolder(CSIDL_PERSONAL)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallWith(REG_SZ, installDir_, REG_SZ, c.path);
+    const RunResult result = Run(c.name, L"", Outcome::Refused, {installDir_});
+    EXPECT_FALSE(DirExists(installDir_)) << "the product's own folder still goes";
+    EXPECT_TRUE(result.HasRow(L"  To protect the integrity of your data, the current operation was aborted."));
+    CleanUp();
+  }
+}
+
+TEST_F(Hostile, StoredValuesOfTheWrongTypeAreReportedAndNothingIsDeleted) {
+  const struct {
+    const char* name;
+    const wchar_t* value;
+    DWORD type;
+  } cases[] = {
+      {"Install path as REG_DWORD", L"Install path", REG_DWORD},
+      {"Install path as REG_BINARY", L"Install path", REG_BINARY},
+      {"Install path as REG_MULTI_SZ", L"Install path", REG_MULTI_SZ},
+      {"App data path as REG_DWORD", L"App data path", REG_DWORD},
+      {"App data path as REG_BINARY", L"App data path", REG_BINARY},
+      {"App data path as REG_MULTI_SZ", L"App data path", REG_MULTI_SZ},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool install = std::wstring(c.value) == L"Install path";
+    if (install) InstallWith(c.type, installDir_, REG_SZ, dataDir_);
+    else InstallWith(REG_SZ, installDir_, c.type, dataDir_);
+    // With the installation folder unreadable the user types it, as the empty field asks; the
+    // uninstall then goes on. An unreadable data folder stops every try.
+    const RunResult result =
+        install ? Run(c.name, installDir_, Outcome::Recycled, {installDir_, dataDir_})
+                : Run(c.name, L"", Outcome::Reported);
+    const std::wstring message = L"Invalid data type for '" + std::wstring(c.value) + L"'";
+    EXPECT_TRUE(std::any_of(result.boxes.begin(), result.boxes.end(), [&](const MessageBoxInfo& b) {
+      return b.text.find(message) != std::wstring::npos;
+    })) << result.Describe();
+    if (install) {
+      // Once the user has typed the folder, the uninstall itself works.
+      EXPECT_FALSE(DirExists(installDir_)) << result.Describe();
+    } else {
+      EXPECT_TRUE(DirExists(installDir_));
+      EXPECT_TRUE(DirExists(dataDir_));
+    }
+    CleanUp();
+  }
+}
+
+}  // namespace
