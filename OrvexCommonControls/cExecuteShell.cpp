@@ -5,6 +5,7 @@
 
 #include "ccCore.h"
 #include "ccIO.h"
+#include "../toolkit/Errors.h"
 #include "../toolkit/SysError.h"
 
 std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {
@@ -31,7 +32,7 @@ std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {
              L"being processed!";
     case 31: return L"There is no application associated with the given file name extension!";
     case 32: return L"The specified DLL was not found!";
-    default: return L"ShellExecute error " + std::to_wstring(result);
+    default: return L"ShellExecute error " + tk::DecimalText(result);
   }
 }
 

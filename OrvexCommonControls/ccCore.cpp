@@ -2,7 +2,8 @@
 // texts. Everything that needs Windows lives in ccCore_win.cpp.
 #include "ccCore.h"
 
-#include <charconv>
+#include <algorithm>
+#include <vector>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -116,17 +117,71 @@ struct TDecimal {
   int pointPos = 0;
 };
 
-// The value rounded to 16 significant digits, the precision a double reliably carries; without
-// this 0.1 + 0.2 would print its binary noise once enough decimals are asked for.
-TDecimal SixteenDigits(double magnitude) {
-  char buf[64];
-  const auto res =
-      std::to_chars(buf, buf + sizeof(buf), magnitude, std::chars_format::scientific, 15);
-  const std::string sci(buf, res.ptr);  // d.ddddddddddddddde±xx
-  const size_t e = sci.find('e');
+// The exact decimal expansion of a finite non-negative double. A double is a 53-bit whole number
+// times a power of two, so its expansion ends; it is worked out here with a small base-10^9
+// number rather than through the C library's formatting, which would add a formatted-printing
+// engine to the shipped program.
+TDecimal ExactDigits(double magnitude) {
   TDecimal d;
-  d.digits = sci.substr(0, 1) + sci.substr(2, e - 2);
-  d.pointPos = std::stoi(sci.substr(e + 1)) + 1;
+  if (magnitude == 0) {
+    d.digits = "0";
+    d.pointPos = 1;
+    return d;
+  }
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);
+  uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
+  exponent -= 53;  // magnitude = mantissa * 2^exponent exactly
+  constexpr uint64_t kBase = 1000000000;
+  std::vector<uint64_t> limbs;  // little-endian, each below kBase
+  for (; mantissa > 0; mantissa /= kBase) limbs.push_back(mantissa % kBase);
+  const auto multiply = [&limbs](uint64_t factor) {
+    uint64_t carry = 0;
+    for (uint64_t& limb : limbs) {
+      const uint64_t product = limb * factor + carry;
+      limb = product % kBase;
+      carry = product / kBase;
+    }
+    for (; carry > 0; carry /= kBase) limbs.push_back(carry % kBase);
+  };
+  // m * 2^e for e >= 0; m * 2^e = m * 5^-e / 10^-e otherwise, the point moving -e places left.
+  for (int left = exponent; left > 0; left -= std::min(left, 29))
+    multiply(uint64_t{1} << std::min(left, 29));
+  for (int left = -exponent; left > 0; left -= std::min(left, 13)) {
+    uint64_t power = 1;
+    for (int i = 0; i < std::min(left, 13); ++i) power *= 5;
+    multiply(power);
+  }
+  d.digits = std::to_string(limbs.back());
+  for (size_t i = limbs.size() - 1; i-- > 0;) {
+    const std::string part = std::to_string(limbs[i]);
+    d.digits += std::string(9 - part.size(), '0') + part;
+  }
+  d.pointPos = static_cast<int>(d.digits.size()) + std::min(exponent, 0);
+  return d;
+}
+
+// The value rounded to 16 significant digits, the precision a double reliably carries; without
+// this 0.1 + 0.2 would print its binary noise once enough decimals are asked for. An exact tie
+// goes to the even neighbour, as the default floating-point rounding does.
+TDecimal SixteenDigits(double magnitude) {
+  TDecimal d = ExactDigits(magnitude);
+  constexpr size_t kKeep = 16;
+  if (d.digits.size() <= kKeep) return d;
+  const char first = d.digits[kKeep];
+  const bool rest = d.digits.find_first_not_of('0', kKeep + 1) != std::string::npos;
+  const bool up = first > '5' || (first == '5' && (rest || (d.digits[kKeep - 1] - '0') % 2 == 1));
+  d.digits.resize(kKeep);
+  if (!up) return d;
+  size_t i = d.digits.size();
+  while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
+  if (i == 0) {
+    d.digits.insert(d.digits.begin(), '1');
+    d.digits.pop_back();
+    ++d.pointPos;
+  } else {
+    ++d.digits[i - 1];
+  }
   return d;
 }
 
@@ -176,9 +231,12 @@ std::wstring FixedText(double value, int decimals, wchar_t separator) {
 std::wstring WholeText(double value) {
   if (!std::isfinite(value)) throw tk::ERangeError(L"Range check error");
   const double rounded = std::nearbyint(value) + 0.0;  // + 0.0 turns -0 into 0
-  char buf[400];
-  const auto res = std::to_chars(buf, buf + sizeof(buf), rounded, std::chars_format::fixed, 0);
-  return Widen(buf, res.ptr);
+  // A whole number's expansion may go on in zeros behind the point: only the part before it counts.
+  const TDecimal d = ExactDigits(std::fabs(rounded));
+  const size_t whole = static_cast<size_t>(std::max(d.pointPos, 1));
+  std::string digits = d.digits.substr(0, whole);
+  digits.append(whole - digits.size(), '0');
+  return (rounded < 0 ? L"-" : L"") + Widen(digits.data(), digits.data() + digits.size());
 }
 
 // Beyond this many decimals a double's 16 significant digits are all behind us: only zeros
@@ -209,17 +267,17 @@ std::wstring SecondsToTimeText(uint32_t seconds) {
   const uint32_t minutes = seconds / 60 - 1440 * days - 60 * hours;
   const uint32_t secs = seconds - 86400 * days - 3600 * hours - 60 * minutes;
   std::wstring out;
-  if (days > 0) out += std::to_wstring(days) + L" days ";
-  if (hours > 0) out += std::to_wstring(hours) + L"h ";
+  if (days > 0) out += tk::DecimalText(days) + L" days ";
+  if (hours > 0) out += tk::DecimalText(hours) + L"h ";
   if (days <= 7) {
-    out += std::to_wstring(minutes) + L"m ";
-    if (days == 0) out += std::to_wstring(secs) + L"s";
+    out += tk::DecimalText(minutes) + L"m ";
+    if (days == 0) out += tk::DecimalText(secs) + L"s";
   }
   return out;
 }
 
 std::wstring MilisecondsToTimeTextSep(uint32_t milliseconds, wchar_t separator) {
-  if (milliseconds < 1000) return std::to_wstring(milliseconds) + L"ms";
+  if (milliseconds < 1000) return tk::DecimalText(milliseconds) + L"ms";
   if (milliseconds < 60000) return Real2StrSep(milliseconds / 1000.0, 3, separator) + L"sec";
   return SecondsToTimeText(milliseconds / 1000);
 }

@@ -91,9 +91,9 @@ bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block) {
 std::wstring GetAppVersion() {
   TFixedFileInfo block{};
   if (!GetFileVersionFixed(AppExeName(), block)) return L"0";
-  return std::to_wstring(HIWORD(block.dwFileVersionMS)) + L"." +
-         std::to_wstring(LOWORD(block.dwFileVersionMS)) + L"." +
-         std::to_wstring(HIWORD(block.dwFileVersionLS));
+  return tk::DecimalText(HIWORD(block.dwFileVersionMS)) + L"." +
+         tk::DecimalText(LOWORD(block.dwFileVersionMS)) + L"." +
+         tk::DecimalText(HIWORD(block.dwFileVersionLS));
 }
 
 // --- self-delete ---

@@ -35,7 +35,7 @@ std::wstring TrimBlanks(const std::wstring& text) {
 }
 
 std::wstring TwoDigits(int value) {
-  std::wstring text = std::to_wstring(value);
+  std::wstring text = tk::DecimalText(value);
   return text.size() < 2 ? L"0" + text : text;
 }
 

@@ -479,6 +479,22 @@ bool PromptToLoadFile(std::wstring& fileName, const std::wstring& filter, const 
   return PromptFileDialog(fileName, false, filter, L"", title, folder);
 }
 
+namespace {
+
+// The file dialogs' library is loaded when a dialog is first wanted: linked in, it would be loaded
+// with every start, together with the printing libraries it depends on.
+BOOL ShowFileDialog(OPENFILENAMEW& ofn, bool save) {
+  using Dialog = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static HMODULE library = ::LoadLibraryW(L"comdlg32.dll");
+  if (!library) throw tk::Exception(L"The file dialogs (comdlg32.dll) are not available.");
+  const auto show = reinterpret_cast<Dialog>(reinterpret_cast<void*>(
+      ::GetProcAddress(library, save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
+  if (!show) throw tk::Exception(L"The file dialogs (comdlg32.dll) are not available.");
+  return show(&ofn);
+}
+
+}  // namespace
+
 bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& filter,
                       const std::wstring& defaultExt, const std::wstring& title,
                       const std::wstring& initialFolder) {
@@ -506,7 +522,7 @@ bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& fil
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_FORCESHOWHIDDEN |
               (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   KeepWorkingFolder workingFolder;
-  const BOOL confirmed = save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
+  const BOOL confirmed = ShowFileDialog(ofn, save);
   if (!confirmed) return false;
   fileName = buffer.c_str();
   return true;

@@ -2,6 +2,7 @@
 // moves one still to be visited.
 #include "ccStringList.h"
 
+#include <chrono>
 #include <random>
 
 #include "Errors.h"
@@ -24,9 +25,11 @@ std::wstring TrimBlanks(const std::wstring& s) {
   return s.substr(first, last - first);
 }
 
-// One generator for the whole process, seeded once on first use.
+// One generator for the whole process, seeded once on first use from the clock: the runtime's
+// random device would bring a second string implementation into the shipped program.
 std::mt19937& ProcessRandom() {
-  static std::mt19937 generator{std::random_device{}()};
+  static std::mt19937 generator{static_cast<std::mt19937::result_type>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count())};
   return generator;
 }
 

@@ -184,9 +184,9 @@ void TRichLog::AddError(const std::wstring& Mesaj) {
   if (OnError) OnError(this);
 }
 
-void TRichLog::AddInteger(int i) { AddInfo(std::to_wstring(i)); }
+void TRichLog::AddInteger(int i) { AddInfo(tk::DecimalText(i)); }
 
-void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) { AddInfo(Mesaj + std::to_wstring(i)); }
+void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) { AddInfo(Mesaj + tk::DecimalText(i)); }
 
 void TRichLog::AddEmptyRow() {
   StampsOff plain(*this);

@@ -18,7 +18,8 @@ int wmain(int argc, wchar_t** argv) {
   op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION;
   const auto start = std::chrono::steady_clock::now();
   const int result = ::SHFileOperationW(&op);
-  const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+  const auto ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
   std::printf("elapsed_ms %.1f\n", ms.count());
   return result == 0 && ::GetFileAttributesW(argv[1]) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 // The benchmarks' hands inside the sandbox; one measurement per start, printed as "name value".
 //
-//   bench_driver.exe startup EXE CLASS       start EXE plainly; ms until the restarted copy's
+//   bench_driver.exe startup EXE CLASS [ARG] start EXE plainly; ms until the restarted copy's
 //                                            window of CLASS is visible, then the copy's peak
-//                                            memory once it is idle
+//                                            memory once it is idle; with ARG, EXE runs in place
 //   bench_driver.exe tree FOLDER FILES KB    make a nested tree of FILES files of KB each
 //   bench_driver.exe uninstall FOLDER        uninstall the product installed at FOLDER; ms from
 //                                            Yes on the second question to "Uninstall done."
@@ -50,19 +50,23 @@ void CloseAndWait(HWND window, HANDLE process) {
   ::WaitForSingleObject(process, 30000);
 }
 
-int Startup(const std::wstring& exe, const std::wstring& className) {
+// With arguments the program runs in place: the window of the started process itself counts,
+// which tells the restart's share of the start-up from the rest.
+int Startup(const std::wstring& exe, const std::wstring& className, const std::wstring& args) {
   const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
   const auto start = Clock::now();
-  Process first = Start(exe, L"", folder);
+  Process first = Start(exe, args, folder);
   HWND window = nullptr;
-  while (!(window = VisibleWindowOfOtherProcess(className, first.pid))) {
+  const DWORD notPid = args.empty() ? first.pid : 0;
+  while (!(window = VisibleWindowOfOtherProcess(className, notPid))) {
     if (Clock::now() - start > 120s) return Fail("no window of the restarted copy");
     std::this_thread::sleep_for(2ms);
   }
   const auto shown = Clock::now();
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
-  HANDLE copy = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
+  HANDLE copy =
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
   if (!copy) return Fail("cannot open the restarted copy");
   ::WaitForInputIdle(copy, 30000);
   // Idle means nothing left to do for the message loop: the window has painted.
@@ -73,7 +77,9 @@ int Startup(const std::wstring& exe, const std::wstring& className) {
   counters.cb = sizeof(counters);
   const bool measured = ::GetProcessMemoryInfo(copy, &counters, sizeof(counters)) != FALSE;
   std::printf("startup_ms %.1f\n", MsBetween(start, shown));
-  if (measured) std::printf("peak_kb %llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024));
+  if (measured)
+    std::printf("peak_kb %llu\n",
+                static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024));
   CloseAndWait(window, copy);
   first.WaitExit(30s);
   ::CloseHandle(copy);
@@ -87,7 +93,8 @@ int Tree(const std::wstring& root, int files, int kilobytes) {
   int made = 0;
   for (int a = 0; a < 20 && made < files; ++a)
     for (int b = 0; b < 10 && made < files; ++b) {
-      const std::wstring folder = root + L"\\part" + std::to_wstring(a) + L"\\sub" + std::to_wstring(b);
+      const std::wstring folder =
+          root + L"\\part" + std::to_wstring(a) + L"\\sub" + std::to_wstring(b);
       MakeDirs(folder);
       for (int f = 0; f < perFolder && made < files; ++f, ++made)
         WriteFileBytes(folder + L"\\file" + std::to_wstring(f) + L".dat", content);
@@ -105,14 +112,17 @@ bool LogHasRow(HWND log, const std::wstring& row) {
 int Uninstall(const std::wstring& installDir) {
   Process first = Start(installDir + L"\\Uninstaller.exe", L"", installDir);
   HWND form = nullptr;
-  if (!WaitFor([&] { return (form = VisibleWindowOfOtherProcess(L"TfrmMain", first.pid)) != nullptr; }, 120s))
+  if (!WaitFor(
+          [&] { return (form = VisibleWindowOfOtherProcess(L"TfrmMain", first.pid)) != nullptr; },
+          120s))
     return Fail("no main window");
   DWORD pid = 0;
   ::GetWindowThreadProcessId(form, &pid);
   HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
   HWND uninstall = FindButton(form, L"Uninstall");
   HWND log = FindDescendant(form, L"RICHEDIT50W");
-  if (!uninstall || !log || !WaitForEnabled(uninstall, true, 60s)) return Fail("Uninstall not usable");
+  if (!uninstall || !log || !WaitForEnabled(uninstall, true, 60s))
+    return Fail("Uninstall not usable");
   ClickButton(uninstall);
   const BoxFilter ofCopy{pid, L""};
   if (!AnswerBox(120s, L"Yes", ofCopy)) return Fail("no first question");
@@ -135,10 +145,12 @@ int Uninstall(const std::wstring& installDir) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  if (mode == L"startup" && argc == 4) return Startup(argv[2], argv[3]);
+  if (mode == L"startup" && (argc == 4 || argc == 5))
+    return Startup(argv[2], argv[3], argc == 5 ? argv[4] : L"");
   if (mode == L"tree" && argc == 5) return Tree(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
   if (mode == L"uninstall" && argc == 3) return Uninstall(argv[2]);
-  std::fprintf(stderr, "usage: bench_driver.exe startup EXE CLASS | tree FOLDER FILES KB | "
-                       "uninstall FOLDER\n");
+  std::fprintf(stderr,
+               "usage: bench_driver.exe startup EXE CLASS | tree FOLDER FILES KB | "
+               "uninstall FOLDER\n");
   return 2;
 }

@@ -16,7 +16,8 @@
 namespace {
 
 double MsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
 }
 
 }  // namespace
@@ -39,10 +40,18 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < rows; ++i) {
     const std::wstring text = L"Row " + std::to_wstring(i) + L" of the uninstall log";
     switch (i % 4) {
-      case 0: log->AddInfo(text); break;
-      case 1: log->AddWarn(text); break;
-      case 2: log->AddImpo(text); break;
-      default: log->AddError(text); break;
+      case 0:
+        log->AddInfo(text);
+        break;
+      case 1:
+        log->AddWarn(text);
+        break;
+      case 2:
+        log->AddImpo(text);
+        break;
+      default:
+        log->AddError(text);
+        break;
     }
   }
   tk::App().ProcessMessages();  // the queued scroll request belongs to the cost of the burst

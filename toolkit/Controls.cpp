@@ -12,7 +12,13 @@ namespace {
 
 constexpr wchar_t kObjectProp[] = L"tk.control";
 constexpr wchar_t kTooltipProp[] = L"tk.tooltip";
-constexpr UINT_PTR kSubclassId = 0x746B;  // "tk"
+// The procedure that a subclassed system window had, kept with the window so that messages find
+// it also after the control object has gone.
+constexpr wchar_t kClassProcProp[] = L"tk.classproc";
+
+WNDPROC ClassProcOf(HWND hwnd) {
+  return reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kClassProcProp));
+}
 
 UINT NextControlId() {
   static UINT next = 1000;
@@ -36,8 +42,12 @@ TWinControl::~TWinControl() {
   for (TWinControl* child : children_) child->parent_ = nullptr;
   if (hwnd_) {
     ::RemovePropW(hwnd_.get(), kObjectProp);
-    if (!ownClass_) ::RemoveWindowSubclass(hwnd_.get(), SubclassProc, kSubclassId);
-    else ::SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
+    // Put the class's procedure back unless another procedure stands in front of ours now; ours
+    // then keeps passing messages on.
+    if (!ownClass_ &&
+        ::GetWindowLongPtrW(hwnd_.get(), GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SubclassProc))
+      ::SetWindowLongPtrW(hwnd_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc_));
   }
 }
 
@@ -103,7 +113,16 @@ void TWinControl::CreateHandle() {
   if (!hwnd) throw tk::Exception(L"Cannot create the window of " + Name);
   hwnd_.reset(hwnd);
   ::SetPropW(hwnd, kObjectProp, this);
-  if (!ownClass_) ::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  // Classic subclassing: the common controls' subclass helper costs a measurable time on every
+  // message of a busy control such as the log pane.
+  if (!ownClass_) {
+    classProc_ = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+    ::SetPropW(hwnd, kClassProcProp, reinterpret_cast<HANDLE>(classProc_));
+    // The object is found through the window's own slot on every message: a property lookup
+    // can cost a round trip to the window server each time.
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
+  }
   ApplyFont();
   RegisterHint();
   CreateWnd();
@@ -213,6 +232,14 @@ void TWinControl::Invalidate() {
 }
 
 void TWinControl::Repaint() {
+  PrepareRepaint();
+  std::vector<TWinControl*> pending(children_.begin(), children_.end());
+  while (!pending.empty()) {
+    TWinControl* control = pending.back();
+    pending.pop_back();
+    control->PrepareRepaint();
+    pending.insert(pending.end(), control->children_.begin(), control->children_.end());
+  }
   if (hwnd_) ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
                             RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
@@ -238,7 +265,7 @@ HBRUSH TWinControl::CtlColor(HDC dc) {
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (ownClass_) return ::DefWindowProcW(hwnd_.get(), msg, wParam, lParam);
-  return ::DefSubclassProc(hwnd_.get(), msg, wParam, lParam);
+  return ::CallWindowProcW(classProc_, hwnd_.get(), msg, wParam, lParam);
 }
 
 bool TWinControl::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -276,15 +303,20 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefaultHandler(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR, DWORD_PTR refData) {
-  auto* self = reinterpret_cast<TWinControl*>(refData);
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  // Once the object has gone only the window remembers the class's procedure.
+  const WNDPROC classProc = self ? self->classProc_ : ClassProcOf(hwnd);
   if (msg == WM_NCDESTROY) {
-    ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     ::RemovePropW(hwnd, kObjectProp);
+    ::RemovePropW(hwnd, kClassProcProp);
+    if (::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SubclassProc))
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc));
     if (self) self->hwnd_.release();
-    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    return ::CallWindowProcW(classProc, hwnd, msg, wParam, lParam);
   }
+  if (!self) return ::CallWindowProcW(classProc, hwnd, msg, wParam, lParam);
   try {
     return self->WndProc(msg, wParam, lParam);
   } catch (...) {

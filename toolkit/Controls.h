@@ -88,6 +88,7 @@ class TWinControl : public TComponent {
 
   void SetFocus();
   void Invalidate();
+  // Paints the control and its children now, content that waits to go in included.
   void Repaint();
 
   // Re-applies bounds and fonts after the monitor's DPI changed, then does so for the children.
@@ -107,6 +108,9 @@ class TWinControl : public TComponent {
   virtual void FillCreateParams(CreateParams& params) = 0;
   // Runs once the window exists (set extra state that needs the handle).
   virtual void CreateWnd() {}
+  // Called on the control and every child before Repaint paints: content kept back to be
+  // written in one go must be in place by then.
+  virtual void PrepareRepaint() {}
   void RecreateIfNeeded();
 
   // Notifications from this control's window, reflected by the parent.
@@ -132,11 +136,13 @@ class TWinControl : public TComponent {
   void ApplyBounds();
   void ApplyFont();
   void RegisterHint();
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
 
   tk::UniqueHWND hwnd_;
   bool ownClass_ = false;
+  // The window procedure of a system class that this control's procedure stands in front of.
+  WNDPROC classProc_ = nullptr;
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;
   RECT bounds_{0, 0, 100, 25};  // left, top, width, height

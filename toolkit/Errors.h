@@ -9,6 +9,9 @@ namespace tk {
 
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
+// A whole number in decimal, a leading "-" for negatives and no grouping. Ours rather than the
+// runtime's, whose wide-text conversion brings a whole formatted-printing engine along.
+std::wstring DecimalText(long long value);
 
 // Base of every error raised by our code: the message is what the user reads.
 class Exception : public std::runtime_error {

@@ -3,6 +3,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "Errors.h"
@@ -112,21 +113,21 @@ int TRichEditLines::Count() const {
 
 std::wstring TRichEditLines::Strings(int index) const {
   if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
   int start = edit_.LineStart(index);
   return edit_.TextRange(start, start + edit_.LineLength(index));
 }
 
 void TRichEditLines::Put(int index, const std::wstring& text) {
   if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
   int start = edit_.LineStart(index);
   edit_.ReplaceRange(start, start + edit_.LineLength(index), text);
 }
 
 void TRichEditLines::Delete(int index) {
   if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
   int start = edit_.LineStart(index);
   int end = edit_.LineStart(index + 1);
   if (end < 0) {
@@ -138,6 +139,10 @@ void TRichEditLines::Delete(int index) {
 }
 
 int TRichEditLines::Add(const std::wstring& text) {
+  // A row of one line for the control's own window waits to go in with the rows after it.
+  const std::wstring line = text.substr(0, text.find(L'\0'));
+  if (edit_.HandleAllocated() && line.find_first_of(L"\r\n") == std::wstring::npos)
+    return edit_.DeferRow(line);
   // Constant work per row whatever the length of the content: the end is found from the
   // control's own length and only the character before it is read, so a long log grows in
   // linear time.
@@ -222,7 +227,10 @@ void TRichEdit::MoveStandInContent() {
 }
 
 HWND TRichEdit::EditHandle() const {
-  if (HandleAllocated()) return Handle();
+  if (HandleAllocated()) {
+    if (Deferring() && !flushing_) FlushPendingRows();
+    return Handle();
+  }
   if (!standIn_) {
     LoadRichEditLibrary();
     HWND edit = ::CreateWindowExW(0, kRichEditClass, L"",
@@ -236,7 +244,8 @@ HWND TRichEdit::EditHandle() const {
 }
 
 void TRichEdit::BeginUpdate() {
-  if (updateCount_++ > 0 || !HandleAllocated()) return;
+  // While rows are pending, painting is held already, and asking the window would let them in.
+  if (updateCount_++ > 0 || !HandleAllocated() || Deferring()) return;
   // Some implementations of the control paint after every single change, which makes a burst
   // of rows cost a repaint each; with drawing held, the burst is painted once at the end.
   drawingSuspended_ = (::GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
@@ -246,6 +255,11 @@ void TRichEdit::BeginUpdate() {
 void TRichEdit::EndUpdate() {
   if (updateCount_ == 0 || --updateCount_ > 0 || !drawingSuspended_) return;
   drawingSuspended_ = false;
+  if (Deferring()) {
+    // The pending rows go in later; painting resumes with them.
+    redrawHeld_ = true;
+    return;
+  }
   if (!HandleAllocated()) return;
   Send(Handle(), WM_SETREDRAW, TRUE);
   ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
@@ -261,21 +275,34 @@ void TRichEdit::SelectAll() { SelectRange(EditHandle(), 0, -1); }
 void TRichEdit::CopyToClipboard() { Send(EditHandle(), WM_COPY); }
 
 TColor TRichEdit::SelColor() const {
+  if (Deferring()) return pendingAutoColor_ ? ColorToRGB(clWindowText) : pendingColor_;
   CHARFORMAT2W format = GetSelFormat(EditHandle());
   if (format.dwEffects & CFE_AUTOCOLOR) return ColorToRGB(clWindowText);
   return format.crTextColor;
 }
 
 void TRichEdit::SetSelColor(TColor color) {
+  if (Deferring()) {
+    pendingColor_ = ColorToRGB(color);
+    pendingAutoColor_ = false;
+    return;
+  }
   CHARFORMAT2W format{};
   format.dwMask = CFM_COLOR;
   format.crTextColor = ColorToRGB(color);
   SetSelFormat(EditHandle(), format);
 }
 
-unsigned TRichEdit::SelStyle() const { return StyleFromEffects(GetSelFormat(EditHandle()).dwEffects); }
+unsigned TRichEdit::SelStyle() const {
+  if (Deferring()) return pendingStyle_;
+  return StyleFromEffects(GetSelFormat(EditHandle()).dwEffects);
+}
 
 void TRichEdit::SetSelStyle(unsigned style) {
+  if (Deferring()) {
+    pendingStyle_ = style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
+    return;
+  }
   CHARFORMAT2W format{};
   format.dwMask = kStyleMask;
   format.dwEffects = EffectsFromStyle(style);
@@ -285,6 +312,8 @@ void TRichEdit::SetSelStyle(unsigned style) {
 void TRichEdit::SetSel(int start, int end) { SelectRange(EditHandle(), start, end); }
 
 void TRichEdit::SelectEnd() {
+  // A pending row leaves the insertion point at the end already.
+  if (Deferring()) return;
   HWND edit = EditHandle();
   ScrollKeeper keep(edit);
   SelectEndOf(edit);
@@ -375,6 +404,150 @@ void TRichEdit::ScrollToLastRow() {
     after.x = before.x;
     Send(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
   }
+}
+
+// --- rows waiting to go in ---
+
+namespace {
+
+// Posted to the control's own window so that pending rows go in once the loop comes round.
+constexpr UINT kFlushPendingRows = WM_APP + 0x2A5;
+
+CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
+  CHARFORMAT2W format{};
+  format.dwMask = CFM_COLOR | kStyleMask;
+  format.dwEffects = EffectsFromStyle(style) | (autoColor ? CFE_AUTOCOLOR : 0u);
+  format.crTextColor = color;
+  return format;
+}
+
+// A control word with its number, such as \cf2 or \u-1234.
+void AppendWord(std::string& out, const char* word, long value) {
+  out += word;
+  if (value < 0) out += '-';
+  char digits[12];
+  int count = 0;
+  unsigned long magnitude = static_cast<unsigned long>(value);
+  if (value < 0) magnitude = 0UL - magnitude;
+  do digits[count++] = static_cast<char>('0' + magnitude % 10);
+  while ((magnitude /= 10) > 0);
+  while (count > 0) out += digits[--count];
+}
+
+}  // namespace
+
+int TRichEdit::DeferRow(const std::wstring& row) {
+  HWND edit = Handle();
+  if (!Deferring()) {
+    pendingBase_ = lines_.Count();
+    // The row takes the insertion point's format, as one appended at once would.
+    const CHARFORMAT2W format = GetSelFormat(edit);
+    pendingAutoColor_ = (format.dwEffects & CFE_AUTOCOLOR) != 0;
+    pendingColor_ = format.crTextColor;
+    pendingStyle_ = StyleFromEffects(format.dwEffects);
+    if (!drawingSuspended_ && (::GetWindowLongPtrW(edit, GWL_STYLE) & WS_VISIBLE)) {
+      Send(edit, WM_SETREDRAW, FALSE);
+      redrawHeld_ = true;
+    }
+  }
+  pending_.push_back(PendingRow{row, pendingColor_, pendingAutoColor_, pendingStyle_});
+  if (!flushPosted_) flushPosted_ = ::PostMessageW(edit, kFlushPendingRows, 0, 0) != FALSE;
+  return pendingBase_ + static_cast<int>(pending_.size()) - 1;
+}
+
+void TRichEdit::FlushPendingRows() const {
+  if (!Deferring() || flushing_ || !HandleAllocated()) return;
+  flushing_ = true;
+  tk::ScopeExit done([this] { flushing_ = false; });
+  std::vector<PendingRow> rows;
+  rows.swap(pending_);
+  HWND edit = Handle();
+  {
+    ScrollKeeper keep(edit);
+    const int end = TextLength();
+    const bool needsMark = end > 0 && TextRange(end - 1, end) != L"\r";
+    SelectEndOf(edit);
+    const std::string rtf = RowsAsRtf(rows, needsMark);
+    if (StreamIn(edit, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
+      AppendRowsNow(edit, rows);
+    // The insertion point keeps the last row's format, so the next row looks the same.
+    SetSelFormat(edit, RowFormat(pendingColor_, pendingAutoColor_, pendingStyle_));
+  }
+  if (!redrawHeld_) return;
+  redrawHeld_ = false;
+  if (updateCount_ > 0) {
+    // An update is under way: it resumes painting when it ends.
+    drawingSuspended_ = true;
+    return;
+  }
+  Send(edit, WM_SETREDRAW, TRUE);
+  ::RedrawWindow(edit, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+}
+
+// Rows as a rich-text fragment for the end of the content: each row a paragraph in its own colour
+// and style; the font is left to the insertion point, as for a row typed there.
+
+std::string TRichEdit::RowsAsRtf(const std::vector<PendingRow>& rows, bool startNewParagraph) {
+  std::vector<COLORREF> colors;
+  std::string body = startNewParagraph ? "\\par " : "";
+  static const char* const kOn[] = {"\\b", "\\i", "\\ul", "\\strike"};
+  static const char* const kOff[] = {"\\b0", "\\i0", "\\ulnone", "\\strike0"};
+  static const unsigned kBits[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
+  for (const PendingRow& row : rows) {
+    size_t color = 0;
+    if (!row.autoColor) {
+      while (color < colors.size() && colors[color] != row.color) ++color;
+      if (color == colors.size()) colors.push_back(row.color);
+      ++color;
+    }
+    AppendWord(body, "\\cf", static_cast<long>(color));
+    for (int i = 0; i < 4; ++i) body += (row.style & kBits[i]) ? kOn[i] : kOff[i];
+    body += ' ';
+    for (wchar_t c : row.text) {
+      if (c == L'\\' || c == L'{' || c == L'}') {
+        body += '\\';
+        body += static_cast<char>(c);
+      } else if (c >= 0x20 && c < 0x80) {
+        body += static_cast<char>(c);
+      } else {
+        // Every other character by its UTF-16 code, with a question mark for old readers.
+        AppendWord(body, "\\u", static_cast<int16_t>(c));
+        body += '?';
+      }
+    }
+    body += "\\par\n";
+  }
+  std::string rtf = "{\\rtf1\\ansi\\uc1{\\colortbl;";
+  for (COLORREF color : colors) {
+    AppendWord(rtf, "\\red", GetRValue(color));
+    AppendWord(rtf, "\\green", GetGValue(color));
+    AppendWord(rtf, "\\blue", GetBValue(color));
+    rtf += ';';
+  }
+  return rtf + "}" + body + "}";
+}
+
+// The slow way, one message per row: for a stream the control did not take.
+void TRichEdit::AppendRowsNow(HWND edit, const std::vector<PendingRow>& rows) const {
+  for (const PendingRow& row : rows) {
+    SelectEndOf(edit);
+    SetSelFormat(edit, RowFormat(row.color, row.autoColor, row.style));
+    const int end = TextLength();
+    const std::wstring text =
+        (end > 0 && TextRange(end - 1, end) != L"\r" ? L"\r" : L"") + row.text + L"\r";
+    Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+}
+
+LRESULT TRichEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kFlushPendingRows) {
+    flushPosted_ = false;
+    FlushPendingRows();
+    return 0;
+  }
+  // Whoever asks the window anything, this program or another, sees the rows in place.
+  if (Deferring() && !flushing_) FlushPendingRows();
+  return TWinControl::WndProc(msg, wParam, lParam);
 }
 
 void TRichEdit::SetScrollBars(TScrollStyle value) { scrollBars_ = value; }

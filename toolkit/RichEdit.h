@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Controls.h"
 
@@ -98,11 +99,15 @@ class TRichEdit : public TWinControl {
   void ScrollToLastRow();
 
   // The window that holds the content now: the control's own, or the stand-in before that exists.
+  // Rows still waiting to go in (see Lines().Add) go in first.
   HWND EditHandle() const;
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
   void CreateWnd() override;
+  void PrepareRepaint() override { FlushPendingRows(); }
 
  private:
   friend class TRichEditLines;
@@ -115,11 +120,40 @@ class TRichEdit : public TWinControl {
   void ApplySettings(HWND edit) const;
   void MoveStandInContent();
 
+  // Rows appended to the control's window wait here, each with the insertion point's format,
+  // until anything else asks for the control (any message to its window included) or the
+  // message loop comes round; then they go in with one stream. The control takes a row in a
+  // fraction of a millisecond on Windows, but some implementations need more for every message,
+  // which makes a burst of rows slow when each row is a message of its own.
+  struct PendingRow {
+    std::wstring text;
+    COLORREF color;
+    bool autoColor;
+    unsigned style;
+  };
+  int DeferRow(const std::wstring& row);
+  void FlushPendingRows() const;
+  void AppendRowsNow(HWND edit, const std::vector<PendingRow>& rows) const;
+  // The rows as a rich-text fragment for the end of the content.
+  static std::string RowsAsRtf(const std::vector<PendingRow>& rows, bool startNewParagraph);
+  bool Deferring() const { return !pending_.empty(); }
+
+  mutable std::vector<PendingRow> pending_;
+  mutable int pendingBase_ = 0;  // rows in the control when the first pending row came
+  // The insertion point's format while rows are pending.
+  mutable COLORREF pendingColor_ = 0;
+  mutable bool pendingAutoColor_ = true;
+  mutable unsigned pendingStyle_ = 0;
+  mutable bool flushing_ = false;
+  mutable bool flushPosted_ = false;
+  // Painting is held from the first pending row until the rows are in.
+  mutable bool redrawHeld_ = false;
+
   TRichEditLines lines_{*this};
   TScrollStyle scrollBars_ = ssNone;
   int maxLength_ = 0;
   bool wordWrap_ = true;
   int updateCount_ = 0;
-  bool drawingSuspended_ = false;
+  mutable bool drawingSuspended_ = false;
   mutable tk::UniqueHWND standIn_;
 };

@@ -210,7 +210,7 @@ int TStringList::CompareStrings(const std::wstring& a, const std::wstring& b) co
 
 void TStringList::CheckIndex(int index) const {
   if (index < 0 || index >= Count()) {
-    throw tk::Exception(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    throw tk::Exception(L"List index out of bounds (" + tk::DecimalText(index) + L")");
   }
 }
 

@@ -1,5 +1,6 @@
 #include "SysError.h"
 
+#include "Errors.h"
 #include "Handles.h"
 
 namespace tk {
@@ -13,7 +14,7 @@ std::wstring SystemErrorText(DWORD code) {
   if (length && buffer) text.assign(buffer, length);
   if (buffer) ::LocalFree(buffer);
   while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-  if (text.empty()) text = L"System error " + std::to_wstring(code);
+  if (text.empty()) text = L"System error " + tk::DecimalText(code);
   return text;
 }
 

@@ -137,18 +137,42 @@ class Canvas:
 # File encoders
 
 def png_bytes(rows):
-    """Encodes rows of (r, g, b, a) as an 8-bit RGBA PNG (colour type 6)."""
+    """Encodes rows of (r, g, b, a) as an 8-bit RGBA PNG (colour type 6).
+
+    Each row gets the filter that leaves the smallest residuals (the usual
+    minimum-sum-of-absolute-differences choice): the shipped program's size
+    counts, and the logo is most of its resources.
+    """
     height, width = len(rows), len(rows[0])
 
     def chunk(kind, data):
         body = kind + data
         return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body) & 0xFFFFFFFF)
 
+    def paeth(a, b, c):
+        p = a + b - c
+        pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+        return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
     raw = bytearray()
+    prior = bytes(width * 4)
     for row in rows:
-        raw.append(0)  # filter type None; the images are small
-        for px in row:
-            raw.extend(px)
+        line = bytes(v for px in row for v in px)
+        candidates = []
+        for kind in range(5):
+            out = bytearray(len(line))
+            for i, x in enumerate(line):
+                a = line[i - 4] if i >= 4 else 0
+                b = prior[i]
+                c = prior[i - 4] if i >= 4 else 0
+                predictor = (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]
+                out[i] = (x - predictor) & 255
+            cost = sum(v if v < 128 else 256 - v for v in out)
+            candidates.append((cost, kind, out))
+        cost, kind, out = min(candidates, key=lambda c: (c[0], c[1]))
+        raw.append(kind)
+        raw.extend(out)
+        prior = line
     ihdr = struct.pack('>IIBBBBB', width, height, 8, 6, 0, 0, 0)
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr)
             + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
@@ -179,14 +203,16 @@ def ico_image(rows):
 
 
 def ico_bytes(images):
-    """Classic ICO container around DIB images, smallest first."""
+    """ICO container, smallest image first. Images of 32 pixels and more are
+    stored PNG-compressed, as every system from Vista on reads them; the
+    small one stays a DIB for the code paths that want one."""
     count = len(images)
     out = struct.pack('<HHH', 0, 1, count)
     offset = 6 + 16 * count
     blobs = []
     for rows in images:
-        blob = ico_image(rows)
         size = len(rows)
+        blob = png_bytes(rows) if size >= 32 else ico_image(rows)
         out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         blobs.append(blob)
@@ -374,7 +400,14 @@ def draw_logo():
                         disc(bx, by, br - 3.5, rgb('#4A9BF0'), rgb('#1A5DB5')),
                         refresh_arrows(bx, by, 10.0, 15.5, 6.6, rgb('#FFFFFF'))):
         c.paint(shader, box)
-    return c.pixels()
+    # Six bits per colour channel: no eye tells the steps apart at this size, and the file gets
+    # a quarter smaller, which counts in a program meant to stay small.
+    return [[(quantise(r), quantise(g), quantise(b), a) if a else (r, g, b, a)
+             for r, g, b, a in row] for row in c.pixels()]
+
+
+def quantise(channel):
+    return min(255, (channel + 2) // 4 * 4)
 
 
 def draw_app_icon(size):

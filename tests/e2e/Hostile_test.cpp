@@ -21,10 +21,14 @@ enum class Outcome {
 
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
-    case Outcome::Refused: return "refused";
-    case Outcome::Missing: return "missing";
-    case Outcome::Recycled: return "recycled";
-    case Outcome::Reported: return "reported";
+    case Outcome::Refused:
+      return "refused";
+    case Outcome::Missing:
+      return "missing";
+    case Outcome::Recycled:
+      return "recycled";
+    case Outcome::Reported:
+      return "reported";
   }
   return "?";
 }
@@ -48,7 +52,8 @@ struct RunResult {
   }
   std::string Describe() const {
     std::string text;
-    for (const auto& box : boxes) text += "\n  box [" + Wide2Utf8(box.caption) + "] " + Wide2Utf8(box.text);
+    for (const auto& box : boxes)
+      text += "\n  box [" + Wide2Utf8(box.caption) + "] " + Wide2Utf8(box.text);
     for (const auto& row : rows) text += "\n  row | " + Wide2Utf8(row);
     return text;
   }
@@ -83,7 +88,8 @@ class Hostile : public UninstallerFixture {
       ::RegDeleteValueW(key, name);
     } else if (type == REG_DWORD) {
       const DWORD value = 3;
-      ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+      ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
     } else {
       std::wstring bytes = text;
       bytes.push_back(L'\0');
@@ -102,20 +108,23 @@ class Hostile : public UninstallerFixture {
     for (;;) {
       std::optional<MessageBoxInfo> box;
       bool waiting = false;
-      const bool moved = WaitFor([&] {
-        if (Ended(0ms)) return true;
-        const auto open = OpenBoxes(BoxFilter{pid_, L""});
-        if (!open.empty()) box = open.front();
-        // A stopped uninstall says so in its last row and waits for the user.
-        waiting = !box && StoppedEarly();
-        return box.has_value() || waiting;
-      }, 12s);
+      const bool moved = WaitFor(
+          [&] {
+            if (Ended(0ms)) return true;
+            const auto open = OpenBoxes(BoxFilter{pid_, L""});
+            if (!open.empty()) box = open.front();
+            // A stopped uninstall says so in its last row and waits for the user.
+            waiting = !box && StoppedEarly();
+            return box.has_value() || waiting;
+          },
+          12s);
       if (!moved || waiting) break;
       if (!box) {
         result.ended = true;
         break;
       }
-      const bool question = box->text.rfind(kAreYouSure, 0) == 0 || box->text.rfind(kApprove, 0) == 0;
+      const bool question =
+          box->text.rfind(kAreYouSure, 0) == 0 || box->text.rfind(kApprove, 0) == 0;
       PressButton(*box, question ? L"Yes" : box->HasButton(L"No") ? L"No" : L"OK");
       WaitForBoxClosed(box->hwnd, 10s);
       result.boxes.push_back(*box);
@@ -138,7 +147,7 @@ class Hostile : public UninstallerFixture {
 
   std::vector<Row> SavedLogRowsOrNone() const {
     return FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").size() == 1 ? SavedLogRows()
-                                                                             : std::vector<Row>{};
+                                                                               : std::vector<Row>{};
   }
 
   // One run: start the uninstaller, type the path when the case gives one, press Uninstall, and
@@ -154,14 +163,21 @@ class Hostile : public UninstallerFixture {
       return result;
     }
     if (!typed.empty()) TypeText(PathField(), typed);
-    const auto reported = OpenBoxes(BoxFilter{pid_, L""});
-    if (!reported.empty()) {
-      // An error at start-up: the window must still be there and answer.
-      result.boxes.push_back(reported.front());
-      PressButton(reported.front(), L"OK");
-      WaitForBoxClosed(reported.front().hwnd, 10s);
-    }
-    ClickUninstall();
+    // A box at start-up (a stored folder that is missing, an error reported) is read and closed,
+    // as a person would, while the button waits for its countdown.
+    HWND uninstall = Button(L"Uninstall");
+    const bool usable = WaitFor(
+        [&] {
+          for (const MessageBoxInfo& box : OpenBoxes(BoxFilter{pid_, L""})) {
+            result.boxes.push_back(box);
+            PressButton(box, L"OK");
+            WaitForBoxClosed(box.hwnd, 10s);
+          }
+          return ::IsWindowEnabled(uninstall) != FALSE;
+        },
+        30s);
+    if (!usable) ADD_FAILURE() << name << ": the Uninstall button never became usable";
+    ClickButton(uninstall);
     const RunResult rest = AnswerUntilDone();
     result.boxes.insert(result.boxes.end(), rest.boxes.begin(), rest.boxes.end());
     result.rows = rest.rows;
@@ -204,7 +220,8 @@ TEST_F(Hostile, StoredFoldersThatHoldTheUsersDataAreRefused) {
       {"stored profile", profile},
       {"stored Documents", ShellFolder(CSIDL_PERSONAL) + L"\\"},
       {"stored Downloads", Known(FOLDERID_Downloads)},
-      {"stored Program Files, mixed case, no backslash", MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
+      {"stored Program Files, mixed case, no backslash",
+       MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
       {"stored .. climbing into Documents", Climbing(ShellFolder(CSIDL_PERSONAL))},
   };
   for (const auto& c : cases) {
@@ -222,7 +239,8 @@ TEST_F(Hostile, TypedFoldersThatHoldTheUsersDataAreRefused) {
   } cases[] = {
       {"typed drive root", L"C:\\"},
       {"typed profile", Profile()},
-      {"typed Program Files, mixed case, no backslash", MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
+      {"typed Program Files, mixed case, no backslash",
+       MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
       {"typed .. climbing into the profile", Climbing(Profile())},
   };
   for (const auto& c : cases) {
@@ -310,8 +328,9 @@ TEST_F(Hostile, LinkToAProtectedFolderIsRefused) {
   // Wine reports success for a directory link and makes none; the sandbox brings one made from
   // the host side instead.
   std::wstring link = root_ + L"\\Pelmor link";
-  ::CreateSymbolicLinkW(link.c_str(), ShellFolder(CSIDL_PERSONAL).c_str(),
-                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  ::CreateSymbolicLinkW(
+      link.c_str(), ShellFolder(CSIDL_PERSONAL).c_str(),
+      SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
   if (!DirExists(link)) link = L"C:\\orvex-links\\Documents link";
   const DWORD attributes = ::GetFileAttributesW(link.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -331,7 +350,8 @@ TEST_F(Hostile, ProductFoldersWithUnusualNamesGoToTheTrashWhole) {
     const char* name;
     std::wstring folder;
   } cases[] = {
-      {"non-ASCII product folder", root_ + L"\\Pelmor W\u00e4llpaper \u58c1\u7eb8 \u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430"},
+      {"non-ASCII product folder", root_ + L"\\Pelmor W\u00e4llpaper \u58c1\u7eb8 "
+                                           L"\u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430"},
       {"product folder near the length limit", root_ + L"\\" + std::wstring(200, L'w')},
   };
   for (const auto& c : cases) {
@@ -361,7 +381,8 @@ TEST_F(Hostile, StoredDataFolderThatHoldsTheUsersDataIsRefused) {
     InstallWith(REG_SZ, installDir_, REG_SZ, c.path);
     const RunResult result = Run(c.name, L"", Outcome::Refused, {installDir_});
     EXPECT_FALSE(DirExists(installDir_)) << "the product's own folder still goes";
-    EXPECT_TRUE(result.HasRow(L"  To protect the integrity of your data, the current operation was aborted."));
+    EXPECT_TRUE(result.HasRow(
+        L"  To protect the integrity of your data, the current operation was aborted."));
     CleanUp();
   }
 }
@@ -382,8 +403,10 @@ TEST_F(Hostile, StoredValuesOfTheWrongTypeAreReportedAndNothingIsDeleted) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const bool install = std::wstring(c.value) == L"Install path";
-    if (install) InstallWith(c.type, installDir_, REG_SZ, dataDir_);
-    else InstallWith(REG_SZ, installDir_, c.type, dataDir_);
+    if (install)
+      InstallWith(c.type, installDir_, REG_SZ, dataDir_);
+    else
+      InstallWith(REG_SZ, installDir_, c.type, dataDir_);
     // With the installation folder unreadable the user types it, as the empty field asks; the
     // uninstall then goes on. An unreadable data folder stops every try.
     const RunResult result =

@@ -140,13 +140,16 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   RetypePath(installDir_);
   ClickUninstall();
   Answer(L"Yes");
-  MessageBoxInfo warning = Answer(L"OK");
-  EXPECT_EQ(warning.caption, L"Uninstaller - Warning");
-  EXPECT_EQ(warning.icon, BoxIcon::Warning);
-  EXPECT_EQ(warning.text, kStillRunning);
+  // While the warning is up, the product's window is back as it was before it was minimised.
+  auto warning = WaitForBox(60s, BoxFilter{pid_, L""});
+  ASSERT_TRUE(warning.has_value());
+  EXPECT_EQ(warning->caption, L"Uninstaller - Warning");
+  EXPECT_EQ(warning->icon, BoxIcon::Warning);
+  EXPECT_EQ(warning->text, kStillRunning);
   EXPECT_TRUE(WaitFor([&] { return ::IsZoomed(productWindow) && !::IsIconic(productWindow); }, 10s))
       << "restored as it was before it was minimised";
   EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 1");
+  ASSERT_TRUE(PressButton(*warning, L"OK"));
 
   // Still running after OK: the same again.
   auto again = WaitForBox(60s, BoxFilter{pid_, L""});

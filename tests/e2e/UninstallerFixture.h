@@ -30,7 +30,8 @@ const std::wstring kProductClass = L"Pelmor.SingleInstanceMutex";
 const std::wstring kProductKey = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 const std::wstring kShortcut = L"Pelmor Wallpaper Changer.lnk";
 const std::wstring kLogPrefix = L"Pelmor Wallpaper Changer - uninstall confirmation ";
-const std::wstring kFeedbackPage = L"https://www.example.com/help/install/uninstall-reason.html#soft";
+const std::wstring kFeedbackPage =
+    L"https://www.example.com/help/install/uninstall-reason.html#soft";
 const std::wstring kFeedbackRequest =
     L"Please tell us why you uninstalled the program so we can make it better.\r\n\r\n"
     L"CONSTRUCTIVE feedback is always appreciated.\r\n\r\nThank you.";
@@ -129,7 +130,8 @@ class UninstallerFixture : public ::testing::Test {
   void CleanUp() {
     KillProcessesNamed(L"Uninstaller.exe");
     KillProcessesNamed(L"pelmor_product.exe");
-    for (HWND shell : ShellWindowsTitled(L"Pelmor Wallpaper")) ::PostMessageW(shell, WM_CLOSE, 0, 0);
+    for (HWND shell : ShellWindowsTitled(L"Pelmor Wallpaper"))
+      ::PostMessageW(shell, WM_CLOSE, 0, 0);
     Process remove = Start(FixtureExe(L"pelmor_install"), L"--remove");
     remove.WaitExit(60s);
     RestoreTrash();
@@ -226,10 +228,12 @@ class UninstallerFixture : public ::testing::Test {
 
   // The temporary copy and its script are gone once the script has run.
   void ExpectSelfDeleted() {
-    EXPECT_TRUE(PumpUntil([] {
-      return !FileExists(TempDir() + L"\\Uninstaller.exe") &&
-             !FileExists(TempDir() + L"\\Uninstaller.BAT");
-    }, kSelfDeleteLimit));
+    EXPECT_TRUE(PumpUntil(
+        [] {
+          return !FileExists(TempDir() + L"\\Uninstaller.exe") &&
+                 !FileExists(TempDir() + L"\\Uninstaller.BAT");
+        },
+        kSelfDeleteLimit));
   }
 
   // --- what is left ---
@@ -306,7 +310,7 @@ class UninstallerFixture : public ::testing::Test {
 
 // The rows of a completed uninstall of both folders, as the log file holds them.
 inline std::vector<Row> CompletedRows(const std::wstring& install, const std::wstring& data,
-                               const std::vector<Row>& middle) {
+                                      const std::vector<Row>& middle) {
   std::vector<Row> rows = {{L"Uninstall process started...", kBlack},
                            {L"User confirmation obtained.", kBlack},
                            {L" ", kBlack},
@@ -330,6 +334,5 @@ inline std::vector<Row> RefusedRows(const std::wstring& folder, const std::wstri
           {blanks + L"To protect the integrity of your data, the current operation was aborted.",
            kBlack}};
 }
-
 
 }  // namespace

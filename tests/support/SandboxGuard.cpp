@@ -55,7 +55,8 @@ class Sha256 {
     BCryptCreateHash(algorithm_, &hash, nullptr, 0, nullptr, 0, 0);
     std::string buffer(1 << 20, '\0');
     DWORD read = 0;
-    while (::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0)
+    while (::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
+           read > 0)
       BCryptHashData(hash, reinterpret_cast<PUCHAR>(buffer.data()), read, 0);
     ::CloseHandle(file);
     unsigned char digest[32] = {};
@@ -73,7 +74,8 @@ class Sha256 {
 std::string CachedHash(const Sha256& sha, const std::wstring& path, uint64_t size, uint64_t time) {
   static std::map<std::wstring, std::tuple<uint64_t, uint64_t, std::string>> cache;
   auto found = cache.find(path);
-  if (found != cache.end() && std::get<0>(found->second) == size && std::get<1>(found->second) == time)
+  if (found != cache.end() && std::get<0>(found->second) == size &&
+      std::get<1>(found->second) == time)
     return std::get<2>(found->second);
   std::string hash = sha.OfFile(path);
   cache[path] = {size, time, hash};
@@ -90,7 +92,8 @@ void Walk(const Sha256& sha, const std::wstring& folder, GuardListing& listing) 
     if (name == L"." || name == L"..") continue;
     const std::wstring path = folder + L"\\" + name;
     GuardEntry entry;
-    entry.writeTime = (uint64_t{fd.ftLastWriteTime.dwHighDateTime} << 32) | fd.ftLastWriteTime.dwLowDateTime;
+    entry.writeTime =
+        (uint64_t{fd.ftLastWriteTime.dwHighDateTime} << 32) | fd.ftLastWriteTime.dwLowDateTime;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       // A link is listed as what it is; what it points to is listed where it lives.
       entry.folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -137,7 +140,9 @@ GuardListing SandboxGuard::Take() {
 
 SandboxGuard::SandboxGuard() : before_(Take()) {}
 
-void SandboxGuard::AllowFile(const std::wstring& path) { allowedFiles_.push_back(Upper(path)); }
+void SandboxGuard::AllowFile(const std::wstring& path) {
+  allowedFiles_.push_back(Upper(path));
+}
 
 void SandboxGuard::AllowFolder(const std::wstring& folder) {
   allowedFolders_.push_back(Upper(WithoutTrailingBackslash(folder)));
@@ -186,7 +191,8 @@ GuardReport SandboxGuard::Check() const {
     const std::wstring upper = Upper(path);
     if (!IsBelow(upper, trash) || before_.count(path)) continue;
     arrived[upper] = &entry;
-    if (IsBelow(upper, trashFiles) && upper.find(L'\\', trashFiles.size() + 1) == std::wstring::npos)
+    if (IsBelow(upper, trashFiles) &&
+        upper.find(L'\\', trashFiles.size() + 1) == std::wstring::npos)
       newItems.push_back(upper);
   }
 
@@ -206,8 +212,10 @@ GuardReport SandboxGuard::Check() const {
         const auto copy = arrived.find(relative.empty() ? item : item + L"\\" + relative);
         found = found || (copy != arrived.end() && *copy->second == entry);
       }
-      if (found) ++report.recycled;
-      else report.lost.push_back(path);
+      if (found)
+        ++report.recycled;
+      else
+        report.lost.push_back(path);
     } else if (!Allowed(upper)) {
       report.unexpected.push_back(path + (now == after.end() ? L" went" : L" changed"));
     }

@@ -61,7 +61,8 @@ class SandboxGuard {
   bool InConfirmed(const std::wstring& upperPath, std::wstring& relative) const;
 
   GuardListing before_;
-  std::vector<std::wstring> allowedFiles_, allowedFolders_, allowedPrefixes_, confirmed_;  // upper case
+  std::vector<std::wstring> allowedFiles_, allowedFolders_, allowedPrefixes_,
+      confirmed_;  // upper case
 };
 
 // Appends one line to the run's reliability figures (state\reliability.tsv in the sandbox):

@@ -781,6 +781,38 @@ TEST_F(RichLog, ScrollToBottomIsQueuedNotImmediate) {
   EXPECT_TRUE(PumpUntil([&] { return Send(Edit(), EM_GETFIRSTVISIBLELINE) > 150; }, 5s));
 }
 
+// A burst of rows goes into the control in one piece; whoever reads the control in between, by
+// its methods or by messages to its window, finds every row with its own colour and style.
+TEST_F(RichLog, RowsOfABurstAreInPlaceForEveryReader) {
+  for (int i = 0; i < 30; ++i) {
+    if (i % 2) log_->AddWarn(L"warn " + std::to_wstring(i));
+    else log_->AddBold(L"bold " + std::to_wstring(i));
+  }
+  EXPECT_EQ(Send(Edit(), EM_GETLINECOUNT), 31) << "a message to the window sees all rows";
+  const Rows rows = RowsNow();
+  ASSERT_EQ(rows.size(), 30u);
+  EXPECT_EQ(rows[0], (Row{L"bold 0", 0, true}));
+  EXPECT_EQ(rows[29], (Row{L"warn 29", RGB(223, 88, 0), false}));
+  log_->AddInfo(L"after");
+  EXPECT_EQ(log_->Lines().Count(), 31);
+  EXPECT_EQ(log_->Lines()[30], L"after");
+  EXPECT_EQ(log_->SelColor(), clLogInfo);
+  log_->Lines().Add(L"raw takes the insertion point's colour");
+  EXPECT_EQ(RowsNow().back(), (Row{L"raw takes the insertion point's colour", 0, false}));
+}
+
+// Rows of a handler that then holds the loop (a pause, a long operation) are shown at once when
+// the window repaints.
+TEST_F(RichLog, RepaintShowsRowsThatWaitToGoIn) {
+  for (int i = 0; i < 10; ++i) log_->AddInfo(L"row " + std::to_wstring(i));
+  host_->Repaint();
+  EXPECT_TRUE(::GetWindowLongPtrW(Edit(), GWL_STYLE) & WS_VISIBLE) << "painting resumed";
+  EXPECT_EQ(CallWindowProcW(reinterpret_cast<WNDPROC>(::GetPropW(Edit(), L"tk.classproc")), Edit(),
+                            EM_GETLINECOUNT, 0, 0),
+            11)
+      << "the rows are in the control itself";
+}
+
 TEST_F(RichLog, NoScrollWithoutAutoScrollOrThroughLines) {
   log_->SetAutoScroll(false);
   for (int i = 0; i < 100; ++i) log_->AddInfo(L"row " + std::to_wstring(i));

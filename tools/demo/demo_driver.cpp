@@ -41,11 +41,21 @@ void Say(const std::wstring& line) {
   std::fflush(stdout);
 }
 
-std::wstring DataDir() { return ShellFolder(CSIDL_APPDATA) + L"\\Pelmor Wallpaper Changer"; }
-std::wstring DesktopLink() { return DesktopDir() + L"\\" + kShortcut; }
-std::wstring StartMenuLink() { return ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut; }
-std::wstring TempCopy() { return TempDir() + L"\\Uninstaller.exe"; }
-std::wstring TempScript() { return TempDir() + L"\\Uninstaller.BAT"; }
+std::wstring DataDir() {
+  return ShellFolder(CSIDL_APPDATA) + L"\\Pelmor Wallpaper Changer";
+}
+std::wstring DesktopLink() {
+  return DesktopDir() + L"\\" + kShortcut;
+}
+std::wstring StartMenuLink() {
+  return ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut;
+}
+std::wstring TempCopy() {
+  return TempDir() + L"\\Uninstaller.exe";
+}
+std::wstring TempScript() {
+  return TempDir() + L"\\Uninstaller.BAT";
+}
 // What the product held before the uninstall, kept where the sandbox lives, outside drive C:.
 std::wstring ListingFile(const std::wstring& which) {
   return SandboxDir() + L"\\state\\demo-" + which + L".listing";
@@ -83,7 +93,8 @@ std::string Unescape(const std::string& hex) {
 
 void SaveListing(const std::wstring& which, const std::map<std::wstring, std::string>& listing) {
   std::string text;
-  for (const auto& [name, content] : listing) text += Wide2Utf8(name) + "\t" + Escape(content) + "\n";
+  for (const auto& [name, content] : listing)
+    text += Wide2Utf8(name) + "\t" + Escape(content) + "\n";
   WriteFileBytes(ListingFile(which), text);
 }
 
@@ -192,7 +203,8 @@ class Drive {
     if (!first.WaitExit(60s)) return Fail(L"the first process did not hand over and end");
     Say(L"  the first process ended; the window belongs to the copy " + std::wstring(image) +
         L" (restarted with \"uninstall\")");
-    if (pid_ == first.pid) return Fail(L"the window is the first process's, not a restarted copy's");
+    if (pid_ == first.pid)
+      return Fail(L"the window is the first process's, not a restarted copy's");
     return true;
   }
 
@@ -267,7 +279,8 @@ std::string TrashInfoPath(const std::wstring& name) {
   return text.substr(at + 5, text.find('\n', at) - at - 5);
 }
 
-bool CheckFolder(const std::wstring& which, const std::wstring& folder, std::vector<std::wstring>& faults) {
+bool CheckFolder(const std::wstring& which, const std::wstring& folder,
+                 std::vector<std::wstring>& faults) {
   const auto before = LoadListing(which);
   const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
   const std::wstring inTrash = TrashDir() + L"\\files\\" + name;
@@ -280,19 +293,21 @@ bool CheckFolder(const std::wstring& which, const std::wstring& folder, std::vec
     faults.push_back(folder + L" is still there");
     ok = false;
   }
-  const auto after = DirExists(inTrash) ? TreeListing(inTrash) : std::map<std::wstring, std::string>{};
+  const auto after =
+      DirExists(inTrash) ? TreeListing(inTrash) : std::map<std::wstring, std::string>{};
   if (after != before) {
     faults.push_back(L"the trash does not hold the " + which + L" folder whole");
     ok = false;
   }
-  Say(L"  " + which + L" folder: " + (DirExists(inTrash) ? inTrash : L"(not in the trash)") + L", " +
-      std::to_wstring(CountFiles(after)) + L" of " + std::to_wstring(CountFiles(before)) +
+  Say(L"  " + which + L" folder: " + (DirExists(inTrash) ? inTrash : L"(not in the trash)") +
+      L", " + std::to_wstring(CountFiles(after)) + L" of " + std::to_wstring(CountFiles(before)) +
       L" files byte for byte; original path recorded: " + Narrow2Wide(TrashInfoPath(name)));
   return ok;
 }
 
 bool Check(std::vector<std::wstring> faults = {}) {
-  Say(L"where the folders went (Wine's Recycle Bin is the sandbox's XDG trash " + TrashDir() + L"):");
+  Say(L"where the folders went (Wine's Recycle Bin is the sandbox's XDG trash " + TrashDir() +
+      L"):");
   CheckFolder(L"install", kInstallDir, faults);
   CheckFolder(L"data", DataDir(), faults);
   for (const std::wstring& link : {DesktopLink(), StartMenuLink()}) {
@@ -305,17 +320,20 @@ bool Check(std::vector<std::wstring> faults = {}) {
     const std::wstring log = DesktopDir() + L"\\" + logs[0];
     Say(L"  log file " + log);
     bool done = false;
-    for (const RtfParagraph& row : ReadRtfRows(ReadFileBytes(log))) done = done || row.text == L"Uninstall done.";
+    for (const RtfParagraph& row : ReadRtfRows(ReadFileBytes(log)))
+      done = done || row.text == L"Uninstall done.";
     if (!done) faults.push_back(L"the log file has no row \"Uninstall done.\"");
   } else {
     faults.push_back(std::to_wstring(logs.size()) + L" uninstall logs on the desktop, not one");
   }
   Say(L"  waiting for the temporary copy to delete itself...");
-  const bool gone = WaitFor([] { return !FileExists(TempCopy()) && !FileExists(TempScript()); }, 90s);
+  const bool gone =
+      WaitFor([] { return !FileExists(TempCopy()) && !FileExists(TempScript()); }, 90s);
   Say(L"  " + TempCopy() + (FileExists(TempCopy()) ? L": still there" : L": gone"));
   Say(L"  " + TempScript() + (FileExists(TempScript()) ? L": still there" : L": gone"));
   if (!gone) faults.push_back(L"the temporary copy or its script is still there");
-  for (const std::string& page : RecordedOpens(L"xdg-open")) Say(L"  page requested: " + Narrow2Wide(page));
+  for (const std::string& page : RecordedOpens(L"xdg-open"))
+    Say(L"  page requested: " + Narrow2Wide(page));
 
   if (faults.empty()) {
     Say(L"VERDICT: TRUE - both folders are in the trash whole, the shortcuts are gone, the log "
@@ -343,7 +361,8 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
     std::vector<std::wstring> faults;
-    if (!Drive().Run(productRunning)) faults.push_back(L"the uninstall did not go as a person expects");
+    if (!Drive().Run(productRunning))
+      faults.push_back(L"the uninstall did not go as a person expects");
     return Check(faults) ? 0 : 1;
   }
   std::fprintf(stderr, "usage: demo_driver.exe install|drive|check [--product-running]\n");
