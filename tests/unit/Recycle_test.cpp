@@ -69,13 +69,25 @@ bool RunUnix(const std::wstring& arguments) {
   return true;
 }
 
+// Every probe has a name of its own: one created just before the folder turned immutable cannot
+// be deleted again, and would make every later probe of that name fail.
 bool CanCreateIn(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\.probe";
+  static int count = 0;
+  const std::wstring probe = folder + L"\\.probe-" + std::to_wstring(++count);
   HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(h);
   ::DeleteFileW(probe.c_str());
   return true;
+}
+
+void RemoveProbes(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd{};
+  HANDLE find = ::FindFirstFileW((folder + L"\\.probe-*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do ::DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
+  while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
 }
 
 // Makes a folder immutable (nothing can be added to, removed from or renamed out of it) or
@@ -91,6 +103,7 @@ bool SetImmutable(const std::wstring& folder, bool immutable) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(50ms);
   }
+  if (!immutable) RemoveProbes(folder);
   return true;
 }
 
