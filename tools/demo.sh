@@ -65,8 +65,18 @@ else
   echo "== the uninstaller's window opens on your display ($DISPLAY): uninstall by hand"
   (cd "$prefix/drive_c/Pelmor Wallpaper" &&
     "$root/tools/wine-env" exec "$sandbox" 'C:\Pelmor Wallpaper\Uninstaller.exe' </dev/null) || true
-  echo "== waiting until every program in the sandbox has ended (close the window when done)"
-  tools/wine-env shell "$sandbox" sh -c '/usr/lib/wine/wineserver64 -w 2>/dev/null || /usr/lib/wine/wineserver -w' || true
+  echo "== waiting until the uninstaller has ended (close its window when done)"
+  # The sandbox's server stays up for good; what counts is the uninstaller's processes, known by
+  # the prefix in their environment.
+  running() {
+    local pid
+    for pid in $(pgrep -f 'Uninstaller\.exe' || true); do
+      tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && return 0
+    done
+    return 1
+  }
+  for _ in $(seq 1 60); do running && break; sleep 1; done
+  while running; do sleep 2; done
   tools/wine-env exec "$sandbox" "$driver" check </dev/null | tee "$report" || rc=$?
 fi
 
