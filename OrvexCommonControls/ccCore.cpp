@@ -161,6 +161,18 @@ TDecimal ExactDigits(double magnitude) {
   return d;
 }
 
+// Adds one in the last digit's place, carrying as far as needed (9.99 gives 10.00).
+void AddOneInLastPlace(TDecimal& d) {
+  size_t i = d.digits.size();
+  while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
+  if (i == 0) {
+    d.digits.insert(d.digits.begin(), '1');
+    ++d.pointPos;
+  } else {
+    ++d.digits[i - 1];
+  }
+}
+
 // The value rounded to 16 significant digits, the precision a double reliably carries; without
 // this 0.1 + 0.2 would print its binary noise once enough decimals are asked for. An exact tie
 // goes to the even neighbour, as the default floating-point rounding does.
@@ -172,16 +184,7 @@ TDecimal SixteenDigits(double magnitude) {
   const bool rest = d.digits.find_first_not_of('0', kKeep + 1) != std::string::npos;
   const bool up = first > '5' || (first == '5' && (rest || (d.digits[kKeep - 1] - '0') % 2 == 1));
   d.digits.resize(kKeep);
-  if (!up) return d;
-  size_t i = d.digits.size();
-  while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
-  if (i == 0) {
-    d.digits.insert(d.digits.begin(), '1');
-    d.digits.pop_back();
-    ++d.pointPos;
-  } else {
-    ++d.digits[i - 1];
-  }
+  if (up) AddOneInLastPlace(d);
   return d;
 }
 
@@ -195,15 +198,7 @@ void RoundToDecimals(TDecimal& d, int decimals) {
   }
   const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
   d.digits.resize(static_cast<size_t>(keep));
-  if (!up) return;
-  size_t i = d.digits.size();
-  while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
-  if (i == 0) {
-    d.digits.insert(d.digits.begin(), '1');
-    ++d.pointPos;
-  } else {
-    ++d.digits[i - 1];
-  }
+  if (up) AddOneInLastPlace(d);
 }
 
 bool IsZero(const TDecimal& d) {

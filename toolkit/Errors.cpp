@@ -79,17 +79,9 @@ std::wstring FromUtf8(const std::string& text) {
 }
 
 std::wstring DecimalText(long long value) {
-  // Works on the magnitude as unsigned, so the most negative value needs no special case.
-  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                           : static_cast<unsigned long long>(value);
-  wchar_t digits[24];
-  size_t at = sizeof(digits) / sizeof(digits[0]);
-  do {
-    digits[--at] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude > 0);
-  if (value < 0) digits[--at] = L'-';
-  return std::wstring(digits + at, digits + sizeof(digits) / sizeof(digits[0]));
+  std::wstring text;
+  AppendDecimal(text, value);
+  return text;
 }
 
 Exception::Exception(std::wstring message)

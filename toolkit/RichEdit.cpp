@@ -149,8 +149,7 @@ int TRichEditLines::Add(const std::wstring& text) {
   HWND edit = edit_.EditHandle();
   CHARFORMAT2W format = GetSelFormat(edit);
   format.dwMask = CFM_COLOR | kStyleMask;
-  int end = edit_.TextLength();
-  bool needsMark = end > 0 && edit_.TextRange(end - 1, end) != L"\r";
+  const bool needsMark = edit_.LastRowIsOpen();
   TRichEditUpdate update(edit_);
   ScrollKeeper keep(edit);
   SelectEndOf(edit);
@@ -228,7 +227,7 @@ void TRichEdit::MoveStandInContent() {
 
 HWND TRichEdit::EditHandle() const {
   if (HandleAllocated()) {
-    if (Deferring() && !flushing_) FlushPendingRows();
+    FlushPendingRows();
     return Handle();
   }
   if (!standIn_) {
@@ -244,23 +243,29 @@ HWND TRichEdit::EditHandle() const {
 }
 
 void TRichEdit::BeginUpdate() {
-  // While rows are pending, painting is held already, and asking the window would let them in.
-  if (updateCount_++ > 0 || !HandleAllocated() || Deferring()) return;
-  // Some implementations of the control paint after every single change, which makes a burst
-  // of rows cost a repaint each; with drawing held, the burst is painted once at the end.
-  drawingSuspended_ = (::GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
-  if (drawingSuspended_) Send(Handle(), WM_SETREDRAW, FALSE);
+  ++updateCount_;
+  HoldDrawing();
 }
 
 void TRichEdit::EndUpdate() {
-  if (updateCount_ == 0 || --updateCount_ > 0 || !drawingSuspended_) return;
-  drawingSuspended_ = false;
-  if (Deferring()) {
-    // The pending rows go in later; painting resumes with them.
-    redrawHeld_ = true;
-    return;
-  }
-  if (!HandleAllocated()) return;
+  if (updateCount_ == 0) return;
+  --updateCount_;
+  ResumeDrawing();
+}
+
+// Some implementations of the control paint after every single change, which makes a burst of
+// rows cost a repaint each; with drawing held, the burst is painted once at the end.
+void TRichEdit::HoldDrawing() const {
+  if (drawingHeld_ || !HandleAllocated()) return;
+  if (!(::GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE)) return;
+  Send(Handle(), WM_SETREDRAW, FALSE);
+  drawingHeld_ = true;
+}
+
+// Painting resumes once no update is under way and no row waits to go in.
+void TRichEdit::ResumeDrawing() const {
+  if (!drawingHeld_ || updateCount_ > 0 || Deferring() || !HandleAllocated()) return;
+  drawingHeld_ = false;
   Send(Handle(), WM_SETREDRAW, TRUE);
   ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
 }
@@ -317,6 +322,11 @@ void TRichEdit::SelectEnd() {
   HWND edit = EditHandle();
   ScrollKeeper keep(edit);
   SelectEndOf(edit);
+}
+
+bool TRichEdit::LastRowIsOpen() const {
+  const int end = TextLength();
+  return end > 0 && TextRange(end - 1, end) != L"\r";
 }
 
 int TRichEdit::TextLength() const {
@@ -424,14 +434,7 @@ CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
 // A control word with its number, such as \cf2 or \u-1234.
 void AppendWord(std::string& out, const char* word, long value) {
   out += word;
-  if (value < 0) out += '-';
-  char digits[12];
-  int count = 0;
-  unsigned long magnitude = static_cast<unsigned long>(value);
-  if (value < 0) magnitude = 0UL - magnitude;
-  do digits[count++] = static_cast<char>('0' + magnitude % 10);
-  while ((magnitude /= 10) > 0);
-  while (count > 0) out += digits[--count];
+  tk::AppendDecimal(out, value);
 }
 
 }  // namespace
@@ -445,16 +448,14 @@ int TRichEdit::DeferRow(const std::wstring& row) {
     pendingAutoColor_ = (format.dwEffects & CFE_AUTOCOLOR) != 0;
     pendingColor_ = format.crTextColor;
     pendingStyle_ = StyleFromEffects(format.dwEffects);
-    if (!drawingSuspended_ && (::GetWindowLongPtrW(edit, GWL_STYLE) & WS_VISIBLE)) {
-      Send(edit, WM_SETREDRAW, FALSE);
-      redrawHeld_ = true;
-    }
+    HoldDrawing();
   }
   pending_.push_back(PendingRow{row, pendingColor_, pendingAutoColor_, pendingStyle_});
   if (!flushPosted_) flushPosted_ = ::PostMessageW(edit, kFlushPendingRows, 0, 0) != FALSE;
   return pendingBase_ + static_cast<int>(pending_.size()) - 1;
 }
 
+// Does nothing unless rows wait, and nothing while they are going in.
 void TRichEdit::FlushPendingRows() const {
   if (!Deferring() || flushing_ || !HandleAllocated()) return;
   flushing_ = true;
@@ -464,29 +465,18 @@ void TRichEdit::FlushPendingRows() const {
   HWND edit = Handle();
   {
     ScrollKeeper keep(edit);
-    const int end = TextLength();
-    const bool needsMark = end > 0 && TextRange(end - 1, end) != L"\r";
     SelectEndOf(edit);
-    const std::string rtf = RowsAsRtf(rows, needsMark);
+    const std::string rtf = RowsAsRtf(rows, LastRowIsOpen());
     if (StreamIn(edit, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
       AppendRowsNow(edit, rows);
     // The insertion point keeps the last row's format, so the next row looks the same.
     SetSelFormat(edit, RowFormat(pendingColor_, pendingAutoColor_, pendingStyle_));
   }
-  if (!redrawHeld_) return;
-  redrawHeld_ = false;
-  if (updateCount_ > 0) {
-    // An update is under way: it resumes painting when it ends.
-    drawingSuspended_ = true;
-    return;
-  }
-  Send(edit, WM_SETREDRAW, TRUE);
-  ::RedrawWindow(edit, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+  ResumeDrawing();
 }
 
 // Rows as a rich-text fragment for the end of the content: each row a paragraph in its own colour
 // and style; the font is left to the insertion point, as for a row typed there.
-
 std::string TRichEdit::RowsAsRtf(const std::vector<PendingRow>& rows, bool startNewParagraph) {
   std::vector<COLORREF> colors;
   std::string body = startNewParagraph ? "\\par " : "";
@@ -532,9 +522,7 @@ void TRichEdit::AppendRowsNow(HWND edit, const std::vector<PendingRow>& rows) co
   for (const PendingRow& row : rows) {
     SelectEndOf(edit);
     SetSelFormat(edit, RowFormat(row.color, row.autoColor, row.style));
-    const int end = TextLength();
-    const std::wstring text =
-        (end > 0 && TextRange(end - 1, end) != L"\r" ? L"\r" : L"") + row.text + L"\r";
+    const std::wstring text = (LastRowIsOpen() ? L"\r" : L"") + row.text + L"\r";
     Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
   }
 }
@@ -546,7 +534,7 @@ LRESULT TRichEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   // Whoever asks the window anything, this program or another, sees the rows in place.
-  if (Deferring() && !flushing_) FlushPendingRows();
+  FlushPendingRows();
   return TWinControl::WndProc(msg, wParam, lParam);
 }
 

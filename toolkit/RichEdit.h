@@ -118,6 +118,10 @@ class TRichEdit : public TWinControl {
   void ReplaceRange(int start, int end, const std::wstring& text);
   std::wstring PlainText() const;
   void ApplySettings(HWND edit) const;
+  void HoldDrawing() const;
+  void ResumeDrawing() const;
+  // The text does not end in a paragraph mark, so a row appended must start with one.
+  bool LastRowIsOpen() const;
   void MoveStandInContent();
 
   // Rows appended to the control's window wait here, each with the insertion point's format,
@@ -146,14 +150,13 @@ class TRichEdit : public TWinControl {
   mutable unsigned pendingStyle_ = 0;
   mutable bool flushing_ = false;
   mutable bool flushPosted_ = false;
-  // Painting is held from the first pending row until the rows are in.
-  mutable bool redrawHeld_ = false;
 
   TRichEditLines lines_{*this};
   TScrollStyle scrollBars_ = ssNone;
   int maxLength_ = 0;
   bool wordWrap_ = true;
   int updateCount_ = 0;
-  mutable bool drawingSuspended_ = false;
+  // Painting is held during an update and from the first pending row until the rows are in.
+  mutable bool drawingHeld_ = false;
   mutable tk::UniqueHWND standIn_;
 };

@@ -14,16 +14,6 @@ namespace {
 
 const std::wstring kFormClass = L"TfrmMain";
 
-void KillUninstallers() {
-  for (DWORD pid : ProcessesNamed(L"Uninstaller.exe")) {
-    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-      ::TerminateProcess(h, 1);
-      ::WaitForSingleObject(h, 5000);
-      ::CloseHandle(h);
-    }
-  }
-}
-
 // A process started with its own TMP and TEMP, everything else inherited.
 Process StartWithTemp(const std::wstring& exe, const std::wstring& temp, const std::wstring& dir) {
   std::wstring env;
@@ -50,7 +40,7 @@ Process StartWithTemp(const std::wstring& exe, const std::wstring& temp, const s
 class Startup : public ::testing::Test {
  protected:
   void SetUp() override {
-    KillUninstallers();
+    KillProcessesNamed(L"Uninstaller.exe");
     installDir_ = FreshFolder(L"startup\\Pelmor Wallpaper");
     exe_ = installDir_ + L"\\Uninstaller.exe";
     ASSERT_TRUE(::CopyFileW(UninstallerExe().c_str(), exe_.c_str(), FALSE));
@@ -58,7 +48,7 @@ class Startup : public ::testing::Test {
     ::DeleteFileW(tempCopy_.c_str());
   }
   void TearDown() override {
-    KillUninstallers();
+    KillProcessesNamed(L"Uninstaller.exe");
     for (auto& box : OpenBoxes()) PressButton(box, L"OK");
     RemoveTree(L"C:\\orvex-tests\\startup");
   }

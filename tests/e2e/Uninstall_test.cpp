@@ -14,10 +14,7 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
   ASSERT_TRUE(installed.count(L"Uninstaller.exe"));
   ASSERT_TRUE(FileExists(DesktopShortcut()));
   ASSERT_TRUE(FileExists(StartMenuShortcut()));
-  SandboxGuard guard;
-  AllowTheUninstallersOwnFiles(guard);
-  guard.Confirm(installDir_);
-  guard.Confirm(dataDir_);
+  const SandboxGuard guard = GuardConfirmingBothFolders();
 
   HWND window = StartUninstaller();
   ASSERT_NE(window, nullptr);
@@ -257,10 +254,7 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
   const auto installed = TreeListing(installDir_);
   const auto data = TreeListing(dataDir_);
   BreakTrash();
-  SandboxGuard guard;
-  AllowTheUninstallersOwnFiles(guard);
-  guard.Confirm(installDir_);
-  guard.Confirm(dataDir_);
+  const SandboxGuard guard = GuardConfirmingBothFolders();
   ASSERT_NE(StartUninstaller(), nullptr);
   RetypePath(installDir_);
   ClickUninstall();
@@ -302,10 +296,7 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
 TEST_F(UninstallerRun, MissingRecycleBinLosesNothing) {
   InstallBoth();
   RemoveTree(TrashDir());
-  SandboxGuard guard;
-  AllowTheUninstallersOwnFiles(guard);
-  guard.Confirm(installDir_);
-  guard.Confirm(dataDir_);
+  const SandboxGuard guard = GuardConfirmingBothFolders();
   ASSERT_NE(StartUninstaller(), nullptr);
   RetypePath(installDir_);
   ClickUninstall();
@@ -329,10 +320,7 @@ TEST_F(UninstallerRun, BlockedLogFileIsReportedAndTheUninstallFinishes) {
   ASSERT_NE(StartUninstaller(), nullptr);
   RetypePath(installDir_);
   BreakDesktop();
-  SandboxGuard guard;
-  AllowTheUninstallersOwnFiles(guard);
-  guard.Confirm(installDir_);
-  guard.Confirm(dataDir_);
+  const SandboxGuard guard = GuardConfirmingBothFolders();
   ClickUninstall();
   Answer(L"Yes");
   Answer(L"Yes");

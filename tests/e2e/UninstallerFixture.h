@@ -82,27 +82,6 @@ inline size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) 
   return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
 }
 
-inline std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd{};
-  HANDLE find = ::FindFirstFileW(pattern.c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do names.push_back(fd.cFileName);
-  while (::FindNextFileW(find, &fd));
-  ::FindClose(find);
-  return names;
-}
-
-inline void KillProcessesNamed(const std::wstring& name) {
-  for (DWORD pid : ProcessesNamed(name)) {
-    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-      ::TerminateProcess(h, 1);
-      ::WaitForSingleObject(h, 5000);
-      ::CloseHandle(h);
-    }
-  }
-}
-
 // Visible shell windows (of any process) whose title is the given folder name.
 inline std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
   std::vector<HWND> found;
@@ -269,6 +248,14 @@ class UninstallerFixture : public ::testing::Test {
     guard.AllowFile(TempDir() + L"\\Uninstaller.BAT");
     guard.AllowFile(DesktopShortcut());
     guard.AllowFile(StartMenuShortcut());
+  }
+  // The guard for a run in which the user confirms both of the product's folders.
+  SandboxGuard GuardConfirmingBothFolders() const {
+    SandboxGuard guard;
+    AllowTheUninstallersOwnFiles(guard);
+    guard.Confirm(installDir_);
+    guard.Confirm(dataDir_);
+    return guard;
   }
   // Compares the sandbox with the guard's listing, records the figure, and fails the test on a
   // lost file or an unexpected change.

@@ -65,18 +65,6 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
   return true;
 }
 
-std::vector<std::wstring> FilesLike(const std::wstring& folder, const std::wstring& pattern) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.push_back(fd.cFileName);
-  } while (::FindNextFileW(find, &fd));
-  ::FindClose(find);
-  return names;
-}
-
 bool AnyLineContains(const std::vector<std::string>& lines, const std::string& part) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(part) != std::string::npos; });
@@ -193,7 +181,7 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   EXPECT_FALSE(FileExists(desktopLink_));
   EXPECT_FALSE(FileExists(startMenuLink_));
 
-  const auto logs = FilesLike(DesktopDir(), kLogPrefix + L"*.RTF");
+  const auto logs = FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*.RTF");
   ASSERT_EQ(logs.size(), 1u) << "one uninstall log on the desktop";
   const std::string rtf = ReadFileBytes(DesktopDir() + L"\\" + logs[0]);
   EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);

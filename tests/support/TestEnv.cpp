@@ -229,6 +229,27 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
   return pids;
 }
 
+void KillProcessesNamed(const std::wstring& exeName) {
+  for (DWORD pid : ProcessesNamed(exeName)) {
+    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+      ::TerminateProcess(h, 1);
+      ::WaitForSingleObject(h, 5000);
+      ::CloseHandle(h);
+    }
+  }
+}
+
+std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd{};
+  HANDLE find = ::FindFirstFileW(pattern.c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(fd.cFileName);
+  while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+  return names;
+}
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -38,6 +38,8 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);  // no BOM
 void MakeDirs(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
+// Names (without folder) of the files that match a pattern such as C:\\x\\*.RTF.
+std::vector<std::wstring> FilesMatching(const std::wstring& pattern);
 // relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".
 std::map<std::wstring, std::string> TreeListing(const std::wstring& root);
 
@@ -62,6 +64,8 @@ HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds time
 std::vector<DWORD> ProcessesOfClass(const std::wstring& className);
 // Processes whose image name ends in exeName (case-insensitive), with their command lines unknown.
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
+// Ends every process of that image name and waits a moment for each to go.
+void KillProcessesNamed(const std::wstring& exeName);
 
 // Dispatches this thread's messages until the predicate holds or the time runs out.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

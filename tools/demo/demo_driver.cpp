@@ -61,17 +61,6 @@ std::wstring ListingFile(const std::wstring& which) {
   return SandboxDir() + L"\\state\\demo-" + which + L".listing";
 }
 
-std::vector<std::wstring> FilesLike(const std::wstring& folder, const std::wstring& pattern) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do names.push_back(fd.cFileName);
-  while (::FindNextFileW(find, &fd));
-  ::FindClose(find);
-  return names;
-}
-
 // --- listings: relative name and content of every file, saved for the check ---
 
 std::string Escape(const std::string& bytes) {
@@ -315,7 +304,7 @@ bool Check(std::vector<std::wstring> faults = {}) {
     Say(L"  shortcut " + link + (there ? L": still there" : L": gone"));
     if (there) faults.push_back(L"shortcut left: " + link);
   }
-  const auto logs = FilesLike(DesktopDir(), kLogPrefix + L"*.RTF");
+  const auto logs = FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*.RTF");
   if (logs.size() == 1) {
     const std::wstring log = DesktopDir() + L"\\" + logs[0];
     Say(L"  log file " + log);
