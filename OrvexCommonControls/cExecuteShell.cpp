@@ -5,6 +5,7 @@
 
 #include "ccCore.h"
 #include "ccIO.h"
+#include "../toolkit/Application.h"
 #include "../toolkit/Errors.h"
 #include "../toolkit/SysError.h"
 
@@ -54,7 +55,7 @@ bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
-  info.hwnd = ::GetActiveWindow();
+  info.hwnd = tk::App().DialogOwner();
   info.lpVerb = L"open";
   info.lpFile = fileName.c_str();
   info.lpParameters = parameters.c_str();

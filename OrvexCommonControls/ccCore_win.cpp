@@ -15,7 +15,7 @@
 int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   if (text.empty()) return 0;
   const std::wstring& title = caption.empty() ? AppName : caption;
-  return ::MessageBoxW(::GetActiveWindow(), CRLFToEnter(text).c_str(), title.c_str(), flags);
+  return tk::App().ShowMessageBox(CRLFToEnter(text), title, flags);
 }
 
 void MesajInfo(const std::wstring& text, const std::wstring& caption) {

@@ -4,6 +4,7 @@
 // ccIO_win.cpp.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ bool DriveIsReady(const std::wstring& path);
 
 // --- files ---
 bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent);
+// Items in the Recycle Bin of the drive that holds the path; nothing when the system cannot tell.
+std::optional<long long> RecycleBinItemCount(const std::wstring& path);
 void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
                   bool writeMark);
 std::wstring StringFromFile(const std::wstring& fileName);

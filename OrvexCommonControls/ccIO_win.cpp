@@ -316,6 +316,15 @@ bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool si
   return result == 0 && !operation.fAnyOperationsAborted && !PathExists(item);
 }
 
+std::optional<long long> RecycleBinItemCount(const std::wstring& path) {
+  const size_t root = PathRootLength(path);
+  if (root == 0) return std::nullopt;
+  SHQUERYRBINFO info{};
+  info.cbSize = sizeof(info);
+  if (FAILED(::SHQueryRecycleBinW(Trail(path.substr(0, root)).c_str(), &info))) return std::nullopt;
+  return info.i64NumItems;
+}
+
 void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
                   bool writeMark) {
   ForceDirectories(ExtractPath(fileName, true));

@@ -1,5 +1,7 @@
 # Test suite: GoogleTest built from Debian's source with the cross compiler; every test program
-# runs under Wine (64-bit loader) in one sandbox prefix made once per run, inside Xvfb.
+# runs under Wine (64-bit loader) inside Xvfb, in a sandbox of its own: a pool of sandboxes is
+# made once per run, and CTest hands each running program one member, so that programs run side
+# by side without sharing a prefix, a display, a desktop or a trash.
 
 set(ORVEX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -41,12 +43,46 @@ target_compile_definitions(orvex_test_support PUBLIC
   "ORVEX_SOURCE_DIR=L\"${ORVEX_WIN_SOURCE_DIR}\""
   "ORVEX_SANDBOX_DIR=L\"${ORVEX_WIN_SANDBOX}\"")
 
-add_test(NAME wine_env_up COMMAND ${ORVEX_WINE_ENV} up ${ORVEX_SANDBOX})
+# The pool: its size is the number of programs that run at once (the test preset's jobs).
+set(ORVEX_SANDBOX_POOL 4 CACHE STRING "Sandboxes the Wine test programs run in side by side")
+set(ORVEX_POOL_IDS)
+math(EXPR last_member "${ORVEX_SANDBOX_POOL} - 1")
+foreach(i RANGE ${last_member})
+  list(APPEND ORVEX_POOL_IDS "{\"id\": \"${i}\", \"slots\": 1}")
+endforeach()
+list(JOIN ORVEX_POOL_IDS ", " ORVEX_POOL_IDS)
+file(WRITE ${CMAKE_BINARY_DIR}/sandboxes.json
+  "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"sandboxes\": [${ORVEX_POOL_IDS}]}]}\n")
+add_test(NAME wine_env_up COMMAND ${ORVEX_WINE_ENV} up ${ORVEX_SANDBOX} ${ORVEX_SANDBOX_POOL})
 set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
 set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
 
-# One program per area; each runs as one CTest test.
+# One program per area. A program runs as one CTest test in one sandbox of the pool; the slowest
+# are split into shards (GoogleTest's own sharding), each shard a test of its own.
+set(ORVEX_TEST_SHARDS Hostile_test=3 Uninstall_test=2 MainForm_test=2)
+function(orvex_add_wine_test name)
+  set(shards 1)
+  foreach(entry ${ORVEX_TEST_SHARDS})
+    if(entry MATCHES "^${name}=([0-9]+)$")
+      set(shards ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  if(shards EQUAL 1)
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+                                            RESOURCE_GROUPS sandboxes:1)
+    return()
+  endif()
+  math(EXPR last "${shards} - 1")
+  foreach(i RANGE ${last})
+    add_test(NAME ${name}.${i} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name}.${i} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+      RESOURCE_GROUPS sandboxes:1
+      ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i}")
+  endforeach()
+endfunction()
+
 file(GLOB ORVEX_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp tests/e2e/*_test.cpp)
 foreach(src ${ORVEX_TEST_SOURCES})
   get_filename_component(name ${src} NAME_WE)
@@ -59,8 +95,7 @@ foreach(src ${ORVEX_TEST_SOURCES})
   endif()
   target_link_libraries(${name} PRIVATE orvex_test_support GTest::gtest_main)
   add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+  orvex_add_wine_test(${name})
 endforeach()
 
 # Checks of the shipped 32-bit exe, made from the Linux side.

@@ -24,6 +24,17 @@ void Application::Terminate() {
   ::PostQuitMessage(0);
 }
 
+HWND Application::DialogOwner() const {
+  const HWND active = ::GetActiveWindow();
+  return active ? active : mainForm_;
+}
+
+int Application::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                                unsigned flags) const {
+  if (terminated_) return 0;
+  return ::MessageBoxW(DialogOwner(), text.c_str(), caption.c_str(), flags);
+}
+
 bool Application::Dispatch(MSG& msg) {
   if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return true;
   ::TranslateMessage(&msg);
@@ -72,7 +83,7 @@ void Application::HandleException(std::exception_ptr error) {
   std::wstring text = message +
                       L"\r\n\r\nThe action was stopped at this point. You can go on using the "
                       L"program.";
-  ::MessageBoxW(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  ShowMessageBox(text, caption, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace tk

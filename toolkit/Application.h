@@ -23,9 +23,18 @@ class Application {
   HWND MainFormHandle() const { return mainForm_; }
   void SetMainFormHandle(HWND hwnd) { mainForm_ = hwnd; }
 
-  // Asks the message loop to end; the current handler returns first.
+  // Asks the message loop to end; the current handler returns first. From then on the process
+  // shows nothing of its own: no form opens and no box appears (ShowMessageBox, TForm::Show).
   void Terminate();
   bool Terminated() const { return terminated_; }
+
+  // The owner of a modal box: this thread's active window, or the main form when the thread has
+  // none (another program has just been brought to the front), so that the main window stays
+  // disabled for as long as the box is open.
+  HWND DialogOwner() const;
+  // A modal message box (MessageBoxW) owned by DialogOwner; 0 and nothing shown once termination
+  // was requested.
+  int ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) const;
 
   // Runs the loop until a quit request; returns the exit code.
   int Run();

@@ -78,6 +78,9 @@ void TForm::CreateForm(bool asMainForm) {
 }
 
 void TForm::Show() {
+  // A process that is ending (the first one of a run, which has handed over to its copy) keeps
+  // its form hidden.
+  if (tk::App().Terminated()) return;
   TWinControl::SetVisible(true);
   if (HandleAllocated()) {
     ::ShowWindow(Handle(), SW_SHOW);

@@ -237,6 +237,9 @@ HWND TRichEdit::EditHandle() const {
                                   400, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!edit) throw tk::Exception(L"Cannot create the window of " + Name);
     standIn_.reset(edit);
+    // Without a font of its own the control writes in the system font, which is bold, and a row
+    // keeps its weight when it moves into the window: the stand-in writes regular text.
+    Send(edit, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     ApplySettings(edit);
   }
   return standIn_.get();

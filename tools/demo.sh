@@ -32,8 +32,28 @@ for arg in "$@"; do
 done
 [ -n "${DISPLAY:-}" ] || headless=1
 
+started=$(date +%s)
+stage_started=$started
+# One line per stage, with the time it took and the time since the start.
+stage() {
+  local now
+  now=$(date +%s)
+  echo "== $1 ($((now - stage_started)) s, $((now - started)) s in all)"
+  stage_started=$now
+}
+
+echo "== installing what is missing from Debian's packages (the first run on a new machine takes a few minutes)"
 tools/setup.sh
-tools/build.sh
+stage "packages ready"
+
+# Only what the demo runs: the two builds of the uninstaller, the driver and the programs it
+# starts (the sandbox installer and the stand-in product).
+echo "== building the uninstaller (32-bit and 64-bit) and the demo's driver"
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 --target Uninstaller -j "$(nproc)"
+cmake --preset x86_64 >/dev/null
+cmake --build --preset x86_64 --target Uninstaller demo_driver -j "$(nproc)"
+stage "built"
 
 sandbox=$root/build/demo
 driver=$root/build/x86_64/demo_driver.exe
@@ -43,25 +63,39 @@ win_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 export ORVEX_SANDBOX_DIR
 ORVEX_SANDBOX_DIR=$(win_path "$sandbox")
 
+echo "== making the sandbox: a Wine prefix of its own under $sandbox"
 if [ "$headless" = 1 ]; then
   unset ORVEX_KEEP_DISPLAY
-  tools/wine-env up "$sandbox"
 else
   export ORVEX_KEEP_DISPLAY=1
-  tools/wine-env up "$sandbox"
 fi
+tools/wine-env up "$sandbox"
 trap 'tools/wine-env down "$sandbox" >/dev/null 2>&1 || true' EXIT
 prefix=$(tools/wine-env path "$sandbox" prefix)
 trash=$(tools/wine-env path "$sandbox" trash)
 desktop=$(tools/wine-env path "$sandbox" desktop)
 report=$sandbox/state/demo-report.txt
+stage "sandbox ready"
+
+# The exe we ship is the 32-bit one; where 32-bit Windows programs cannot run here, its 64-bit
+# twin does the demo instead.
+uninstaller=()
+if timeout 60 /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+  [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  uninstaller=(--uninstaller "$(win_path "$root/build/i686/Uninstaller.exe")")
+  echo "== the uninstaller is the shipped 32-bit Uninstaller.exe"
+else
+  echo "== 32-bit programs do not run here: the uninstaller is its 64-bit twin"
+fi
 
 rc=0
 if [ "$headless" = 1 ]; then
   echo "== headless uninstall of the sandbox product"
-  tools/wine-env exec "$sandbox" "$driver" drive "${product[@]}" </dev/null | tee "$report" || rc=$?
+  tools/wine-env exec "$sandbox" "$driver" drive "${product[@]}" "${uninstaller[@]}" </dev/null |
+    tee "$report" || rc=$?
+  stage "uninstall driven and checked"
 else
-  tools/wine-env exec "$sandbox" "$driver" install "${product[@]}" </dev/null
+  tools/wine-env exec "$sandbox" "$driver" install "${product[@]}" "${uninstaller[@]}" </dev/null
   echo "== the uninstaller's window opens on your display ($DISPLAY): uninstall by hand"
   (cd "$prefix/drive_c/Pelmor Wallpaper" &&
     "$root/tools/wine-env" exec "$sandbox" 'C:\Pelmor Wallpaper\Uninstaller.exe' </dev/null) || true

@@ -45,33 +45,11 @@ finish() {
 
 # --- packages: Debian's, asked for only when one is missing ---
 
-missing_of() {
-  local p out=()
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || out+=("$p")
-  done
-  echo "${out[@]}"
-}
-
-apt_updated=0
-install_packages() {
-  [ $# -gt 0 ] || return 0
-  echo "installing: $*"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  if [ "$apt_updated" -eq 0 ]; then
-    $sudo apt-get update -qq
-    apt_updated=1
-  fi
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"
-}
-
-# shellcheck disable=SC2046
-install_packages $(missing_of clang cmake ninja-build googletest)
+. tools/packages.sh
+ensure_packages clang cmake ninja-build googletest
 # libFuzzer and the sanitizer runtimes must match the compiler's version.
 clang_major=$(clang++ --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
-# shellcheck disable=SC2046
-install_packages $(missing_of "libclang-rt-${clang_major:-14}-dev")
+ensure_packages "libclang-rt-${clang_major:-14}-dev"
 
 # --- build ---
 

@@ -18,7 +18,8 @@ case "${1:-}" in
   *) echo "usage: tools/reliability.sh [--from-last-run|--long]" >&2; exit 2 ;;
 esac
 
-figures=build/x86_64/sandbox/state/reliability.tsv
+# Every sandbox of the test run's pool keeps the figures of the programs that ran in it.
+figures=build/x86_64/reliability.tsv
 native_log=build/native-asan/native-checks.log
 
 if [ "$mode" != read ]; then
@@ -34,7 +35,9 @@ if [ "$mode" != read ]; then
   fi
 fi
 
-[ -f "$figures" ] || { echo "reliability: no figures at $figures (run the tests first)"; exit 1; }
+cat build/x86_64/sandbox/state/reliability.tsv build/x86_64/sandbox.*/state/reliability.tsv \
+  >"$figures" 2>/dev/null || true
+[ -s "$figures" ] || { echo "reliability: no figures in build/x86_64/sandbox*/state (run the tests first)"; exit 1; }
 count() { awk -F'\t' -v k="$1" '$1 == k { n++ } END { print n + 0 }' "$figures"; }
 sum() { awk -F'\t' -v c="$1" '{ n += $c } END { print n + 0 }' "$figures"; }
 hostile=$(count hostile)

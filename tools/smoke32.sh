@@ -53,20 +53,7 @@ pass() { echo "smoke32: PASS: $* (in $(elapsed))"; exit 0; }
 fail() { echo "smoke32: FAIL: $* (after $(elapsed))"; exit 1; }
 skip() { echo "smoke32: SKIPPED: $* (after $(elapsed))"; exit 0; }
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-
-ensure_packages() {
-  local missing=() p
-  for p in "$@"; do installed "$p" || missing+=("$p"); done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "smoke32: installing ${missing[*]}"
-  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386 || return 1
-  fi
-  $SUDO apt-get update -qq || return 1
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
-    -o DPkg::Lock::Timeout=300 "${missing[@]}" >/dev/null
-}
+. tools/packages.sh
 
 # One start of the 32-bit loader; under emulation it takes a second or two.
 runs32() { timeout 120 "$loader32" --version 2>/dev/null | grep -q '^wine-'; }

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "../toolkit/Image.h"
 #include "Errors.h"
+#include "Handles.h"
 #include "InternetLabel.h"
 #include "PmConstants.h"
 #include "SharedUninstaller.h"
@@ -306,6 +309,9 @@ void TfrmMain::CountDownTimesUp(TObject*) { btnUninstall->SetEnabled(true); }
 // --- the uninstall ---
 
 void TfrmMain::btnUninstallClick(TObject*) {
+  if (uninstalling_) return;
+  uninstalling_ = true;
+  tk::ScopeExit done([this] { uninstalling_ = false; });
   const std::wstring installFolder = edtPath->Path();
   const std::wstring dataFolder = DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
   mmoLog->Clear();
@@ -392,12 +398,22 @@ void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
 }
 
 bool TfrmMain::RecycleFolder(const std::wstring& folder) {
-  const bool recycled = RecycleItem(folder, true, false, false);
-  if (recycled) mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
-  else
+  // A folder the Recycle Bin cannot take is deleted for good once the user says yes to the
+  // shell's question; the shell reports that as success, the Recycle Bin's count tells.
+  const std::optional<long long> before = RecycleBinItemCount(folder);
+  const bool removed = RecycleItem(folder, true, false, false);
+  if (!removed) {
     mmoLog->AddWarn(L"Folder " + folder +
                     L" not deleted. Probably another application is locking the folder.");
-  return recycled;
+    return false;
+  }
+  const std::optional<long long> after = RecycleBinItemCount(folder);
+  if (before && after && *after <= *before)
+    mmoLog->AddWarn(L"Folder " + folder +
+                    L" was deleted permanently: the Recycle Bin could not take it.");
+  else
+    mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
+  return true;
 }
 
 void TfrmMain::RemoveShortcuts() {

@@ -61,6 +61,9 @@ class TfrmMain : public TForm {
   bool RecycleFolder(const std::wstring& folder);
 
   bool FeedbackSent = false;
+  // An uninstall is under way: a second click (one queued while the window was frozen, say)
+  // starts nothing.
+  bool uninstalling_ = false;
 };
 
 extern TfrmMain* frmMain;

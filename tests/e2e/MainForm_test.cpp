@@ -332,6 +332,10 @@ TEST_F(MainFormTest, DisclaimerRowsAndTheBlankRowOfStartUp) {
   std::vector<std::wstring> expected = kDisclaimerRows;
   expected.push_back(L" ");
   EXPECT_EQ(LogTexts(), expected);
+  // Written before the pane had its window, the rows are as regular as any other.
+  const std::vector<RichRow> shown = RichEditRows(frmMain->mmoLog->Handle());
+  ASSERT_EQ(shown.size(), expected.size());
+  for (const RichRow& row : shown) EXPECT_FALSE(row.bold) << Wide2Utf8(row.text);
   POINT scroll{};
   ::SendMessageW(frmMain->mmoLog->Handle(), EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
   EXPECT_EQ(scroll.x, 0) << "the rows are read from their first character";

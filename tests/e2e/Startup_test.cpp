@@ -7,6 +7,7 @@
 #include "ProcessInfo.h"
 #include "SandboxGuard.h"
 #include "TestEnv.h"
+#include "WindowWatch.h"
 
 using namespace testing_support;
 
@@ -50,7 +51,50 @@ class Startup : public ::testing::Test {
   void TearDown() override {
     KillProcessesNamed(L"Uninstaller.exe");
     for (auto& box : OpenBoxes()) PressButton(box, L"OK");
+    StoreInstallPath(L"");
     RemoveTree(L"C:\\orvex-tests\\startup");
+  }
+
+  // The product's stored installation folder (none for an empty text).
+  static void StoreInstallPath(const std::wstring& folder) {
+    Process setup = Start(FixtureExe(L"pelmor_install"),
+                          folder.empty() ? L"--remove"
+                                         : L"--no-shortcuts --install-value " + QuoteArg(folder));
+    ASSERT_TRUE(setup.WaitExit(60s));
+    ASSERT_EQ(setup.ExitCode(), 0u);
+  }
+
+  // Starts the exe plainly and watches the screen from the first moment: only the restarted
+  // copy shows anything, its window and the given number of error boxes, which are answered.
+  void ExpectOnlyTheCopyShows(size_t errorBoxes) {
+    WindowWatch watch;
+    Process first = Start(exe_, L"", installDir_);
+    DWORD copy = 0;
+    HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+    ASSERT_NE(window, nullptr);
+    std::vector<MessageBoxInfo> answered;
+    for (size_t i = 0; i < errorBoxes; ++i) {
+      auto box = WaitForBox(60s, BoxFilter{copy, L""});
+      ASSERT_TRUE(box.has_value());
+      EXPECT_EQ(box->caption, L"Uninstaller - Error");
+      answered.push_back(*box);
+      PressButton(*box, L"OK");
+      WaitForBoxClosed(box->hwnd, 30s);
+    }
+    ASSERT_TRUE(first.WaitExit(60s)) << "the first process hands over and ends";
+    EXPECT_EQ(first.ExitCode(), 0u);
+    const std::vector<SeenWindow> seen = watch.Stop();
+    std::string all;
+    for (const SeenWindow& w : seen)
+      all += "\n  pid " + std::to_string(w.pid) + " " + Wide2Utf8(w.className) + " \"" +
+             Wide2Utf8(w.caption) + "\"";
+    EXPECT_TRUE(WindowWatch::Of(seen, first.pid).empty()) << "the first process showed:" << all;
+    std::vector<std::wstring> classes;
+    for (const SeenWindow& w : WindowWatch::Of(seen, copy)) classes.push_back(w.className);
+    std::vector<std::wstring> expected{kFormClass};
+    expected.insert(expected.end(), errorBoxes, L"#32770");
+    EXPECT_EQ(classes, expected) << "seen:" << all;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
   }
 
   std::wstring installDir_;
@@ -79,6 +123,16 @@ TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
       << Wide2Utf8(info->currentDirectory);
   EXPECT_TRUE(OpenBoxes().empty());
   ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+TEST_F(Startup, OnlyTheCopyShowsItsWindow) {
+  StoreInstallPath(installDir_);
+  ExpectOnlyTheCopyShows(0);
+}
+
+TEST_F(Startup, OnlyTheCopyReportsAMissingFolder) {
+  StoreInstallPath(L"C:\\orvex-tests\\startup\\Moved Away");
+  ExpectOnlyTheCopyShows(1);
 }
 
 TEST_F(Startup, AnyParameterRunsInPlaceWithoutCopy) {

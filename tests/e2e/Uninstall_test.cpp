@@ -40,10 +40,17 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
                              L"\\\r\n " + dataDir_ +
                              L"\r\n  Desktop icon\r\n  Start menu icon\r\n\r\nIf you are not sure, "
                              L"you can also delete them manually.");
-  MessageBoxInfo feedback = Answer(L"OK");
-  EXPECT_EQ(feedback.text, kFeedbackRequest);
-  EXPECT_EQ(feedback.caption, L"Uninstaller");
-  EXPECT_EQ(feedback.icon, BoxIcon::Information);
+  // Behind the last box, every row of the pane is regular: only a bold row would be bold.
+  auto feedback = WaitForBox(60s, BoxFilter{pid_, L""});
+  ASSERT_TRUE(feedback.has_value());
+  const std::vector<RichRow> shown = RichEditRows(Log());
+  ASSERT_FALSE(shown.empty()) << "the pane's rows could not be read";
+  for (const RichRow& row : shown) EXPECT_FALSE(row.bold) << "bold on screen: " << Wide2Utf8(row.text);
+  MessageBoxInfo answered = Answer(L"OK");
+  EXPECT_EQ(answered.hwnd, feedback->hwnd);
+  EXPECT_EQ(answered.text, kFeedbackRequest);
+  EXPECT_EQ(answered.caption, L"Uninstaller");
+  EXPECT_EQ(answered.icon, BoxIcon::Information);
   ASSERT_TRUE(Ended()) << "the uninstaller ends by itself";
 
   // Both folders went to the Recycle Bin whole.
@@ -61,6 +68,10 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
        {L"Desktop icon removed.", kBlack},
        {L"Start menu icon removed.", kBlack}});
   EXPECT_EQ(SavedLogRows(), expected);
+  // Read by a reader that is not ours, the saved log is regular throughout.
+  const std::string html = UnrtfHtml(SavedLogPath());
+  ASSERT_NE(html.find("Uninstall done."), std::string::npos) << "unrtf did not read the log:\n" << html;
+  EXPECT_TRUE(BoldRunsOf(html).empty()) << html;
 
   EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
   PumpFor(1s);
@@ -143,6 +154,9 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   EXPECT_EQ(warning->caption, L"Uninstaller - Warning");
   EXPECT_EQ(warning->icon, BoxIcon::Warning);
   EXPECT_EQ(warning->text, kStillRunning);
+  // The product has the foreground now; the warning is still the main window's.
+  ExpectModal(*warning);
+  ExpectUninstallClickIgnored();
   EXPECT_TRUE(WaitFor([&] { return ::IsZoomed(productWindow) && !::IsIconic(productWindow); }, 10s))
       << "restored as it was before it was minimised";
   EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 1");
@@ -152,6 +166,7 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   auto again = WaitForBox(60s, BoxFilter{pid_, L""});
   ASSERT_TRUE(again.has_value());
   EXPECT_EQ(again->text, kStillRunning);
+  ExpectModal(*again);
   EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 2");
   const std::vector<std::wstring> whileRunning = LogRows();
   EXPECT_EQ(std::count(whileRunning.begin(), whileRunning.end(),
@@ -190,6 +205,7 @@ TEST_F(UninstallerRun, ProductThatNeverAnswersDoesNotHangTheUninstaller) {
   auto again = WaitForBox(60s, BoxFilter{pid_, L""});
   ASSERT_TRUE(again.has_value()) << "the loop goes on while the product hangs";
   EXPECT_EQ(again->text, kStillRunning);
+  ExpectModal(*again);
   // The user kills the hung product, as the warning suggests.
   product.Kill();
   ASSERT_TRUE(product.WaitExit(30s));
@@ -291,6 +307,45 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
        {L"Start menu icon removed.", kOrange}});
   EXPECT_EQ(SavedLogRows(), expected);
   ExpectSelfDeleted();
+}
+
+TEST_F(UninstallerRun, FolderDeletedForGoodIsNotLoggedAsRecycled) {
+  InstallBoth();
+  const auto installed = TreeListing(installDir_);
+  const auto data = TreeListing(dataDir_);
+  BreakTrash();
+  const SandboxGuard guard = GuardConfirmingBothFolders();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  // The shell offers to delete for good what the Recycle Bin cannot take; the user agrees, for
+  // both folders.
+  EXPECT_TRUE(Answer(L"Yes").HasButton(L"No"));
+  EXPECT_TRUE(Answer(L"Yes").HasButton(L"No"));
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest) << "no locked-folder box: the folder is gone";
+  ASSERT_TRUE(Ended());
+  ExpectSelfDeleted();
+  // The user agreed to lose exactly the two folders' files, and nothing else changed.
+  const GuardReport report = guard.Check();
+  EXPECT_TRUE(report.unexpected.empty()) << report.Describe();
+  size_t files = 0;
+  for (const auto* listing : {&installed, &data})
+    for (const auto& [name, content] : *listing) files += name.back() != L'\\';
+  EXPECT_EQ(report.lost.size(), files) << report.Describe();
+  RestoreTrash();
+  EXPECT_FALSE(DirExists(installDir_));
+  EXPECT_FALSE(DirExists(dataDir_));
+  const std::vector<Row> expected = CompletedRows(
+      installDir_ + L"\\", dataDir_,
+      {{L"Folder " + installDir_ + L"\\ was deleted permanently: the Recycle Bin could not take it.",
+        kOrange},
+       {L"Folder " + dataDir_ + L" was deleted permanently: the Recycle Bin could not take it.",
+        kOrange},
+       {L"Desktop icon removed.", kOrange},
+       {L"Start menu icon removed.", kOrange}});
+  EXPECT_EQ(SavedLogRows(), expected);
 }
 
 TEST_F(UninstallerRun, MissingRecycleBinLosesNothing) {

@@ -154,9 +154,8 @@ class UninstallerFixture : public ::testing::Test {
     Process first = Start(fromInstall ? installed : UninstallerExe(), L"",
                           fromInstall ? installDir_ : BinDir());
     EXPECT_TRUE(first.WaitExit(60s)) << "the first process hands over and ends";
-    HWND window = WaitForWindow(kFormClass, 60s);
+    HWND window = WaitForRestartedCopy(kFormClass, 60s, &pid_);
     if (!window) return nullptr;
-    ::GetWindowThreadProcessId(window, &pid_);
     EXPECT_NE(pid_, first.pid);
     process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid_));
     window_ = window;
@@ -184,13 +183,22 @@ class UninstallerFixture : public ::testing::Test {
     ClickButton(button);
   }
 
-  // Waits for the next box of the uninstaller, presses the button and returns what it said.
+  // Every box stays modal to the main window: owned by it, and the window takes no input while
+  // the box is open.
+  void ExpectModal(const MessageBoxInfo& box) const {
+    EXPECT_EQ(::GetWindow(box.hwnd, GW_OWNER), window_) << "owner of " << Wide2Utf8(box.text);
+    EXPECT_FALSE(::IsWindowEnabled(window_)) << "main window enabled behind " << Wide2Utf8(box.text);
+  }
+
+  // Waits for the next box of the uninstaller, checks that it is modal, presses the button and
+  // returns what it said.
   MessageBoxInfo Answer(const std::wstring& button, std::chrono::milliseconds timeout = 60s) {
     auto box = WaitForBox(timeout, BoxFilter{pid_, L""});
     if (!box) {
       ADD_FAILURE() << "no box came to press " << Wide2Utf8(button);
       return {};
     }
+    ExpectModal(*box);
     EXPECT_TRUE(PressButton(*box, button)) << Wide2Utf8(box->text);
     WaitForBoxClosed(box->hwnd, 10s);
     return *box;
@@ -217,7 +225,8 @@ class UninstallerFixture : public ::testing::Test {
 
   // --- what is left ---
 
-  std::vector<Row> SavedLogRows() const {
+  // The one uninstall log on the desktop, its name checked; empty when there is not one.
+  std::wstring SavedLogPath() const {
     const auto logs = FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*");
     if (logs.size() != 1) {
       ADD_FAILURE() << logs.size() << " uninstall logs on the desktop";
@@ -227,10 +236,38 @@ class UninstallerFixture : public ::testing::Test {
                                  std::regex("Pelmor Wallpaper Changer - uninstall confirmation "
                                             "[0-2][0-9]\\.[0-5][0-9]\\.[0-5][0-9]\\.RTF")))
         << Wide2Utf8(logs[0]);
+    return DesktopDir() + L"\\" + logs[0];
+  }
+  std::vector<Row> SavedLogRows() const {
+    const std::wstring log = SavedLogPath();
+    if (log.empty()) return {};
     std::vector<Row> rows;
-    for (const RtfParagraph& p : ReadRtfRows(ReadFileBytes(DesktopDir() + L"\\" + logs[0])))
-      rows.push_back(Row{p.text, p.color});
+    for (const RtfParagraph& p : ReadRtfRows(ReadFileBytes(log))) rows.push_back(Row{p.text, p.color});
     return rows;
+  }
+
+  // A click on Uninstall while a box is open starts nothing: the disabled window takes no
+  // input, and a click that reaches the handler all the same (one queued while the window was
+  // frozen, say) is refused. The click is posted as the button would report it; a selection
+  // posted to the log after it shows when the click has been handled.
+  void ExpectUninstallClickIgnored() {
+    const std::vector<std::wstring> before = LogRows();
+    const size_t boxes = OpenBoxes(BoxFilter{pid_, L""}).size();
+    HWND button = Button(L"Uninstall");
+    ASSERT_NE(button, nullptr);
+    ::PostMessageW(::GetParent(button), WM_COMMAND,
+                   MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    ::PostMessageW(Log(), EM_SETSEL, 1, 1);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          DWORD_PTR selection = 0;
+          ::SendMessageTimeoutW(Log(), EM_GETSEL, 0, 0, SMTO_NORMAL, 5000, &selection);
+          return LOWORD(selection) == 1 && HIWORD(selection) == 1;
+        },
+        30s))
+        << "the posted click was not handled";
+    EXPECT_EQ(LogRows(), before) << "a second uninstall started";
+    EXPECT_EQ(OpenBoxes(BoxFilter{pid_, L""}).size(), boxes) << "a second uninstall asked";
   }
   static std::wstring StartMenuShortcut() {
     return ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut;

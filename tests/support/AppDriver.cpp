@@ -1,6 +1,12 @@
 #include "AppDriver.h"
 
+#include <richedit.h>
+
+#include <algorithm>
+
 #include <thread>
+
+#include "Handles.h"
 
 namespace testing_support {
 
@@ -68,6 +74,74 @@ std::vector<std::wstring> TextRows(HWND edit) {
     }
   }
   if (!row.empty()) rows.push_back(row);
+  return rows;
+}
+
+namespace {
+
+// A buffer in another process, for messages whose pointer the system does not carry across.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, size_t size) : size_(size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    process_.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid));
+    if (process_)
+      address_ = ::VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address_) ::VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool Write(const void* data) {
+    SIZE_T done = 0;
+    return address_ && ::WriteProcessMemory(process_.get(), address_, data, size_, &done);
+  }
+  bool Read(void* data) const {
+    SIZE_T done = 0;
+    return address_ && ::ReadProcessMemory(process_.get(), address_, data, size_, &done);
+  }
+  LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
+
+ private:
+  tk::UniqueHandle process_;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+LRESULT Ask(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutW(window, msg, wParam, lParam, SMTO_NORMAL, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+}  // namespace
+
+std::vector<RichRow> RichEditRows(HWND edit) {
+  std::vector<RichRow> rows;
+  const std::vector<std::wstring> texts = TextRows(edit);
+  RemoteBuffer buffer(edit, sizeof(CHARFORMAT2W));
+  for (size_t line = 0; line < texts.size(); ++line) {
+    const int start = static_cast<int>(Ask(edit, EM_LINEINDEX, line, 0));
+    const int length = static_cast<int>(Ask(edit, EM_LINELENGTH, static_cast<WPARAM>(start), 0));
+    // An empty row is read through its paragraph mark.
+    Ask(edit, EM_SETSEL, static_cast<WPARAM>(start), start + std::max(length, 1));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    if (!buffer.Write(&format)) return {};
+    Ask(edit, EM_GETCHARFORMAT, SCF_SELECTION, buffer.Address());
+    if (!buffer.Read(&format) || !(format.dwMask & CFM_BOLD)) return {};
+    RichRow row;
+    row.text = texts[line];
+    row.color = (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT)
+                                                   : format.crTextColor;
+    row.bold = (format.dwEffects & CFE_BOLD) != 0;
+    rows.push_back(row);
+  }
   return rows;
 }
 

@@ -29,6 +29,18 @@ void TypeText(HWND edit, const std::wstring& text);
 // Rows of a multi-line field as its text shows them (split at CR LF, CR or LF).
 std::vector<std::wstring> TextRows(HWND edit);
 
+// One row of a rich-edit control of any process, with the format the control reports for it.
+struct RichRow {
+  std::wstring text;
+  COLORREF color = 0;
+  bool bold = false;
+  bool operator==(const RichRow& other) const = default;
+};
+// Every row of the control (the empty place after the last row's mark is not a row), or none
+// when the control could not be asked. The format
+// is asked of the control itself, through memory lent in its process; the selection moves.
+std::vector<RichRow> RichEditRows(HWND edit);
+
 // Polls until the condition holds; false when the time ran out.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 bool WaitForEnabled(HWND window, bool enabled, std::chrono::milliseconds timeout);

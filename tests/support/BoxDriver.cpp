@@ -1,5 +1,6 @@
 #include "BoxDriver.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace testing_support {
@@ -9,13 +10,19 @@ constexpr int kTextId = 0xFFFF;
 // Windows gives the icon control id 0x14, Wine 1088.
 constexpr int kIconIds[] = {0x14, 1088};
 
-std::wstring WindowText(HWND hwnd) {
+// WM_GETTEXT works across processes, GetWindowText does not for other processes' controls.
+// Nothing when the window did not answer in time (its thread busy on a loaded machine): an
+// unanswered read is not an empty text.
+std::optional<std::wstring> AskText(HWND hwnd) {
   wchar_t buffer[4096] = {};
-  // WM_GETTEXT works across processes, GetWindowText does not for other processes' controls.
-  ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
-  return buffer;
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_NORMAL, 5000, &copied))
+    return std::nullopt;
+  return std::wstring(buffer, std::min<size_t>(copied, 4095));
 }
+
+std::wstring WindowText(HWND hwnd) { return AskText(hwnd).value_or(L""); }
 
 std::wstring ClassName(HWND hwnd) {
   wchar_t buffer[256] = {};
@@ -80,10 +87,11 @@ BoxIcon IdentifyIcon(HWND box) {
     if ((iconControl = ::GetDlgItem(box, id))) break;
   if (!iconControl || !::IsWindowVisible(iconControl)) return BoxIcon::None;
   const int size = ::GetSystemMetrics(SM_CXICON);
-  // Give the box a moment to paint the icon.
+  // The icon's place is there before the icon is painted into it; a busy machine paints late, and
+  // a place that stays empty for seconds holds no icon.
   std::vector<COLORREF> shown;
   bool uniform = true;
-  for (int attempt = 0; attempt < 20 && uniform; ++attempt) {
+  for (int attempt = 0; attempt < 60 && uniform; ++attempt) {
     if (attempt) ::Sleep(50);
     ::RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     shown = Capture(iconControl, size);
@@ -117,8 +125,7 @@ bool Matches(HWND hwnd, const BoxFilter& filter) {
     ::GetWindowThreadProcessId(hwnd, &pid);
     if (pid != filter.processId) return false;
   }
-  if (!filter.captionPrefix.empty() &&
-      WindowText(hwnd).rfind(filter.captionPrefix, 0) != 0)
+  if (!filter.captionPrefix.empty() && WindowText(hwnd).rfind(filter.captionPrefix, 0) != 0)
     return false;
   return true;
 }
@@ -148,18 +155,27 @@ std::wstring MessageBoxInfo::ButtonList() const {
   return list;
 }
 
+// Every text of the box, or nothing while any of them could not be read.
 std::optional<MessageBoxInfo> ReadBox(HWND box) {
   if (!::IsWindow(box)) return std::nullopt;
   MessageBoxInfo info;
   info.hwnd = box;
   ::GetWindowThreadProcessId(box, &info.processId);
-  info.caption = WindowText(box);
-  if (HWND text = ::GetDlgItem(box, kTextId)) info.text = WindowText(text);
-  info.icon = IdentifyIcon(box);
+  const auto caption = AskText(box);
+  if (!caption) return std::nullopt;
+  info.caption = *caption;
+  if (HWND text = ::GetDlgItem(box, kTextId)) {
+    const auto said = AskText(text);
+    if (!said) return std::nullopt;
+    info.text = *said;
+  }
   for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     if (ClassName(child) != L"Button" || !::IsWindowVisible(child)) continue;
-    info.buttons.push_back(BoxButton{::GetDlgCtrlID(child), WithoutAmpersand(WindowText(child))});
+    const auto label = AskText(child);
+    if (!label) return std::nullopt;
+    info.buttons.push_back(BoxButton{::GetDlgCtrlID(child), WithoutAmpersand(*label)});
   }
+  info.icon = IdentifyIcon(box);
   return info;
 }
 
@@ -185,9 +201,12 @@ std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout, cons
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   do {
     auto boxes = OpenBoxes(filter);
-    // A box is ready once its buttons exist.
+    // A box is ready once its buttons and its text are there: every message box of this program
+    // says something, so an empty text is a box still being filled in. (The shell's own
+    // questions paint their text themselves and have no text control to wait for.)
     for (auto& box : boxes)
-      if (!box.buttons.empty()) return box;
+      if (!box.buttons.empty() && (!::GetDlgItem(box.hwnd, kTextId) || !box.text.empty()))
+        return box;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } while (std::chrono::steady_clock::now() < deadline);
   return std::nullopt;

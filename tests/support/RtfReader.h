@@ -24,4 +24,10 @@ std::vector<RtfParagraph> ReadRtfParagraphs(const std::string& rtf);
 // place where the next row would go).
 std::vector<RtfParagraph> ReadRtfRows(const std::string& rtf);
 
+// The file as a reader that is not ours renders it: Debian's unrtf, run on the Linux side, turns
+// it into HTML. Empty when unrtf could not be run.
+std::string UnrtfHtml(const std::wstring& rtfFile);
+// The text inside every <b>...</b> of that HTML that shows any, in order, without its tags.
+std::vector<std::string> BoldRunsOf(const std::string& html);
+
 }  // namespace testing_support

@@ -16,6 +16,7 @@
 #include "BoxDriver.h"
 #include "Errors.h"
 #include "Form.h"
+#include "RtfReader.h"
 #include "TestEnv.h"
 #include "ccCore.h"
 #include "cvRichLog.h"
@@ -544,6 +545,21 @@ TEST_F(RichLog, ContentWrittenBeforeTheWindowMovesIntoIt) {
             std::wstring(FormatOf(log->Handle(), log->TextLength() - 6, log->TextLength() - 1).szFaceName));
 }
 
+TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
+  log_.reset();
+  auto log = std::make_unique<TestLog>(nullptr);
+  log->Lines().Add(L"designed row");
+  log->AddInfo(L"info");
+  log->SetParent(host_);
+  ASSERT_TRUE(log->HandleAllocated());
+  log->AddMsg(L"after");
+  EXPECT_EQ(RowsOf(log->Handle()),
+            (Rows{{L"designed row", kBlack, false}, {L"info", kBlack, false}, {L"after", kBlack, false}}));
+  log->Clear();
+  log->AddInfo(L"after clearing");
+  EXPECT_EQ(RowsOf(log->Handle()), (Rows{{L"after clearing", kBlack, false}}));
+}
+
 TEST_F(RichLog, BackgroundIsTheColourSetBeforeTheWindow) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
@@ -599,6 +615,15 @@ TEST_F(RichLogFiles, SaveAsRtfThenLoadKeepsEveryRow) {
   ASSERT_TRUE(fresh->LoadFromFile(path));
   EXPECT_EQ(RowsOf(fresh->Handle()), saved);
   EXPECT_EQ(fresh->Lines().Count(), 11);
+}
+
+TEST_F(RichLogFiles, ReaderThatIsNotOursSeesBoldOnlyWhereAddBoldWrote) {
+  FillWithEveryKindOfRow();
+  const std::wstring path = dir_ + L"\\log.rtf";
+  log_->SaveAsRtf(path);
+  const std::string html = UnrtfHtml(path);
+  ASSERT_NE(html.find("last raw row"), std::string::npos) << "unrtf did not read the log:\n" << html;
+  EXPECT_EQ(BoldRunsOf(html), std::vector<std::string>{"bold row"}) << html;
 }
 
 TEST_F(RichLogFiles, RtfDoesNotDependOnTheExtension) {

@@ -2,9 +2,12 @@
 // either leaves the uninstall to a person or does it the way a person would, then checks what
 // the uninstall left behind and ends with a one-line verdict.
 //
-//   demo_driver.exe install [--product-running]    install the product (and start it)
-//   demo_driver.exe drive   [--product-running]    install, uninstall headless, check
-//   demo_driver.exe check                          check after an uninstall done by hand
+//   demo_driver.exe install [OPTIONS]    install the product (and start it)
+//   demo_driver.exe drive   [OPTIONS]    install, uninstall headless, check
+//   demo_driver.exe check                check after an uninstall done by hand
+//
+// OPTIONS: --product-running starts the stand-in product after installing it;
+//          --uninstaller PATH installs that Uninstaller.exe (default: the one beside the driver).
 //
 // Everything is written to stdout; the exit code is 0 only for a true verdict (check, drive).
 #include <windows.h>
@@ -20,6 +23,7 @@
 
 #include "AppDriver.h"
 #include "BoxDriver.h"
+#include "ProcessInfo.h"
 #include "RtfReader.h"
 #include "Screenshot.h"
 #include "TestEnv.h"
@@ -113,10 +117,16 @@ size_t CountFiles(const std::map<std::wstring, std::string>& listing) {
 
 // --- install ---
 
-bool Install(bool productRunning) {
+struct Options {
+  bool productRunning = false;
+  std::wstring uninstaller;  // empty: the installer's default
+};
+
+bool Install(const Options& options) {
   Say(L"installing the stand-in product:");
-  Process setup = Start(FixtureExe(L"pelmor_install"),
-                        L"--install " + QuoteArg(kInstallDir) + L" --data " + QuoteArg(DataDir()));
+  std::wstring args = L"--install " + QuoteArg(kInstallDir) + L" --data " + QuoteArg(DataDir());
+  if (!options.uninstaller.empty()) args += L" --uninstaller " + QuoteArg(options.uninstaller);
+  Process setup = Start(FixtureExe(L"pelmor_install"), args);
   if (!setup.WaitExit(120s) || setup.ExitCode() != 0u) {
     Say(L"  the sandbox installer failed");
     return false;
@@ -132,7 +142,7 @@ bool Install(bool productRunning) {
   Say(L"  shortcuts           " + DesktopLink());
   Say(L"                      " + StartMenuLink());
   Say(L"  registry            HKCU\\Software\\OrvexDesign\\Pelmor Wallpaper Changer");
-  if (productRunning) {
+  if (options.productRunning) {
     Process product = Start(FixtureExe(L"pelmor_product"), L"--state min");
     if (!WaitForWindow(kProductClass, 60s, product.pid)) {
       Say(L"  the stand-in product did not open its window");
@@ -179,21 +189,18 @@ class Drive {
   }
 
  private:
+  // The window to drive is the restarted copy's, known by what the copy is: the uninstaller in
+  // the temporary folder, started with "uninstall".
   bool StartFromInstallFolder() {
     Say(L"starting " + kInstallDir + L"\\Uninstaller.exe without parameters, as a user does");
     Process first = Start(kInstallDir + L"\\Uninstaller.exe", L"", kInstallDir);
-    form_ = WaitForWindow(kFormClass, 120s);
-    if (!form_) return Fail(L"no main window appeared");
-    ::GetWindowThreadProcessId(form_, &pid_);
+    form_ = WaitForRestartedCopy(kFormClass, 120s, &pid_);
+    if (!form_) return Fail(L"no window of a restarted copy in the temporary folder appeared");
     process_ = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid_);
-    wchar_t image[MAX_PATH] = {};
-    DWORD length = MAX_PATH;
-    if (process_) ::QueryFullProcessImageNameW(process_, 0, image, &length);
     if (!first.WaitExit(60s)) return Fail(L"the first process did not hand over and end");
-    Say(L"  the first process ended; the window belongs to the copy " + std::wstring(image) +
-        L" (restarted with \"uninstall\")");
-    if (pid_ == first.pid)
-      return Fail(L"the window is the first process's, not a restarted copy's");
+    const auto copy = ReadProcessStartInfo(pid_);
+    Say(L"  the first process ended; the window belongs to the copy " +
+        (copy ? copy->commandLine : L"(unreadable)"));
     return true;
   }
 
@@ -339,18 +346,21 @@ bool Check(std::vector<std::wstring> faults = {}) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  bool productRunning = false;
-  for (int i = 2; i < argc; ++i)
-    if (std::wstring(argv[i]) == L"--product-running") productRunning = true;
-  if (mode == L"install") return Install(productRunning) ? 0 : 1;
+  Options options;
+  for (int i = 2; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--product-running") options.productRunning = true;
+    else if (arg == L"--uninstaller" && i + 1 < argc) options.uninstaller = argv[++i];
+  }
+  if (mode == L"install") return Install(options) ? 0 : 1;
   if (mode == L"check") return Check() ? 0 : 1;
   if (mode == L"drive") {
-    if (!Install(productRunning)) {
+    if (!Install(options)) {
       Say(L"VERDICT: FALSE - the product could not be installed");
       return 1;
     }
     std::vector<std::wstring> faults;
-    if (!Drive().Run(productRunning))
+    if (!Drive().Run(options.productRunning))
       faults.push_back(L"the uninstall did not go as a person expects");
     return Check(faults) ? 0 : 1;
   }

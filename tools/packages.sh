@@ -1,0 +1,28 @@
+# Sourced by the scripts that need Debian packages: one way to install what is missing.
+#
+#   ensure_packages PKG ...   installs those not installed yet (PKG:i386 adds the i386
+#                             architecture first); apt is not asked when nothing is missing
+#   package_installed PKG     true when the package is installed
+
+package_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+ensure_packages() {
+  local missing=() p sudo=""
+  for p in "$@"; do package_installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "installing: ${missing[*]}"
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386 || return 1
+    ORVEX_APT_UPDATED=0
+  fi
+  if [ "${ORVEX_APT_UPDATED:-0}" != 1 ]; then
+    $sudo apt-get update -qq || return 1
+    ORVEX_APT_UPDATED=1
+  fi
+  # Another apt run (a desktop's updater, a second script) may hold the lock for a while.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=300 "${missing[@]}" >/dev/null
+}
