@@ -1,7 +1,8 @@
 # Sourced by the scripts that need Debian packages: one way to install what is missing.
 #
 #   ensure_packages PKG ...   installs those not installed yet (PKG:i386 adds the i386
-#                             architecture first); apt is not asked when nothing is missing
+#                             architecture first); apt is not asked when nothing is missing;
+#                             fails when one could not be installed
 #   package_installed PKG     true when the package is installed
 
 package_installed() {
@@ -19,7 +20,13 @@ ensure_packages() {
     ORVEX_APT_UPDATED=0
   fi
   if [ "${ORVEX_APT_UPDATED:-0}" != 1 ]; then
-    $sudo apt-get update -qq || return 1
+    # A mirror in the middle of a sync answers with index files of the wrong size for a while;
+    # what the other indexes offer may still be enough, so the install is tried all the same.
+    if ! $sudo apt-get update -qq -o Acquire::Retries=3; then
+      echo "apt-get update failed; trying once more in 15 s"
+      sleep 15
+      $sudo apt-get update -qq -o Acquire::Retries=3 || echo "apt-get update failed again; going on with the indexes there are"
+    fi
     ORVEX_APT_UPDATED=1
   fi
   # Another apt run (a desktop's updater, a second script) may hold the lock for a while.
