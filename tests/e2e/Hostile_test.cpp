@@ -209,111 +209,120 @@ class Hostile : public UninstallerFixture {
   }
 };
 
-TEST_F(Hostile, StoredFoldersThatHoldTheUsersDataAreRefused) {
-  const std::wstring profile = Profile();
-  const struct {
-    const char* name;
-    std::wstring path;
-  } cases[] = {
-      {"stored drive root", L"C:\\"},
-      {"stored C:\\Users\\", profile.substr(0, profile.find_last_of(L'\\') + 1)},
-      {"stored profile", profile},
-      {"stored Documents", ShellFolder(CSIDL_PERSONAL) + L"\\"},
-      {"stored Downloads", Known(FOLDERID_Downloads)},
-      {"stored Program Files, mixed case, no backslash",
-       MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
-      {"stored .. climbing into Documents", Climbing(ShellFolder(CSIDL_PERSONAL))},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallWith(REG_SZ, c.path);
-    Run(c.name, L"", Outcome::Refused);
-    CleanUp();
-  }
-}
+// Each case of a list runs as a test of its own, so that a run split over several sandboxes
+// shares the cases out.
+class HostileCase : public Hostile, public ::testing::WithParamInterface<int> {};
 
-TEST_F(Hostile, TypedFoldersThatHoldTheUsersDataAreRefused) {
-  const struct {
-    const char* name;
-    std::wstring path;
-  } cases[] = {
-      {"typed drive root", L"C:\\"},
-      {"typed profile", Profile()},
-      {"typed Program Files, mixed case, no backslash",
-       MixedCase(ShellFolder(CSIDL_PROGRAM_FILES))},
-      {"typed .. climbing into the profile", Climbing(Profile())},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallWith(REG_SZ, installDir_);
-    Run(c.name, c.path, Outcome::Refused);
-    CleanUp();
-  }
-}
+// Folders that hold the user's data, stored as the installation folder (typed: false) or typed
+// into the field over a proper stored one.
+struct FolderCase {
+  const char* name;
+  std::wstring path;
+  bool typed;
+};
 
-TEST_F(Hostile, RelativePathIsRefusedEvenWhereItNamesAFolder) {
-  // The restarted copy runs in the temporary folder: there the relative text names a real folder.
-  MakeDirs(TempDir() + L"\\Pelmor Wallpaper\\inside");
-  WriteFileBytes(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt", "keep");
+std::vector<FolderCase> UsersDataCases(const std::wstring& profile,
+                                       const std::wstring& climbingDocs,
+                                       const std::wstring& climbingProfile) {
+  const std::wstring users = profile.substr(0, profile.find_last_of(L'\\') + 1);
+  const std::wstring programFiles = MixedCase(ShellFolder(CSIDL_PROGRAM_FILES));
+  return {
+      {"stored drive root", L"C:\\", false},
+      {"stored C:\\Users\\", users, false},
+      {"stored profile", profile, false},
+      {"stored Documents", ShellFolder(CSIDL_PERSONAL) + L"\\", false},
+      {"stored Downloads", Known(FOLDERID_Downloads), false},
+      {"stored Program Files, mixed case, no backslash", programFiles, false},
+      {"stored .. climbing into Documents", climbingDocs, false},
+      {"typed drive root", L"C:\\", true},
+      {"typed profile", profile, true},
+      {"typed Program Files, mixed case, no backslash", programFiles, true},
+      {"typed .. climbing into the profile", climbingProfile, true},
+  };
+}
+constexpr int kUsersDataCases = 11;
+
+using FoldersThatHoldTheUsersData = HostileCase;
+
+TEST_P(FoldersThatHoldTheUsersData, AreRefused) {
+  const auto cases =
+      UsersDataCases(Profile(), Climbing(ShellFolder(CSIDL_PERSONAL)), Climbing(Profile()));
+  ASSERT_EQ(cases.size(), static_cast<size_t>(kUsersDataCases));
+  const FolderCase& c = cases[static_cast<size_t>(GetParam())];
+  SCOPED_TRACE(c.name);
+  InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
+  Run(c.name, c.typed ? c.path : L"", Outcome::Refused);
+}
+INSTANTIATE_TEST_SUITE_P(Hostile, FoldersThatHoldTheUsersData,
+                         ::testing::Range(0, kUsersDataCases));
+
+// The restarted copy runs in the temporary folder: there the relative text names a real folder.
+class RelativePath : public Hostile {
+ protected:
+  void SetUp() override {
+    Hostile::SetUp();
+    MakeDirs(TempDir() + L"\\Pelmor Wallpaper\\inside");
+    WriteFileBytes(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt", "keep");
+  }
+};
+
+TEST_F(RelativePath, StoredIsRefusedEvenWhereItNamesAFolder) {
   InstallWith(REG_SZ, L"Pelmor Wallpaper");
   Run("stored relative path", L"", Outcome::Refused);
   EXPECT_TRUE(FileExists(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt"));
-  CleanUp();
+}
+
+TEST_F(RelativePath, TypedIsRefusedEvenWhereItNamesAFolder) {
   InstallWith(REG_SZ, installDir_);
   Run("typed relative path", L"Pelmor Wallpaper", Outcome::Refused);
   EXPECT_TRUE(FileExists(TempDir() + L"\\Pelmor Wallpaper\\inside\\keep.txt"));
 }
 
-TEST_F(Hostile, PathsThatNameNoFolderStopAtOnce) {
-  const struct {
-    const char* name;
-    std::wstring path;
-    bool typed;
-  } cases[] = {
+using PathsThatNameNoFolder = HostileCase;
+
+TEST_P(PathsThatNameNoFolder, StopAtOnce) {
+  const FolderCase cases[] = {
       {"stored network share root", L"\\\\pelmor-server\\share\\", false},
       {"typed network share root", L"\\\\pelmor-server\\share", true},
       {"stored path of 300 characters", L"C:\\" + std::wstring(296, L'p') + L"\\", false},
       {"stored trailing blank", installDir_ + L" ", false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
-    const RunResult result = Run(c.name, c.typed ? c.path : L"", Outcome::Missing);
-    EXPECT_TRUE(DirExists(installDir_));
-    EXPECT_FALSE(result.ended) << "the window stays open for another try";
-    CleanUp();
-  }
+  const FolderCase& c = cases[GetParam()];
+  SCOPED_TRACE(c.name);
+  InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
+  const RunResult result = Run(c.name, c.typed ? c.path : L"", Outcome::Missing);
+  EXPECT_TRUE(DirExists(installDir_));
+  EXPECT_FALSE(result.ended) << "the window stays open for another try";
 }
+INSTANTIATE_TEST_SUITE_P(Hostile, PathsThatNameNoFolder, ::testing::Range(0, 4));
 
-TEST_F(Hostile, SpellingsThatWindowsWouldReadAsAnotherFolderAreRefused) {
+using SpellingsThatWindowsWouldReadAsAnotherFolder = HostileCase;
+
+TEST_P(SpellingsThatWindowsWouldReadAsAnotherFolder, AreRefused) {
   // Windows drops trailing dots and blanks of a name, and a "\\?\" prefix turns its rules off: the
   // text may then spell one folder and name another. Where such a spelling names a folder at all
   // (this platform decides) it is refused; where it names none, the uninstall stops at once.
   const std::wstring dotted = installDir_ + L"..";
-  const struct {
-    const char* name;
-    std::wstring path;
-    bool typed;
-  } cases[] = {
+  const FolderCase cases[] = {
       {"stored trailing dots", dotted + L"\\", false},
       {"typed trailing dot and blank", installDir_ + L". ", true},
       {"stored \\\\?\\ prefix climbing with ..", L"\\\\?\\" + installDir_ + L"\\..\\..\\..", false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
-    // Where the platform keeps the dots, a folder of that very name can exist beside the product.
-    if (!c.typed) ::CreateDirectoryW(dotted.c_str(), nullptr);
-    const auto before = TreeListing(installDir_);
-    std::wstring spelled = c.path;
-    while (!spelled.empty() && spelled.back() == L' ') spelled.pop_back();
-    const Outcome expected = DirExists(spelled) ? Outcome::Refused : Outcome::Missing;
-    Run(c.name, c.typed ? c.path : L"", expected);
-    EXPECT_EQ(TreeListing(installDir_), before);
-    ::RemoveDirectoryW(dotted.c_str());
-    CleanUp();
-  }
+  const FolderCase& c = cases[GetParam()];
+  SCOPED_TRACE(c.name);
+  InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
+  // Where the platform keeps the dots, a folder of that very name can exist beside the product.
+  if (!c.typed) ::CreateDirectoryW(dotted.c_str(), nullptr);
+  const auto before = TreeListing(installDir_);
+  std::wstring spelled = c.path;
+  while (!spelled.empty() && spelled.back() == L' ') spelled.pop_back();
+  const Outcome expected = DirExists(spelled) ? Outcome::Refused : Outcome::Missing;
+  Run(c.name, c.typed ? c.path : L"", expected);
+  EXPECT_EQ(TreeListing(installDir_), before);
+  ::RemoveDirectoryW(dotted.c_str());
 }
+INSTANTIATE_TEST_SUITE_P(Hostile, SpellingsThatWindowsWouldReadAsAnotherFolder,
+                         ::testing::Range(0, 3));
 
 TEST_F(Hostile, LongPathPrefixToTheProductFolderIsRefused) {
   // The shell's file operation does not take "\\?\" paths, and the prefix turns off the rules
@@ -343,7 +352,9 @@ TEST_F(Hostile, LinkToAProtectedFolderIsRefused) {
   ::DeleteFileW((ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt").c_str());
 }
 
-TEST_F(Hostile, ProductFoldersWithUnusualNamesGoToTheTrashWhole) {
+using ProductFoldersWithUnusualNames = HostileCase;
+
+TEST_P(ProductFoldersWithUnusualNames, GoToTheTrashWhole) {
   // Not hostile at all: the product's own folder under a name that is long or not ASCII is the
   // user's to remove, and it must arrive whole.
   const struct {
@@ -354,20 +365,21 @@ TEST_F(Hostile, ProductFoldersWithUnusualNamesGoToTheTrashWhole) {
                                            L"\u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430"},
       {"product folder near the length limit", root_ + L"\\" + std::wstring(200, L'w')},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    installDir_ = c.folder;
-    InstallWith(REG_SZ, c.folder);
-    const auto before = TreeListing(c.folder);
-    Run(c.name, L"", Outcome::Recycled, {c.folder});
-    EXPECT_FALSE(DirExists(c.folder));
-    const std::wstring name = c.folder.substr(c.folder.find_last_of(L'\\') + 1);
-    EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\" + name), before);
-    CleanUp();
-  }
+  const auto& c = cases[GetParam()];
+  SCOPED_TRACE(c.name);
+  installDir_ = c.folder;
+  InstallWith(REG_SZ, c.folder);
+  const auto before = TreeListing(c.folder);
+  Run(c.name, L"", Outcome::Recycled, {c.folder});
+  EXPECT_FALSE(DirExists(c.folder));
+  const std::wstring name = c.folder.substr(c.folder.find_last_of(L'\\') + 1);
+  EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\" + name), before);
 }
+INSTANTIATE_TEST_SUITE_P(Hostile, ProductFoldersWithUnusualNames, ::testing::Range(0, 2));
 
-TEST_F(Hostile, StoredDataFolderThatHoldsTheUsersDataIsRefused) {
+using StoredDataFolderThatHoldsTheUsersData = HostileCase;
+
+TEST_P(StoredDataFolderThatHoldsTheUsersData, IsRefused) {
   const std::wstring profile = Profile();
   const struct {
     const char* name;
@@ -376,18 +388,19 @@ TEST_F(Hostile, StoredDataFolderThatHoldsTheUsersDataIsRefused) {
       {"stored data folder C:\\Users\\", profile.substr(0, profile.find_last_of(L'\\') + 1)},
       {"stored data folder Documents", ShellFolder(CSIDL_PERSONAL)},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallWith(REG_SZ, installDir_, REG_SZ, c.path);
-    const RunResult result = Run(c.name, L"", Outcome::Refused, {installDir_});
-    EXPECT_FALSE(DirExists(installDir_)) << "the product's own folder still goes";
-    EXPECT_TRUE(result.HasRow(
-        L"  To protect the integrity of your data, the current operation was aborted."));
-    CleanUp();
-  }
+  const auto& c = cases[GetParam()];
+  SCOPED_TRACE(c.name);
+  InstallWith(REG_SZ, installDir_, REG_SZ, c.path);
+  const RunResult result = Run(c.name, L"", Outcome::Refused, {installDir_});
+  EXPECT_FALSE(DirExists(installDir_)) << "the product's own folder still goes";
+  EXPECT_TRUE(result.HasRow(
+      L"  To protect the integrity of your data, the current operation was aborted."));
 }
+INSTANTIATE_TEST_SUITE_P(Hostile, StoredDataFolderThatHoldsTheUsersData, ::testing::Range(0, 2));
 
-TEST_F(Hostile, StoredValuesOfTheWrongTypeAreReportedAndNothingIsDeleted) {
+using StoredValuesOfTheWrongType = HostileCase;
+
+TEST_P(StoredValuesOfTheWrongType, AreReportedAndNothingIsDeleted) {
   const struct {
     const char* name;
     const wchar_t* value;
@@ -400,31 +413,30 @@ TEST_F(Hostile, StoredValuesOfTheWrongTypeAreReportedAndNothingIsDeleted) {
       {"App data path as REG_BINARY", L"App data path", REG_BINARY},
       {"App data path as REG_MULTI_SZ", L"App data path", REG_MULTI_SZ},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const bool install = std::wstring(c.value) == L"Install path";
-    if (install)
-      InstallWith(c.type, installDir_, REG_SZ, dataDir_);
-    else
-      InstallWith(REG_SZ, installDir_, c.type, dataDir_);
-    // With the installation folder unreadable the user types it, as the empty field asks; the
-    // uninstall then goes on. An unreadable data folder stops every try.
-    const RunResult result =
-        install ? Run(c.name, installDir_, Outcome::Recycled, {installDir_, dataDir_})
-                : Run(c.name, L"", Outcome::Reported);
-    const std::wstring message = L"Invalid data type for '" + std::wstring(c.value) + L"'";
-    EXPECT_TRUE(std::any_of(result.boxes.begin(), result.boxes.end(), [&](const MessageBoxInfo& b) {
-      return b.text.find(message) != std::wstring::npos;
-    })) << result.Describe();
-    if (install) {
-      // Once the user has typed the folder, the uninstall itself works.
-      EXPECT_FALSE(DirExists(installDir_)) << result.Describe();
-    } else {
-      EXPECT_TRUE(DirExists(installDir_));
-      EXPECT_TRUE(DirExists(dataDir_));
-    }
-    CleanUp();
+  const auto& c = cases[GetParam()];
+  SCOPED_TRACE(c.name);
+  const bool install = std::wstring(c.value) == L"Install path";
+  if (install)
+    InstallWith(c.type, installDir_, REG_SZ, dataDir_);
+  else
+    InstallWith(REG_SZ, installDir_, c.type, dataDir_);
+  // With the installation folder unreadable the user types it, as the empty field asks; the
+  // uninstall then goes on. An unreadable data folder stops every try.
+  const RunResult result =
+      install ? Run(c.name, installDir_, Outcome::Recycled, {installDir_, dataDir_})
+              : Run(c.name, L"", Outcome::Reported);
+  const std::wstring message = L"Invalid data type for '" + std::wstring(c.value) + L"'";
+  EXPECT_TRUE(std::any_of(result.boxes.begin(), result.boxes.end(), [&](const MessageBoxInfo& b) {
+    return b.text.find(message) != std::wstring::npos;
+  })) << result.Describe();
+  if (install) {
+    // Once the user has typed the folder, the uninstall itself works.
+    EXPECT_FALSE(DirExists(installDir_)) << result.Describe();
+  } else {
+    EXPECT_TRUE(DirExists(installDir_));
+    EXPECT_TRUE(DirExists(dataDir_));
   }
 }
+INSTANTIATE_TEST_SUITE_P(Hostile, StoredValuesOfTheWrongType, ::testing::Range(0, 6));
 
 }  // namespace

@@ -149,7 +149,7 @@ class MainFormTest : public ::testing::Test {
     frmMain = new TfrmMain(nullptr);
     frmMain->CreateForm(true);
     auto boxes = script.Finish();
-    PumpFor(200ms);
+    PumpUntilIdle();
     return boxes;
   }
 
@@ -162,7 +162,7 @@ class MainFormTest : public ::testing::Test {
     BoxScript script(std::move(answers), {}, perBox);
     ::SendMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0);
     auto boxes = script.Finish();
-    PumpFor(100ms);
+    PumpUntilIdle();
     return boxes;
   }
 
@@ -536,7 +536,7 @@ TEST_F(MainFormTest, LogoAndResetButtonOpenTheirPages) {
   EXPECT_TRUE(PumpUntil([] {
     return AnyRecorded(L"xdg-open", L"https://www.example.com/help/support-advanced_topics/index.html");
   }, 20s));
-  PumpFor(500ms);
+  ASSERT_TRUE(WaitForHandOvers(20s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
   EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
 }

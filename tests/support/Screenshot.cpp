@@ -8,13 +8,22 @@
 
 namespace testing_support {
 
-bool SaveWindowPng(HWND window, const std::wstring& pngPath) {
+namespace {
+
+// What the screen shows of the window: width, height and 32-bit pixels, opaque.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<BYTE> pixels;
+};
+
+Capture CaptureWindow(HWND window) {
+  Capture capture;
   RECT rc{};
-  if (!::GetWindowRect(window, &rc)) return false;
+  if (!::GetWindowRect(window, &rc)) return capture;
   const int width = rc.right - rc.left;
   const int height = rc.bottom - rc.top;
-  if (width <= 0 || height <= 0) return false;
-
+  if (width <= 0 || height <= 0) return capture;
   HDC screen = ::GetDC(nullptr);
   tk::UniqueMemDC memory(::CreateCompatibleDC(screen));
   BITMAPINFO bi{};
@@ -29,8 +38,37 @@ bool SaveWindowPng(HWND window, const std::wstring& pngPath) {
   ::BitBlt(memory.get(), 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
   ::SelectObject(memory.get(), old);
   ::ReleaseDC(nullptr, screen);
+  if (!bits) return capture;
   auto* pixels = static_cast<BYTE*>(bits);
   for (int i = 0; i < width * height; ++i) pixels[i * 4 + 3] = 255;
+  capture.width = width;
+  capture.height = height;
+  capture.pixels.assign(pixels, pixels + static_cast<size_t>(width) * height * 4);
+  return capture;
+}
+
+}  // namespace
+
+bool PaintAndWaitUntilStill(HWND window, std::chrono::milliseconds timeout) {
+  ::RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  Capture last = CaptureWindow(window);
+  while (std::chrono::steady_clock::now() < deadline) {
+    ::Sleep(50);
+    Capture now = CaptureWindow(window);
+    if (!now.pixels.empty() && now.pixels == last.pixels) return true;
+    last = std::move(now);
+  }
+  return false;
+}
+
+bool SaveWindowPng(HWND window, const std::wstring& pngPath) {
+  Capture capture = CaptureWindow(window);
+  if (capture.pixels.empty()) return false;
+  const int width = capture.width;
+  const int height = capture.height;
+  BYTE* bits = capture.pixels.data();
 
   tk::ComInit com;
   tk::ComPtr<IWICImagingFactory> factory;

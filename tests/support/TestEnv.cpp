@@ -268,6 +268,42 @@ void PumpFor(std::chrono::milliseconds duration) {
   PumpUntil([] { return false; }, duration);
 }
 
+void PumpTicks(std::chrono::milliseconds interval, int ticks) {
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, static_cast<UINT>(interval.count()), nullptr);
+  int fired = 0;
+  while (fired < ticks) {
+    MSG msg{};
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+      // Leave the quit request for whoever runs the loop.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.message == WM_TIMER && !msg.hwnd && msg.wParam == timer) {
+      ++fired;
+      continue;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  ::KillTimer(nullptr, timer);
+}
+
+void PumpUntilIdle() {
+  MSG msg{};
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+bool WaitForHandOvers(std::chrono::milliseconds timeout) {
+  return PumpUntil([] { return ProcessesNamed(L"winebrowser.exe").empty(); }, timeout);
+}
+
 std::wstring Narrow2Wide(const std::string& text) { return tk::FromUtf8(text); }
 std::string Wide2Utf8(const std::wstring& text) { return tk::ToUtf8(text); }
 

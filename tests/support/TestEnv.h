@@ -69,7 +69,16 @@ void KillProcessesNamed(const std::wstring& exeName);
 
 // Dispatches this thread's messages until the predicate holds or the time runs out.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// Dispatches this thread's messages until a reference timer of the interval has fired `ticks`
+// times: as long as any timer of that interval that runs needs to fire as often, however busy
+// the machine. For checks that something does not happen.
+void PumpTicks(std::chrono::milliseconds interval, int ticks);
 void PumpFor(std::chrono::milliseconds duration);
+// Dispatches until nothing waits in this thread's queue: what was posted has been handled.
+void PumpUntilIdle();
+// Waits until every hand-over to the host's browser or mail program has finished (Wine's
+// winebrowser has ended), so that what the recorders hold is all there will be.
+bool WaitForHandOvers(std::chrono::milliseconds timeout);
 
 std::wstring Narrow2Wide(const std::string& text);
 // One command-line argument in double quotes, spelled so that the started program's argument

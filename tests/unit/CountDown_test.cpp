@@ -77,7 +77,7 @@ TEST(OrvexTimer, ResetKeepsAStoppedTimerStopped) {
   timer.Stop();
   timer.Reset();
   EXPECT_FALSE(timer.Enabled());
-  PumpFor(200ms);
+  PumpTicks(20ms, 10);
   EXPECT_EQ(fired, 0);
 }
 
@@ -109,7 +109,7 @@ TEST(CountDown, NewCountDownIsStoppedWithDefaults) {
   countDown.OnTick = [&events](TObject*) { ++events; };
   countDown.OnTimesUp = [&events](TObject*) { ++events; };
   countDown.SetResolution(20);
-  PumpFor(200ms);
+  PumpTicks(20ms, 10);
   EXPECT_EQ(events, 0);
   EXPECT_EQ(countDown.TimeLeft(), 10000u);
 }
@@ -181,7 +181,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
   countDown->Start();
   ASSERT_TRUE(PumpUntil([&] { return log.ticks == 2; }, kPatience));
   // No tick arrives after the stop.
-  PumpFor(400ms);
+  PumpTicks(100ms, 4);
   EXPECT_EQ(log.lines, Lines({L"tick 600", L"tick 500"}));
   EXPECT_FALSE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 500u);
@@ -252,7 +252,7 @@ TEST(CountDown, DestroyingARunningCountDownFiresNothingMore) {
     ASSERT_TRUE(PumpUntil([&] { return events > 0; }, kPatience));
   }
   const int before = events;
-  PumpFor(300ms);
+  PumpTicks(20ms, 15);
   EXPECT_EQ(events, before);
 }
 

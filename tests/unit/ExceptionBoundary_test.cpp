@@ -55,9 +55,11 @@ class ExceptionBoundary : public ::testing::Test {
     std::optional<MessageBoxInfo> report;
     std::thread driver([&] { report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""}); });
     ::PostMessageW(button->Handle(), BM_CLICK, 0, 0);
+    // The click, the report and its box are handled inside one dispatch: once the loop sees the
+    // answer, the handler has returned.
     PumpUntil([&] { return report.has_value(); }, 25s);
     driver.join();
-    PumpFor(100ms);
+    PumpUntilIdle();
     return report;
   }
 

@@ -39,7 +39,7 @@ class InternetLabelTest : public ::testing::Test {
     label->SetParent(form.get());
     ::SetForegroundWindow(form->Handle());
     MoveMouseAway();
-    PumpFor(100ms);
+    PumpUntilIdle();
   }
 
   void TearDown() override {
@@ -294,16 +294,17 @@ TEST_F(InternetLabelTest, EmptyLinkOpensNothingAndKeepsVisited) {
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
   PressMouse();
+  // The click has been handled whole once its OnClick has run: the opening step comes before
+  // the loop runs again. Had the shell been asked, the empty link would have failed there and
+  // cleared Visited.
   ASSERT_TRUE(WaitFor([&] { return clicks == 1; }));
   EXPECT_TRUE(label->Visited());
   EXPECT_TRUE(ShowsColor(clRed));  // not rewritten, so the hover colour stays
-  PumpFor(1s);
-  EXPECT_TRUE(RecordedOpens(L"xdg-open").empty());
-
-  label->SetVisited(false);
   label->Click();
-  EXPECT_FALSE(label->Visited());
+  EXPECT_TRUE(label->Visited());
   EXPECT_EQ(clicks, 2);
+  ASSERT_TRUE(WaitForHandOvers(kPatience));
+  EXPECT_TRUE(RecordedOpens(L"xdg-open").empty());
 }
 
 TEST_F(InternetLabelTest, LinkTheShellRejectsClearsVisited) {
@@ -331,7 +332,8 @@ TEST_F(InternetLabelTest, VetoKeepsVisitedAndOpensNothing) {
     EXPECT_EQ(label->Visited(), visited);
     EXPECT_TRUE(offered) << "a non-empty link is offered as openable";
   }
-  PumpFor(1s);
+  // Whatever the clicks handed to the shell has arrived by the time Wine's hand-over has ended.
+  ASSERT_TRUE(WaitForHandOvers(kPatience));
   EXPECT_TRUE(RecordedOpens(L"xdg-open").empty());
 }
 

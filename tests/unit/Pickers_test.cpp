@@ -39,6 +39,25 @@ constexpr int kFileTypeCombo = 1136;       // cmb1
 constexpr int kBrowseTree = 14145;
 constexpr int kBrowseTitle = 14146;
 
+// A modal dialog tells its owner when it has nothing left to do (WM_ENTERIDLE): by then it has
+// shown itself whole, its views filled. The tests' dialogs are all owned by the fixture's window.
+std::atomic<HWND> idleDialog{nullptr};
+WNDPROC ownerProc = nullptr;
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX) idleDialog = reinterpret_cast<HWND>(lParam);
+  return ::CallWindowProcW(ownerProc, hwnd, msg, wParam, lParam);
+}
+
+bool WaitUntilIdle(HWND dialog, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (idleDialog != dialog) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
 HWND FindOurDialog(std::chrono::milliseconds timeout, HWND except = nullptr) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   do {
@@ -132,7 +151,7 @@ class DialogDriver {
       HWND dialog = FindOurDialog(20s);
       if (!dialog) return;
       opened_ = true;
-      std::this_thread::sleep_for(300ms);  // let the dialog fill its views
+      WaitUntilIdle(dialog, 20s);
       steps(dialog);
       const auto deadline = std::chrono::steady_clock::now() + 10s;
       while (::IsWindow(dialog) && std::chrono::steady_clock::now() < deadline)
@@ -167,6 +186,9 @@ class Pickers : public ::testing::Test {
   void SetUp() override {
     mainForm_ = ::CreateWindowExW(0, L"STATIC", L"Pickers test", WS_OVERLAPPEDWINDOW, 0, 0, 200,
                                   100, nullptr, nullptr, nullptr, nullptr);
+    idleDialog = nullptr;
+    ownerProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        mainForm_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
     tk::App().SetMainFormHandle(mainForm_);
     root_ = FreshFolder(L"pickers");
     photos_ = root_ + L"\\Photos";
@@ -421,7 +443,11 @@ TEST_F(Pickers, SaveDialogAsksBeforeReplacingAFile) {
   DialogDriver driver([&](HWND dialog) {
     Press(dialog, IDOK);
     if (HWND box = FindOurDialog(10s, dialog)) {
-      question = ReadBox(box);
+      // Read once its text is there.
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while ((!(question = ReadBox(box)) || question->text.empty()) &&
+             std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
       if (question) PressButton(*question, L"No");
       WaitForBoxClosed(box, 5s);
     }
@@ -455,5 +481,6 @@ TEST_F(Pickers, WithoutInitialFolderAnUnusableAppNameFailsBeforeAnyDialog) {
   std::wstring chosen = L"kept";
   EXPECT_THROW(PromptFileDialog(chosen, false, L"", L"", L"", L""), tk::EAssertionFailed);
   EXPECT_EQ(chosen, L"kept");
-  EXPECT_EQ(FindOurDialog(300ms), nullptr);
+  // A dialog would have been modal inside the call, which has returned.
+  EXPECT_EQ(FindOurDialog(0ms), nullptr);
 }

@@ -304,7 +304,8 @@ TEST_F(Recycle, FolderHeldByAnotherProgramIsKeptWhenTheUserRefusesPermanentDelet
   const auto listing = TreeListing(folder);
   Process holder =
       Start(L"C:\\windows\\system32\\cmd.exe", L"/c ping -n 60 127.0.0.1 >nul", folder);
-  std::this_thread::sleep_for(500ms);
+  // Once the interpreter has started its ping it is settled in the folder.
+  ASSERT_TRUE(PumpUntil([] { return !ProcessesNamed(L"ping.exe").empty(); }, 30s));
   ASSERT_FALSE(holder.ExitCode().has_value()) << "the holding program ended early";
 
   BoxWatch watch(L"No");

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include <optional>
 #include <vector>
 #include <string>
@@ -212,9 +214,16 @@ TEST(SelfDelete, LockedExeIsDeletedOnceReleased) {
   Process process = Start(exe);
   ASSERT_TRUE(process.WaitExit(60s));
   EXPECT_EQ(process.ExitCode(), 0u);
-  // The script keeps trying while the lock holds.
+  // The script keeps trying while the lock holds: it pauses between tries, each pause a ping of
+  // its own, and after two of them both files are still there.
   ASSERT_TRUE(PumpUntil([&] { return ScriptProcessIn(temp).has_value(); }, 30s));
-  PumpFor(3s);
+  std::set<DWORD> pauses;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (DWORD pid : ProcessesNamed(L"ping.exe")) pauses.insert(pid);
+        return pauses.size() >= 2;
+      },
+      30s));
   EXPECT_FALSE(Gone(exe));
   EXPECT_FALSE(Gone(script));
   lock.reset();

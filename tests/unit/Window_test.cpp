@@ -132,7 +132,7 @@ TEST_F(ProductWindow, RestoreAndForegroundOfAWindowOfThisThread) {
   ASSERT_NE(window, nullptr);
   ::ShowWindow(window, SW_SHOWMAXIMIZED);
   ::ShowWindow(window, SW_MINIMIZE);
-  PumpFor(100ms);
+  ASSERT_TRUE(PumpUntil([&] { return ::IsIconic(window) != FALSE; }, 10s));
   EXPECT_TRUE(RestoreWindow(window));
   EXPECT_TRUE(::IsZoomed(window));
   EXPECT_TRUE(ForceForeground(window));

@@ -238,7 +238,7 @@ class Drive {
     ::SetWindowPos(box.hwnd, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - width,
                    ::GetSystemMetrics(SM_CYSCREEN) - height, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    std::this_thread::sleep_for(700ms);
+    PaintAndWaitUntilStill(form_, 10s);
     SaveWindowPng(form_, SandboxDir() + L"\\demo-after.png");
     Say(L"screenshot after: " + SandboxDir() + L"\\demo-after.png");
     Say(L"rows of the log pane:");
