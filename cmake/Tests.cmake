@@ -63,7 +63,9 @@ set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
 # MainForm_test stays whole: it writes its marker files beside the test program, in the build
 # folder that every sandbox shares.
 set(ORVEX_TEST_SHARDS Hostile_test=3 Uninstall_test=2 SelfDelete_test=2)
+# NAME [SUFFIX s ENVIRONMENT e]: the program as CTest tests, its shards each a test of its own.
 function(orvex_add_wine_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SUFFIX;ENVIRONMENT" "")
   set(shards 1)
   foreach(entry ${ORVEX_TEST_SHARDS})
     if(entry MATCHES "^${name}=([0-9]+)$")
@@ -71,17 +73,17 @@ function(orvex_add_wine_test name)
     endif()
   endforeach()
   if(shards EQUAL 1)
-    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
-                                            RESOURCE_GROUPS sandboxes:1)
+    add_test(NAME ${name}${arg_SUFFIX} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name}${arg_SUFFIX} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+      RESOURCE_GROUPS sandboxes:1 ENVIRONMENT "${arg_ENVIRONMENT}")
     return()
   endif()
   math(EXPR last "${shards} - 1")
   foreach(i RANGE ${last})
-    add_test(NAME ${name}.${i} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name}.${i} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+    add_test(NAME ${name}${arg_SUFFIX}.${i} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name}${arg_SUFFIX}.${i} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
       RESOURCE_GROUPS sandboxes:1
-      ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i}")
+      ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i};${arg_ENVIRONMENT}")
   endforeach()
 endfunction()
 
@@ -99,6 +101,21 @@ foreach(src ${ORVEX_TEST_SOURCES})
   add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})
   orvex_add_wine_test(${name})
 endforeach()
+
+# The exe we ship is the 32-bit one. Where Wine's 32-bit loader runs here, the programs that
+# drive the real exe from its first process on run against it as well (tests NAME.i686...);
+# where it does not, tools/smoke32.sh runs it under emulation.
+execute_process(COMMAND timeout 120 /usr/lib/wine/wine --version RESULT_VARIABLE ORVEX_WINE32_RC
+                OUTPUT_QUIET ERROR_QUIET)
+if(ORVEX_SHIPPED_EXE AND ORVEX_WINE32_RC EQUAL 0)
+  orvex_wine_path(ORVEX_WIN_SHIPPED_EXE ${ORVEX_SHIPPED_EXE})
+  foreach(name Startup_test Uninstall_test Hostile_test)
+    orvex_add_wine_test(${name} SUFFIX .i686 ENVIRONMENT "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
+  endforeach()
+  message(STATUS "Wine runs 32-bit programs here: the shipped exe is tested end to end too")
+else()
+  message(STATUS "Wine's 32-bit loader does not run here: the shipped exe is left to tools/smoke32.sh")
+endif()
 
 # Checks of the shipped 32-bit exe, made from the Linux side.
 if(ORVEX_SHIPPED_EXE)

@@ -128,8 +128,10 @@ class UninstallerFixture : public ::testing::Test {
 
   // --- the product ---
 
+  // The sandbox installer puts the exe under test into the installation folder.
   void InstallProduct(const std::wstring& args) {
-    Process setup = Start(FixtureExe(L"pelmor_install"), args);
+    Process setup =
+        Start(FixtureExe(L"pelmor_install"), args + L" --uninstaller " + QuoteArg(UninstallerExe()));
     ASSERT_TRUE(setup.WaitExit(60s));
     ASSERT_EQ(setup.ExitCode(), 0u) << Wide2Utf8(args);
   }

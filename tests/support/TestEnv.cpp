@@ -18,7 +18,11 @@ std::wstring SandboxDir() {
 }
 std::wstring TrashDir() { return SandboxDir() + L"\\xdg\\Trash"; }
 std::wstring BinDir() { return ORVEX_BIN_DIR; }
-std::wstring UninstallerExe() { return BinDir() + L"\\Uninstaller.exe"; }
+std::wstring UninstallerExe() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD n = ::GetEnvironmentVariableW(L"ORVEX_UNINSTALLER_EXE", buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : BinDir() + L"\\Uninstaller.exe";
+}
 std::wstring FixtureExe(const std::wstring& name) { return BinDir() + L"\\" + name + L".exe"; }
 
 std::wstring ShellFolder(int csidl) {

@@ -18,7 +18,9 @@ using namespace std::chrono_literals;
 std::wstring SandboxDir();             // the run's sandbox folder (Z:\...\sandbox)
 std::wstring TrashDir();               // the XDG trash that Wine's Recycle Bin writes to
 std::wstring BinDir();                 // the build folder holding Uninstaller.exe and fixtures
-std::wstring UninstallerExe();         // BinDir()\Uninstaller.exe
+// The exe under test: BinDir()\Uninstaller.exe (the 64-bit twin), or the one named by
+// ORVEX_UNINSTALLER_EXE (the shipped 32-bit exe, where 32-bit Wine runs it).
+std::wstring UninstallerExe();
 std::wstring FixtureExe(const std::wstring& name);  // BinDir()\name.exe
 std::wstring ShellFolder(int csidl);   // a shell folder without trailing backslash
 std::wstring DesktopDir();
