@@ -54,7 +54,9 @@ bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters
                     int showMode) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
+  // The shell would show a box of its own for a failed start before ours ("Error", unowned);
+  // the failure is ours to report, once, or not at all.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
   info.hwnd = tk::App().DialogOwner();
   info.lpVerb = L"open";
   info.lpFile = fileName.c_str();

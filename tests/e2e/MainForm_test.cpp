@@ -11,11 +11,15 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "../../toolkit/Image.h"
 #include "AppDriver.h"
 #include "Application.h"
 #include "BoxScript.h"
+#include "BoxWatch.h"
+#include "Handles.h"
+#include "ImportHook.h"
 #include "Errors.h"
 #include "InternetLabel.h"
 #include "RtfReader.h"
@@ -424,13 +428,22 @@ TEST_F(MainFormTest, StartUpNamesTheApplicationAndTheProductWindowClass) {
 
 TEST_F(MainFormTest, StoredFolderIsShownAndTheCountdownEnablesTheButton) {
   Install(installDir_, dataDir_);
+  const auto beforeStart = std::chrono::steady_clock::now();
   EXPECT_TRUE(OpenForm().empty());
   EXPECT_EQ(frmMain->edtPath->Path(), installDir_ + L"\\");
   EXPECT_EQ(frmMain->edtPath->Caption(), L"Folder");
   EXPECT_FALSE(frmMain->btnUninstall->Enabled()) << "held back at first";
   EXPECT_TRUE(frmMain->CountDown->Enabled());
-  EXPECT_TRUE(PumpUntil([] { return frmMain->btnUninstall->Enabled(); }, 20s))
+  // The moment the button is enabled, taken inside the time-up itself.
+  std::optional<std::chrono::steady_clock::time_point> enabledAt;
+  frmMain->CountDown->OnTimesUp = [&](TObject* Sender) {
+    frmMain->CountDownTimesUp(Sender);
+    if (!enabledAt && frmMain->btnUninstall->Enabled()) enabledAt = std::chrono::steady_clock::now();
+  };
+  ASSERT_TRUE(PumpUntil([&] { return enabledAt.has_value(); }, 20s))
       << "the countdown enables it after 7 seconds";
+  EXPECT_GE(*enabledAt - beforeStart, 6s) << "still disabled at 6 seconds";
+  EXPECT_LE(*enabledAt - beforeStart, 8s) << "enabled by 8 seconds";
   EXPECT_TRUE(reported_.empty());
 }
 
@@ -515,11 +528,60 @@ TEST_F(MainFormTest, SendFeedbackOpensTheMailAndThePage) {
   Install(installDir_, dataDir_);
   OpenForm();
   ClearRecordedOpens();
-  BoxScript none({L"OK"}, {}, std::chrono::seconds(2));
+  // What the shell is handed, in the order it is handed over.
+  static std::vector<std::wstring> handed;
+  handed.clear();
+  static ImportHook* hook = nullptr;
+  ImportHook recording("shell32.dll", "ShellExecuteW",
+                       reinterpret_cast<void*>(+[](HWND owner, LPCWSTR verb, LPCWSTR file,
+                                                   LPCWSTR parameters, LPCWSTR folder, INT show) {
+                         handed.push_back(file ? file : L"");
+                         return reinterpret_cast<decltype(&::ShellExecuteW)>(hook->Original())(
+                             owner, verb, file, parameters, folder, show);
+                       }));
+  hook = &recording;
+  ASSERT_TRUE(recording.Installed());
+  BoxWatch anyBox(L"OK");
   frmMain->btnFeedback->Click();
+  EXPECT_FALSE(anyBox.Stop().has_value()) << "no box";
+  EXPECT_EQ(handed, (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
+      << "the mail first, then the page";
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
-  EXPECT_TRUE(none.Finish().empty()) << "no box";
+}
+
+// Without a mail program for mail links the shell's failure is told in its own words, and the
+// feedback page opens all the same.
+TEST_F(MainFormTest, WithoutAMailProgramTheFailureIsShownAndThePageStillOpens) {
+  Install(installDir_, dataDir_);
+  OpenForm();
+  ClearRecordedOpens();
+  // The mail links' association is moved away for the test and put back after it.
+  constexpr wchar_t kMailto[] = L"Software\\Classes\\mailto";
+  constexpr wchar_t kKept[] = L"Software\\Classes\\orvex-kept-mailto";
+  HKEY classes = HKEY_LOCAL_MACHINE;
+  HKEY kept = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(classes, kKept, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &kept, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegCopyTreeW(classes, kMailto, kept), ERROR_SUCCESS);
+  ::RegCloseKey(kept);
+  ASSERT_EQ(::RegDeleteTreeW(classes, kMailto), ERROR_SUCCESS);
+  tk::ScopeExit restore([&] {
+    HKEY mailto = nullptr;
+    ::RegCreateKeyExW(classes, kMailto, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &mailto, nullptr);
+    ::RegCopyTreeW(classes, kKept, mailto);
+    ::RegCloseKey(mailto);
+    ::RegDeleteTreeW(classes, kKept);
+  });
+  BoxScript script({L"OK"});
+  frmMain->btnFeedback->Click();
+  const auto boxes = script.Finish();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
+  EXPECT_EQ(boxes[0].text, L"There is no application associated with the given file name extension!");
+  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+  ASSERT_TRUE(WaitForHandOvers(20s));
+  EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
 }
 
 TEST_F(MainFormTest, LogoAndResetButtonOpenTheirPages) {

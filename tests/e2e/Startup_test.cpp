@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "BoxDriver.h"
+#include "Handles.h"
 #include "ProcessInfo.h"
 #include "SandboxGuard.h"
 #include "TestEnv.h"
@@ -14,6 +18,19 @@ using namespace testing_support;
 namespace {
 
 const std::wstring kFormClass = L"TfrmMain";
+
+// The system's message for an error code, as a program shows it: trailing blanks, line breaks
+// and full stops cut.
+std::wstring SystemText(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text ? text : L"", length);
+  if (text) ::LocalFree(text);
+  while (!message.empty() && (message.back() <= L' ' || message.back() == L'.')) message.pop_back();
+  return message;
+}
 
 // A process started with its own TMP and TEMP, everything else inherited.
 Process StartWithTemp(const std::wstring& exe, const std::wstring& temp, const std::wstring& dir) {
@@ -133,6 +150,66 @@ TEST_F(Startup, OnlyTheCopyShowsItsWindow) {
 TEST_F(Startup, OnlyTheCopyReportsAMissingFolder) {
   StoreInstallPath(L"C:\\orvex-tests\\startup\\Moved Away");
   ExpectOnlyTheCopyShows(1);
+}
+
+TEST_F(Startup, StartedFromTheTemporaryFolderRestartsItselfWithUninstall) {
+  // Copying the exe onto itself fails; the file is there all the same and is started again.
+  ASSERT_TRUE(::CopyFileW(exe_.c_str(), tempCopy_.c_str(), FALSE));
+  const std::string before = ReadFileBytes(tempCopy_);
+  Process first = Start(tempCopy_, L"", TempDir());
+  DWORD copy = 0;
+  HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+  ASSERT_NE(window, nullptr) << "restarted from the temporary folder";
+  EXPECT_NE(copy, first.pid);
+  ASSERT_TRUE(first.WaitExit(60s));
+  EXPECT_EQ(first.ExitCode(), 0u);
+  EXPECT_EQ(ReadFileBytes(tempCopy_), before);
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// A copy left by an earlier run that cannot be overwritten (another program holds it open for
+// reading only) is started instead. It carries a mark after its last byte, which Windows ignores.
+TEST_F(Startup, StaleCopyIsStartedWhenItCannotBeOverwritten) {
+  const std::string stale = ReadFileBytes(exe_) + "STALE COPY FROM AN EARLIER RUN";
+  WriteFileBytes(tempCopy_, stale);
+  tk::UniqueFile holder(::CreateFileW(tempCopy_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  Process first = Start(exe_, L"", installDir_);
+  DWORD copy = 0;
+  HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+  ASSERT_NE(window, nullptr) << "the stale copy runs the uninstall";
+  ASSERT_TRUE(first.WaitExit(60s));
+  EXPECT_EQ(ReadFileBytes(tempCopy_), stale) << "the copy was not overwritten";
+  EXPECT_TRUE(OpenBoxes().empty());
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// A file at the copy's place that is no program: the start fails, the system's own words for it
+// are shown once, captioned before the application has its name, and the program ends.
+TEST_F(Startup, CopyThatCannotBeStartedShowsTheSystemsTextAndEnds) {
+  WriteFileBytes(tempCopy_, "this is no program");
+  tk::UniqueFile holder(::CreateFileW(tempCopy_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  Process first = Start(exe_, L"", installDir_);
+  auto box = WaitForBox(60s, BoxFilter{first.pid, L""});
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->caption, L"? Empty AppName");
+  EXPECT_EQ(box->icon, BoxIcon::Information);
+  EXPECT_EQ(box->ButtonList(), L"OK");
+  // The system's text for a file that is not a program, as the system words it.
+  std::vector<std::wstring> expected;
+  for (DWORD code : {ERROR_BAD_EXE_FORMAT, ERROR_FILE_NOT_FOUND, ERROR_EXE_MACHINE_TYPE_MISMATCH})
+    expected.push_back(SystemText(code));
+  EXPECT_NE(std::find(expected.begin(), expected.end(), box->text), expected.end())
+      << Wide2Utf8(box->text);
+  EXPECT_FALSE(box->text.empty());
+  const wchar_t last = box->text.back();
+  EXPECT_TRUE(last != L'.' && last != L' ' && last >= L' ') << "trailing stops and blanks go";
+  ASSERT_TRUE(PressButton(*box, L"OK"));
+  ASSERT_TRUE(first.WaitExit(30s)) << "the program ends after the box";
+  EXPECT_TRUE(ProcessesOfClass(kFormClass).empty()) << "no window anywhere";
 }
 
 TEST_F(Startup, AnyParameterRunsInPlaceWithoutCopy) {

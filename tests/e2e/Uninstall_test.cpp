@@ -444,6 +444,149 @@ TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
   ExpectSelfDeleted();
 }
 
+TEST_F(UninstallerRun, CompleteRunWithoutStoredDataFolder) {
+  InstallProduct(L"--install " + QuoteArg(installDir_));
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  // The second item of the list is a line holding one blank.
+  EXPECT_EQ(Answer(L"Yes").text, L"Do you approve deletion of the following items?\r\n " +
+                                     installDir_ + L"\\\r\n \r\n  Desktop icon\r\n  Start menu icon"
+                                     L"\r\n\r\nIf you are not sure, you can also delete them manually.");
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  // No data folder: its row is three blanks, and nothing is said of removing it.
+  const std::vector<Row> expected =
+      CompletedRows(installDir_ + L"\\", L"",
+                    {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+                     {L"Desktop icon removed.", kBlack},
+                     {L"Start menu icon removed.", kBlack}});
+  EXPECT_EQ(SavedLogRows(), expected);
+  ExpectSelfDeleted();
+}
+
+// After the first Yes the discount is shown, painted, and the window then holds still for three
+// seconds: it answers nothing while the user reads it.
+TEST_F(UninstallerRun, DiscountIsPaintedBeforeTheWindowHoldsStill) {
+  InstallBoth();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  HWND headline = FindDescendant(window_, L"Static", L"Huge discount for you!");
+  ASSERT_NE(headline, nullptr);
+  EXPECT_FALSE(::IsWindowVisible(headline));
+  ClickUninstall();
+  Answer(L"Yes");
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(headline) != FALSE; }, 30s));
+  const auto shown = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WaitFor([&] { return ScreenShowsColor(headline, RGB(255, 0, 128)); }, 10s))
+      << "the headline's colour is on the screen";
+  DWORD_PTR ignored = 0;
+  EXPECT_EQ(::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 300, &ignored), 0)
+      << "the window answered while it should hold still";
+  // The next question comes once the pause is over, and not before.
+  const MessageBoxInfo second = Answer(L"No");
+  EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos);
+  EXPECT_GE(std::chrono::steady_clock::now() - shown, 2500ms);
+  EXPECT_TRUE(::IsWindowVisible(headline));
+  CloseWindow();
+}
+
+// The log file's name carries the local time of saving; a file of that name is replaced.
+TEST_F(UninstallerRun, LogFileOfTheSameNameIsReplaced) {
+  InstallBoth();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  // Old logs for every second of the next few minutes: whenever the log is saved, one of them
+  // has its name.
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  int second = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+  if (second > 86400 - 400) GTEST_SKIP() << "too close to midnight for the names to line up";
+  std::vector<std::wstring> names;
+  for (int s = second; s < second + 300; ++s) {
+    wchar_t time[16] = {};
+    swprintf(time, 16, L"%02d.%02d.%02d", s / 3600, s / 60 % 60, s % 60);
+    names.push_back(DesktopDir() + L"\\" + kLogPrefix + time + L".RTF");
+    WriteFileBytes(names.back(), "an old log");
+  }
+  ClickUninstall();
+  Answer(L"Yes");
+  ::GetLocalTime(&now);
+  const int firstPossible = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+  Answer(L"Yes");
+  Answer(L"OK");
+  ASSERT_TRUE(Ended());
+  ::GetLocalTime(&now);
+  const int lastPossible = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+  std::vector<std::wstring> replaced;
+  for (const std::wstring& name : names)
+    if (ReadFileBytes(name) != "an old log") replaced.push_back(name);
+  ASSERT_EQ(replaced.size(), 1u) << "one old log replaced";
+  const std::string saved = ReadFileBytes(replaced[0]);
+  EXPECT_EQ(saved.rfind("{\\rtf", 0), 0u);
+  EXPECT_NE(saved.find("Uninstall done."), std::string::npos);
+  const int at = static_cast<int>(std::find(names.begin(), names.end(), replaced[0]) - names.begin()) + second;
+  EXPECT_GE(at, firstPossible) << "named after a time before the save";
+  EXPECT_LE(at, lastPossible) << "named after a time after the save";
+  for (const std::wstring& name : names) ::DeleteFileW(name.c_str());
+  ExpectSelfDeleted();
+}
+
+// A failure while writing the log that is not a failure to create the file is reported, and the
+// uninstall stops there: no request for feedback, no self-deletion, the window stays open. The
+// desktop is a file system with no room left, so the file is created but nothing goes into it.
+TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
+  InstallBoth();
+  const std::string desktop = UnixPathOf(DesktopDir());
+  ASSERT_FALSE(desktop.empty());
+  if (!RunOnLinux("mount -t tmpfs -o size=8k tmpfs " + ShellQuoted(desktop) +
+                  " && head -c 8192 /dev/zero > " + ShellQuoted(desktop + "/filler")))
+    GTEST_SKIP() << "no file system of its own can be mounted on the desktop here";
+  tk::ScopeExit unmount([&] { RunOnLinux("umount " + ShellQuoted(desktop)); });
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  const MessageBoxInfo report = Answer(L"OK");
+  EXPECT_EQ(report.caption, L"Uninstaller - Error report");
+  EXPECT_NE(report.text.find(L"Cannot write file"), std::wstring::npos) << Wide2Utf8(report.text);
+  // The handler was left there: the window stays, nothing else comes.
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10s));
+  EXPECT_FALSE(Ended(0ms));
+  EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty()) << "no request for feedback";
+  EXPECT_TRUE(FileExists(TempDir() + L"\\Uninstaller.exe")) << "no self-deletion";
+  EXPECT_FALSE(FileExists(TempDir() + L"\\Uninstaller.BAT"));
+  EXPECT_FALSE(DirExists(installDir_)) << "what came before the log was done";
+  CloseWindow();
+}
+
+// Opening the feedback page from the logo is no feedback given: the end still asks for it.
+TEST_F(UninstallerRun, LogoClickThenUninstallStillAsksForFeedback) {
+  InstallBoth();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  HWND logo = nullptr;
+  for (HWND child : Descendants(window_))
+    if (ClassOf(child) == L"TImage") logo = child;
+  ASSERT_NE(logo, nullptr);
+  RECT rc{};
+  ::GetClientRect(logo, &rc);
+  const LPARAM middle = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+  ::PostMessageW(logo, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  ::PostMessageW(logo, WM_LBUTTONUP, 0, middle);
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  ASSERT_TRUE(WaitForHandOvers(30s));
+  EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 2u) << "opened again at the end";
+  ExpectSelfDeleted();
+}
+
 TEST_F(UninstallerRun, NoStoredFolderAsksTheUserForOne) {
   InstallProduct(L"--data \"" + dataDir_ + L"\"");
   MakeDirs(installDir_);

@@ -192,55 +192,6 @@ std::vector<RtfParagraph> ReadRtfRows(const std::string& rtf) {
   return rows;
 }
 
-namespace {
-
-// Wine's own export: the Linux path of a Windows one.
-std::string UnixPathOf(const std::wstring& path) {
-  using Convert = char*(CDECL*)(const wchar_t*);
-  const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* unix = convert ? convert(path.c_str()) : nullptr;
-  if (!unix) return {};
-  std::string text = unix;
-  ::HeapFree(::GetProcessHeap(), 0, unix);
-  return text;
-}
-
-// A Linux shell command, run through Wine; true when it ended with 0. Wine gives no handle to
-// wait on for a Linux process, so the command leaves its exit status in a file once it is done.
-bool RunOnLinux(const std::string& command) {
-  const std::wstring done = SandboxDir() + L"\\state\\linux-command.done";
-  ::DeleteFileW(done.c_str());
-  const std::string doneUnix = UnixPathOf(done);
-  if (doneUnix.empty()) return false;
-  std::wstring line = L"/bin/sh -c " + QuoteArg(Narrow2Wide("(" + command + "); echo $? > '" +
-                                                            doneUnix + "'"));
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi))
-    return false;
-  if (pi.hThread) ::CloseHandle(pi.hThread);
-  if (pi.hProcess) ::CloseHandle(pi.hProcess);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!FileExists(done) || ReadFileBytes(done).empty()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    ::Sleep(20);
-  }
-  const bool ok = ReadFileBytes(done).rfind("0\n", 0) == 0;
-  ::DeleteFileW(done.c_str());
-  return ok;
-}
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-}  // namespace
-
 std::string UnrtfHtml(const std::wstring& rtfFile) {
   // Written outside drive C:, where the sandbox guard does not look.
   const std::wstring out = SandboxDir() + L"\\state\\unrtf.html";

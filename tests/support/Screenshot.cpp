@@ -49,6 +49,13 @@ Capture CaptureWindow(HWND window) {
 
 }  // namespace
 
+bool ScreenShowsColor(HWND window, COLORREF color) {
+  const Capture capture = CaptureWindow(window);
+  for (size_t i = 0; i + 3 < capture.pixels.size(); i += 4)
+    if (RGB(capture.pixels[i + 2], capture.pixels[i + 1], capture.pixels[i]) == color) return true;
+  return false;
+}
+
 bool PaintAndWaitUntilStill(HWND window, std::chrono::milliseconds timeout) {
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -82,6 +82,14 @@ void PumpUntilIdle();
 // winebrowser has ended), so that what the recorders hold is all there will be.
 bool WaitForHandOvers(std::chrono::milliseconds timeout);
 
+// --- the Linux side of the sandbox ---
+// The Linux path of a Windows path (Wine's own conversion); empty when there is none.
+std::string UnixPathOf(const std::wstring& path);
+// Runs a shell command on the Linux side and waits for it; true when it ended with 0.
+bool RunOnLinux(const std::string& command);
+// Text in single quotes for that shell.
+std::string ShellQuoted(const std::string& text);
+
 std::wstring Narrow2Wide(const std::string& text);
 // One command-line argument in double quotes, spelled so that the started program's argument
 // parser gives back exactly the text (backslashes before a quote are doubled).

@@ -27,7 +27,9 @@ WindowWatch::WindowWatch() : before_(VisibleTopLevelWindows()) {
   while (!ready_) ::Sleep(1);
 }
 
-WindowWatch::~WindowWatch() { Stop(); }
+WindowWatch::~WindowWatch() {
+  Stop();
+}
 
 std::vector<SeenWindow> WindowWatch::Stop() {
   if (thread_.joinable()) {

@@ -1,0 +1,56 @@
+#include "ImportHook.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace testing_support {
+namespace {
+
+// The import-address slot through which this program calls dll!function.
+void** FindSlot(const char* dll, const char* function) {
+  auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!directory.VirtualAddress) return nullptr;
+  for (auto* entry =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+       entry->Name; ++entry) {
+    if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
+        base + (entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk));
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const auto* byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+        return reinterpret_cast<void**>(&slots->u1.Function);
+    }
+  }
+  return nullptr;
+}
+
+void Write(void** slot, void* value) {
+  DWORD old = 0;
+  ::VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
+  *slot = value;
+  ::VirtualProtect(slot, sizeof(void*), old, &old);
+}
+
+}  // namespace
+
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement)
+    : slot_(FindSlot(dll, function)) {
+  if (!slot_) return;
+  original_ = *slot_;
+  Write(slot_, replacement);
+}
+
+ImportHook::~ImportHook() {
+  if (slot_) Write(slot_, original_);
+}
+
+}  // namespace testing_support
