@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,14 +36,24 @@ int Fail(const char* why) {
   return 1;
 }
 
-HWND VisibleWindowOfOtherProcess(const std::wstring& className, DWORD notPid) {
+HWND WindowOfOtherProcess(const std::wstring& className, DWORD notPid, bool visible) {
   HWND window = nullptr;
   while ((window = ::FindWindowExW(nullptr, window, className.c_str(), nullptr))) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    if (pid != notPid && ::IsWindowVisible(window)) return window;
+    if (pid != notPid && (!visible || ::IsWindowVisible(window))) return window;
   }
   return nullptr;
+}
+
+HWND VisibleWindowOfOtherProcess(const std::wstring& className, DWORD notPid) {
+  return WindowOfOtherProcess(className, notPid, true);
+}
+
+double FileTimeMs(const FILETIME& time) {
+  return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                             time.dwLowDateTime) /
+         10000.0;
 }
 
 void CloseAndWait(HWND window, HANDLE process) {
@@ -52,15 +63,21 @@ void CloseAndWait(HWND window, HANDLE process) {
 
 // With arguments the program runs in place: the window of the started process itself counts,
 // which tells the restart's share of the start-up from the rest.
+// Also where the time goes: from the start to the copy's process, to its window (the form
+// created, not shown yet), to the window visible, to the window painted (the copy idle).
 int Startup(const std::wstring& exe, const std::wstring& className, const std::wstring& args) {
   const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+  FILETIME startedAt{};
+  ::GetSystemTimePreciseAsFileTime(&startedAt);
   const auto start = Clock::now();
   Process first = Start(exe, args, folder);
   HWND window = nullptr;
+  std::optional<Clock::time_point> created;
   const DWORD notPid = args.empty() ? first.pid : 0;
   while (!(window = VisibleWindowOfOtherProcess(className, notPid))) {
+    if (!created && WindowOfOtherProcess(className, notPid, false)) created = Clock::now();
     if (Clock::now() - start > 120s) return Fail("no window of the restarted copy");
-    std::this_thread::sleep_for(2ms);
+    std::this_thread::sleep_for(1ms);
   }
   const auto shown = Clock::now();
   DWORD pid = 0;
@@ -68,10 +85,16 @@ int Startup(const std::wstring& exe, const std::wstring& className, const std::w
   HANDLE copy =
       ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
   if (!copy) return Fail("cannot open the restarted copy");
+  FILETIME creation{}, exit{}, kernel{}, user{};
+  if (::GetProcessTimes(copy, &creation, &exit, &kernel, &user))
+    std::printf("copy_started_ms %.1f\n", FileTimeMs(creation) - FileTimeMs(startedAt));
+  std::printf("form_created_ms %.1f\n", MsBetween(start, created.value_or(shown)));
   ::WaitForInputIdle(copy, 30000);
   // Idle means nothing left to do for the message loop: the window has painted.
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored);
+  std::printf("painted_ms %.1f\n", MsBetween(start, Clock::now()));
+  // The peak is read once the copy has settled after its first paint.
   std::this_thread::sleep_for(300ms);
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof(counters);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, testing and the demo need, from Debian's packages only. Idempotent:
-# packages that are already there are left alone, and apt is not even asked when nothing is
-# missing.
+# Installs what building, testing and the demo need, from Debian's packages only, in one apt
+# run. Idempotent: packages that are already there are left alone, and apt is not even asked
+# when nothing is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/packages.sh
@@ -14,6 +14,7 @@ packages=(
   cmake ninja-build googletest                          # build and test tools
   file xxd binutils                                     # checks of the shipped exe
   unrtf                                                 # an RTF reader that is not ours, for the tests
+  clang libclang-rt-14-dev                              # the native sanitizer and fuzz checks
 )
 
 ensure_packages "${packages[@]}"
