@@ -11,6 +11,7 @@
 #include "../toolkit/Errors.h"
 #include "../toolkit/Handles.h"
 #include "../toolkit/SysError.h"
+#include "../toolkit/SystemLibrary.h"
 
 int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   if (text.empty()) return 0;
@@ -74,15 +75,21 @@ bool RunningInDevFolder() {
 std::wstring AppShortName() { return ExtractOnlyName(AppExeName()); }
 
 bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block) {
+  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  const auto getSize = tk::SystemFunction<SizeFn>(L"version.dll", "GetFileVersionInfoSizeW");
+  const auto getInfo = tk::SystemFunction<InfoFn>(L"version.dll", "GetFileVersionInfoW");
+  const auto query = tk::SystemFunction<QueryFn>(L"version.dll", "VerQueryValueW");
+  if (!getSize || !getInfo || !query) return false;
   DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(fileName.c_str(), &ignored);
+  const DWORD size = getSize(fileName.c_str(), &ignored);
   if (size == 0) return false;
   std::vector<BYTE> data(size);
-  if (!::GetFileVersionInfoW(fileName.c_str(), 0, size, data.data())) return false;
+  if (!getInfo(fileName.c_str(), 0, size, data.data())) return false;
   void* root = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(data.data(), L"\\", &root, &length) || !root ||
-      length != sizeof(TFixedFileInfo))
+  if (!query(data.data(), L"\\", &root, &length) || !root || length != sizeof(TFixedFileInfo))
     return false;
   std::memcpy(&block, root, sizeof(TFixedFileInfo));
   return true;

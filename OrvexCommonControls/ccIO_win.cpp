@@ -14,6 +14,7 @@
 #include "../toolkit/Errors.h"
 #include "../toolkit/Handles.h"
 #include "../toolkit/SysError.h"
+#include "../toolkit/SystemLibrary.h"
 #include "ccCore.h"
 #include "ccIO.h"
 #include "ccStringList.h"
@@ -494,10 +495,8 @@ namespace {
 // with every start, together with the printing libraries it depends on.
 BOOL ShowFileDialog(OPENFILENAMEW& ofn, bool save) {
   using Dialog = BOOL(WINAPI*)(OPENFILENAMEW*);
-  static HMODULE library = ::LoadLibraryW(L"comdlg32.dll");
-  if (!library) throw tk::Exception(L"The file dialogs (comdlg32.dll) are not available.");
-  const auto show = reinterpret_cast<Dialog>(reinterpret_cast<void*>(
-      ::GetProcAddress(library, save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
+  const auto show =
+      tk::SystemFunction<Dialog>(L"comdlg32.dll", save ? "GetSaveFileNameW" : "GetOpenFileNameW");
   if (!show) throw tk::Exception(L"The file dialogs (comdlg32.dll) are not available.");
   return show(&ofn);
 }

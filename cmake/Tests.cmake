@@ -31,6 +31,14 @@ foreach(src ${ORVEX_FIXTURE_SOURCES})
   list(APPEND ORVEX_FIXTURE_TARGETS ${name})
 endforeach()
 
+# A library that tests plant beside a program under the names of system libraries; it records
+# every process that loads it in a folder of marker files.
+set(ORVEX_PLANTED_MARKERS "C:\\\\orvex-tests\\\\planted-markers")
+add_library(planted SHARED tests/fixtures/planted/planted.cpp tests/fixtures/planted/planted.def)
+set_target_properties(planted PROPERTIES PREFIX "")
+target_compile_definitions(planted PRIVATE "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
+list(APPEND ORVEX_FIXTURE_TARGETS planted)
+
 file(GLOB ORVEX_SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(orvex_test_support STATIC ${ORVEX_SUPPORT_SOURCES})
 target_include_directories(orvex_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
@@ -41,7 +49,8 @@ orvex_wine_path(ORVEX_WIN_SANDBOX ${ORVEX_SANDBOX})
 target_compile_definitions(orvex_test_support PUBLIC
   "ORVEX_BIN_DIR=L\"${ORVEX_WIN_BIN_DIR}\""
   "ORVEX_SOURCE_DIR=L\"${ORVEX_WIN_SOURCE_DIR}\""
-  "ORVEX_SANDBOX_DIR=L\"${ORVEX_WIN_SANDBOX}\"")
+  "ORVEX_SANDBOX_DIR=L\"${ORVEX_WIN_SANDBOX}\""
+  "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
 
 # The pool: its size is the number of programs that run at once (the test preset's jobs).
 set(ORVEX_SANDBOX_POOL 4 CACHE STRING "Sandboxes the Wine test programs run in side by side")
@@ -117,10 +126,11 @@ else()
   message(STATUS "Wine's 32-bit loader does not run here: the shipped exe is left to tools/smoke32.sh")
 endif()
 
-# Checks of the shipped 32-bit exe, made from the Linux side.
+# Checks of the shipped 32-bit exe, and of the 64-bit twin's imports, made from the Linux side.
 if(ORVEX_SHIPPED_EXE)
   add_test(NAME shipped_exe_check
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-shipped-exe.sh ${ORVEX_SHIPPED_EXE})
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-shipped-exe.sh ${ORVEX_SHIPPED_EXE}
+                   $<TARGET_FILE:Uninstaller>)
 endif()
 
 # The 64-bit driver of the 32-bit smoke run (tools/smoke32.sh): built with the tests, run by that

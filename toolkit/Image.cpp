@@ -172,8 +172,10 @@ void TImage::Paint(HDC dc) {
       tk::UniqueMemDC picture(::CreateCompatibleDC(dc));
       HGDIOBJ oldPicture = ::SelectObject(picture.get(), bitmap_.get());
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-      ::AlphaBlend(memory.get(), target.left, target.top, bitmapSize_.cx, bitmapSize_.cy,
-                   picture.get(), 0, 0, bitmapSize_.cx, bitmapSize_.cy, blend);
+      // The system's own blend, which msimg32's AlphaBlend only passes the call on to: that
+      // library is not one the system always takes from its own folder.
+      ::GdiAlphaBlend(memory.get(), target.left, target.top, bitmapSize_.cx, bitmapSize_.cy,
+                      picture.get(), 0, 0, bitmapSize_.cx, bitmapSize_.cy, blend);
       ::SelectObject(picture.get(), oldPicture);
     }
   }

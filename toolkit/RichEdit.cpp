@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -14,9 +15,8 @@ constexpr wchar_t kRichEditClass[] = L"RICHEDIT50W";
 constexpr unsigned kStyleMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
 
 void LoadRichEditLibrary() {
-  // Kept for the life of the process: windows of its class may live until the very end.
-  static HMODULE module = ::LoadLibraryW(L"msftedit.dll");
-  if (!module) throw tk::Exception(L"The rich edit control (msftedit.dll) is not available.");
+  if (!tk::SystemLibrary(L"msftedit.dll"))
+    throw tk::Exception(L"The rich edit control (msftedit.dll) is not available.");
 }
 
 LRESULT Send(HWND edit, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {

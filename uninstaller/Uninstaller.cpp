@@ -1,11 +1,13 @@
-// The program block: prepare the application, move the run into a copy in the temporary folder
-// when started plainly, create the main form and run the message loop.
+// The program block: keep the library search out of the program's folder, prepare the
+// application, move the run into a copy in the temporary folder when started plainly, create the
+// main form and run the message loop.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdlib>
 
 #include "Application.h"
+#include "SystemLibrary.h"
 #include "UninstallerForm.h"
 #include "cExecuteShell.h"
 #include "ccCore.h"
@@ -54,6 +56,8 @@ void RestartFromTempCopy() {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before any library is loaded by name: the program runs from folders that others write into.
+  tk::RestrictDllSearch();
   tk::Application& app = tk::App();
   app.Initialize();
   app.SetTitle(L"Uninstaller");

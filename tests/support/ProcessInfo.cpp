@@ -1,6 +1,9 @@
 #include "ProcessInfo.h"
 
+#include <tlhelp32.h>
 #include <winternl.h>
+
+#include <cstring>
 
 #include "Handles.h"
 
@@ -146,6 +149,27 @@ HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::millisec
     ::Sleep(50);
   } while (std::chrono::steady_clock::now() < deadline);
   return nullptr;
+}
+
+std::vector<LoadedModule> LoadedModules(DWORD pid) {
+  std::vector<LoadedModule> modules;
+  tk::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  tk::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid));
+  if (!process || !snapshot) return modules;
+  // Wine writes its mark where a DOS stub would begin, just after the DOS header.
+  static constexpr char kMark[] = "Wine builtin DLL";
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
+       more = ::Module32NextW(snapshot.get(), &entry)) {
+    char stub[sizeof(kMark) - 1] = {};
+    SIZE_T read = 0;
+    const bool marked =
+        ::ReadProcessMemory(process.get(), entry.modBaseAddr + 0x40, stub, sizeof(stub), &read) &&
+        read == sizeof(stub) && std::memcmp(stub, kMark, sizeof(stub)) == 0;
+    modules.push_back(LoadedModule{entry.szExePath, marked});
+  }
+  return modules;
 }
 
 }  // namespace testing_support

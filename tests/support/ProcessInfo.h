@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -26,5 +27,13 @@ bool IsRestartedCopy(DWORD pid, const std::wstring& exeName = L"Uninstaller.exe"
 // the copy's process id.
 HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::milliseconds timeout,
                           DWORD* pid = nullptr);
+
+struct LoadedModule {
+  std::wstring path;  // as the loader names it
+  bool wineBuiltin;   // the image bears the mark of Wine's own builds ("Wine builtin DLL")
+};
+// The modules loaded in a running process, its own image among them (none when the process
+// cannot be read).
+std::vector<LoadedModule> LoadedModules(DWORD pid);
 
 }  // namespace testing_support
