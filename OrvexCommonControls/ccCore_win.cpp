@@ -8,6 +8,7 @@
 #include "ccCore.h"
 #include "ccIO.h"
 #include "../toolkit/Application.h"
+#include "../toolkit/BufferText.h"
 #include "../toolkit/Errors.h"
 #include "../toolkit/Handles.h"
 #include "../toolkit/SysError.h"
@@ -49,15 +50,8 @@ std::wstring MilisecondsToTimeText(uint32_t milliseconds) {
 }
 
 std::wstring AppExeName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return tk::GrowingBufferText(
+      [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
 }
 
 bool RunningInDevFolder() {
@@ -65,9 +59,7 @@ bool RunningInDevFolder() {
   size_t dot = project.find_last_of(L".\\/:");
   if (dot != std::wstring::npos && project[dot] == L'.') project.resize(dot);
   project += L".dpr";
-  // GetFileAttributes follows symbolic links.
-  DWORD attributes = ::GetFileAttributesW(project.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return IsFile(project);
 }
 
 // --- version text ---

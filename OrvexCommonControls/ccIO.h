@@ -23,6 +23,9 @@ bool IsDriveRooted(const std::wstring& path);
 
 // --- existence ---
 bool FolderExists(const std::wstring& path, bool followLinks = true);
+// A file, not a folder, is at the path; a symbolic link counts by what it leads to, so a link to
+// nothing is no file.
+bool IsFile(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 bool DirectoryExistMsg(const std::wstring& path);
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../toolkit/Application.h"
+#include "../toolkit/BufferText.h"
 #include "../toolkit/Errors.h"
 #include "../toolkit/Handles.h"
 #include "../toolkit/SysError.h"
@@ -47,13 +48,27 @@ bool IsDirectory(const std::wstring& path) {
 }
 
 std::wstring FullPathOf(const std::wstring& path) {
-  DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
-  std::wstring full(needed, L'\0');
-  DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return path;
-  full.resize(length);
-  return full;
+  const std::wstring full = tk::GrowingBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? path : full;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  return tk::GrowingBufferText([name](wchar_t* buffer, DWORD size) {
+    return ::GetEnvironmentVariableW(name, buffer, size);
+  });
+}
+
+// The folder that GetTempPathW names, by the call's own rule: the first of TMP, TEMP and
+// USERPROFILE that is set, else the Windows folder, made absolute.
+std::wstring TempFolderByRule() {
+  for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+    const std::wstring folder = EnvironmentValue(name);
+    if (!folder.empty()) return Trail(FullPathOf(folder));
+  }
+  return Trail(tk::GrowingBufferText(
+      [](wchar_t* buffer, DWORD size) { return ::GetWindowsDirectoryW(buffer, size); }));
 }
 
 void CheckDriveExists(const std::wstring& fullPath) {
@@ -162,10 +177,13 @@ bool FolderExists(const std::wstring& path, bool followLinks) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsFolder(const std::wstring& path) {
+bool IsFile(const std::wstring& path) {
   const DWORD attributes = TargetAttributes(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return false;
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::wstring& path) {
+  if (IsFile(path)) return false;
   return FolderExists(path, true);
 }
 
@@ -204,16 +222,9 @@ bool ForceDirectoriesMsg(const std::wstring& path) {
 // --- path parts ---
 
 std::wstring ExtractPath(const std::wstring& path, bool silent) {
-  if (!path.empty() && HasValidPathChars(path)) {
-    // Silent callers pass what the user typed; a path the directory-name step refuses is then
-    // no folder at all rather than an error report.
-    if (!silent) return Trail(PathDirectoryName(path));
-    try {
-      return Trail(PathDirectoryName(path));
-    } catch (const tk::EArgumentException&) {
-      return L"";
-    }
-  }
+  // Silent spares the caller only the report of an empty or invalid path; what the directory-name
+  // step refuses (too long, a control character) reaches the caller either way.
+  if (!path.empty() && HasValidPathChars(path)) return Trail(PathDirectoryName(path));
   if (silent) return L"";
   throw tk::EArgumentException(L"The path is invalid!\r\n" + path);
 }
@@ -225,11 +236,13 @@ std::wstring AppFolder() {
 // --- shell folders ---
 
 std::wstring GetSpecialFolder(int csidl, bool create) {
+  // The call takes no buffer size and says nothing of the text's length: it writes at most
+  // MAX_PATH characters, and the text ends at the first NUL within them.
   wchar_t buffer[MAX_PATH] = {};
   ::SHGetFolderPathW(nullptr, csidl | (create ? CSIDL_FLAG_CREATE : 0), nullptr, SHGFP_TYPE_CURRENT,
                      buffer);
-  buffer[MAX_PATH - 1] = L'\0';
-  return Trail(buffer);
+  const auto length = static_cast<size_t>(std::find(buffer, buffer + MAX_PATH, L'\0') - buffer);
+  return Trail(std::wstring(buffer, length));
 }
 
 std::wstring GetMyDocuments() {
@@ -367,9 +380,16 @@ TLocalTime NowLocal() {
 // --- start-up services ---
 
 std::wstring GetTempFolder() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-  return std::wstring(buffer, length);
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring folder = tk::GrowingBufferText([&error](wchar_t* buffer, DWORD size) {
+    const DWORD length = ::GetTempPathW(size, buffer);
+    error = length == 0 ? ::GetLastError() : ERROR_SUCCESS;
+    return length;
+  });
+  // Some systems refuse a folder longer than MAX_PATH instead of saying how long it is; the
+  // copy made at start-up still needs the user's own temporary folder, not none at all.
+  if (folder.empty() && error == ERROR_FILENAME_EXCED_RANGE) return TempFolderByRule();
+  return folder;
 }
 
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite) {

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 #include "Errors.h"
+#include "Handles.h"
+#include "ListBoxes.h"
 #include "cShell.h"
 #include "ccCore.h"
 #include "ccIO.h"
@@ -76,11 +79,6 @@ std::wstring FolderTextProblem(const std::wstring& text) {
   const std::wstring root = FullPathRoot(text);
   if (root.empty() || !DriveIsReady(root)) return kDiskNotReady;
   return {};
-}
-
-bool FileExistsAt(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Drive-rooted (C:\...) or a network path (\\server\share\...).
@@ -253,7 +251,7 @@ void TOrvexPathEdit::SetEnabled(bool enabled) {
 void TOrvexPathEdit::ColorizePath() {
   if (Loading()) return;
   const std::wstring path = Path();
-  const bool exists = FInputType == itFile ? FileExistsAt(path) : FolderExists(path, true);
+  const bool exists = FInputType == itFile ? IsFile(path) : FolderExists(path, true);
   edtPath->SetColor(exists ? clPathExists : clPathMissing);
 }
 
@@ -265,7 +263,28 @@ void TOrvexPathEdit::UpdatePathState() {
     btnApply->SetVisible(FShowApply);
     AlignControls();
   }
-  if (OnPathChanged) OnPathChanged(this);
+  // The directory partner follows only where someone listens to the path: the handler finds it
+  // showing the new folder already.
+  if (OnPathChanged) {
+    UpdateDirectoryPartner();
+    OnPathChanged(this);
+  }
+  UpdateFileListPartner();
+}
+
+void TOrvexPathEdit::UpdateDirectoryPartner() {
+  if (!FDirListBox) return;
+  const std::wstring path = Path();
+  if (!FolderExists(path, true)) return;
+  // The partner's own listeners hear of the user's choices in it, not of the path typed here.
+  TNotifyEvent detached = std::exchange(FDirListBox->OnChange, nullptr);
+  tk::ScopeExit restore([&] { FDirListBox->OnChange = std::move(detached); });
+  FDirListBox->SetDirectory(path);
+}
+
+void TOrvexPathEdit::UpdateFileListPartner() {
+  if (!FFileList || FInputType != itFolder) return;
+  FFileList->SetDirectory(PathIsValid().empty() ? Path() : GetMyDocuments());
 }
 
 void TOrvexPathEdit::ApplyInputType() {
@@ -289,7 +308,15 @@ void TOrvexPathEdit::BrowseClick(TObject*) {
   if (FInputType == itFolder) {
     if (SelectAFolder(path, FOpenDlgTitle, kFolderPickerOptions)) SetPath(path);
   } else {
-    if (PromptToLoadFile(path, FFileFilter, FOpenDlgTitle, L"")) SetPath(path);
+    try {
+      if (PromptToLoadFile(path, FFileFilter, FOpenDlgTitle, L"")) SetPath(path);
+    } catch (const tk::EArgumentException&) {
+      // The system takes no folder from what was typed (too long, a control character), so the
+      // dialog is given none to start in and no name in its box: it opens where it would for an
+      // empty field, and the text stays until the user chooses a file.
+      std::wstring chosen;
+      if (PromptToLoadFile(chosen, FFileFilter, FOpenDlgTitle, L"")) SetPath(chosen);
+    }
   }
 }
 

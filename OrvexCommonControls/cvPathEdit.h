@@ -1,7 +1,9 @@
 // Path edit control: a captioned frame in which the user types or browses for one file or folder
 // path, with the field coloured by whether the path exists, a Create button enabled for a
 // well-formed path, an optional Apply button enabled for a fully valid one, and a locate button
-// that shows the path in a shell window.
+// that shows the path in a shell window. Optional partner list boxes follow the path: a
+// directory list box shows the folders of a typed existing folder, and a file list box the files
+// of a valid folder (of the user's Documents otherwise).
 #pragma once
 
 #include <string>
@@ -10,6 +12,9 @@
 #include "EditControls.h"
 #include "GroupBox.h"
 #include "ImageList.h"
+
+class TDirectoryListBox;
+class TFileListBox;
 
 enum TInputType { itFile = 0, itFolder = 1 };
 
@@ -23,6 +28,12 @@ class TOrvexPathEdit : public TGroupBox {
   std::wstring PathIsValid() const;
   // PathIsValid, showing the problem in an error box; true when there is none.
   bool PathIsValidMsg() const;
+
+  // Partners, referred to and not owned: each must outlive the control or be cleared first.
+  TFileListBox* FileListBox() const { return FFileList; }
+  void SetFileListBox(TFileListBox* value) { FFileList = value; }
+  TDirectoryListBox* Directory() const { return FDirListBox; }
+  void SetDirectory(TDirectoryListBox* value) { FDirListBox = value; }
 
   // In folder mode the text trimmed of blanks, with a trailing backslash (empty stays empty).
   std::wstring Path() const;
@@ -63,6 +74,8 @@ class TOrvexPathEdit : public TGroupBox {
   void ApplyInputType();
   void ColorizePath();
   void UpdatePathState();
+  void UpdateDirectoryPartner();
+  void UpdateFileListPartner();
   void BrowseClick(TObject* Sender);
   void PathEditKeyPress(TObject* Sender, wchar_t& Key);
   void CreateClick(TObject* Sender);
@@ -77,7 +90,9 @@ class TOrvexPathEdit : public TGroupBox {
   TButton* btnCreate;
   TButton* btnExplore;
   TButtonedEdit* edtPath;
+  TDirectoryListBox* FDirListBox = nullptr;
   TImageList* imgList;
+  TFileListBox* FFileList = nullptr;
   TInputType FInputType = itFolder;
   std::wstring FFileFilter;
   std::wstring FOpenDlgTitle;

@@ -250,8 +250,7 @@ void TRichLog::AppendToFile(const std::wstring& FullPath) {
 }
 
 bool TRichLog::LoadFromFile(const std::wstring& FullPath) {
-  DWORD attributes = ::GetFileAttributesW(FullPath.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (!IsFile(FullPath)) return false;
   const std::string bytes = ReadWholeFile(FullPath);
   const std::string before = SaveRtfToString();
   if (LoadRtfFromString(bytes)) return true;

@@ -178,6 +178,36 @@ std::optional<DWORD> Process::ExitCode() const {
   return code;
 }
 
+bool RunOnHost(const std::wstring& program, std::wstring command, const std::wstring& folder) {
+  for (wchar_t& c : command)
+    if (c == L'\\') c = L'/';
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &si, &pi))
+    return false;
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  return true;
+}
+
+bool MakeHostLink(const std::wstring& folder, const std::wstring& name,
+                  const std::wstring& target) {
+  const std::wstring link = folder + L"\\" + name;
+  if (!RunOnHost(L"Z:\\bin\\ln", L"ln -sfn \"" + target + L"\" \"" + name + L"\"", folder))
+    return false;
+  return PumpUntil([&] { return ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   10s);
+}
+
+bool RemoveHostLink(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring link = folder + L"\\" + name;
+  if (!RunOnHost(L"Z:\\bin\\rm", L"rm -f \"" + name + L"\"", folder)) return false;
+  return PumpUntil([&] { return ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; },
+                   10s);
+}
+
 void Process::Kill() const {
   if (process) ::TerminateProcess(process, 99);
 }

@@ -40,6 +40,17 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);  // no BOM
 void MakeDirs(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
+// A symbolic link named name in folder, leading to target (spelled relative to folder), made by
+// the host's own tool: Wine's link call reports success and makes none. True once the link shows
+// from this side, which needs a target that exists. Nothing of that name may show there yet; a
+// link left dangling by an earlier run, which does not show, is replaced.
+bool MakeHostLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target);
+// Removes such a link and never what it leads to: Wine's own delete call removes the target. The
+// link must show (its target exists), so that its going can be watched.
+bool RemoveHostLink(const std::wstring& folder, const std::wstring& name);
+// Runs a program of the host (Z:\\bin\\rm, say) in folder with a command line in which every
+// backslash becomes a slash. Wine cannot wait for it: watch for what it does instead.
+bool RunOnHost(const std::wstring& program, std::wstring command, const std::wstring& folder);
 // Names (without folder) of the files that match a pattern such as C:\\x\\*.RTF.
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern);
 // relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".

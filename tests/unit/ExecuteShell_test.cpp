@@ -25,6 +25,16 @@ using namespace testing_support;
 
 namespace {
 
+template <class E, class F>
+std::wstring ThrownMessage(F action) {
+  try {
+    action();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return L"<nothing thrown>";
+}
+
 // Answers every box of this process with OK while a call runs on the test thread, and keeps what
 // each box said.
 class BoxAnswerer {
@@ -214,6 +224,21 @@ TEST_F(ShellTest, DamagedProgramReadsGenericError11) {
   EXPECT_EQ(boxes[0].text, L"ShellExecute error 11");
   EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
   RemoveTree(folder);
+}
+
+TEST_F(ShellTest, NameWithoutAWorkingFolderRaisesBeforeTheShellIsAsked) {
+  // The working folder is the file's folder; a name the directory-name step refuses has none, and
+  // its refusal reaches the caller instead of a shell error.
+  const std::wstring at260 = L"C:\\" + std::wstring(253, L'n') + L".exe";
+  ASSERT_EQ(at260.size(), 260u);
+  BoxAnswerer answerer;
+  EXPECT_EQ(
+      ThrownMessage<tk::EArgumentException>([&] { ExecuteShell(at260, L"", true, SW_SHOWNORMAL); }),
+      L"The specified path is too long");
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>(
+                [] { ExecuteShell(L"C:\\a\tb\\tool.exe", L"", true, SW_SHOWNORMAL); }),
+            L"Invalid characters in file name");
+  EXPECT_TRUE(answerer.Stop().empty());
 }
 
 TEST_F(ShellTest, WebAddressIsHandedToTheBrowser) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <future>
 #include <string>
 #include <vector>
@@ -12,10 +13,13 @@
 #include "Application.h"
 #include "BoxDriver.h"
 #include "Form.h"
+#include "Handles.h"
 #include "ImageList.h"
+#include "ListBoxes.h"
 #include "Screenshot.h"
 #include "TestEnv.h"
 #include "ccCore.h"
+#include "ccIO.h"
 #include "cvPathEdit.h"
 
 using namespace testing_support;
@@ -36,6 +40,22 @@ std::wstring WindowText(HWND hwnd) {
   wchar_t buffer[1024] = {};
   ::GetWindowTextW(hwnd, buffer, 1024);
   return buffer;
+}
+
+using Names = std::vector<std::wstring>;
+
+// The rows that a LISTBOX window holds, first to last.
+Names ListRows(HWND list) {
+  Names rows;
+  const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const auto length = static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0));
+    std::wstring text(length + 1, L'\0');
+    text.resize(static_cast<size_t>(
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+    rows.push_back(text);
+  }
+  return rows;
 }
 
 class PathEditTest : public ::testing::Test {
@@ -142,6 +162,15 @@ class PathEditTest : public ::testing::Test {
     });
     ::SendMessageW(button, BM_CLICK, 0, 0);
     return box.get();
+  }
+
+  // A list box below the path edit, owned by the form.
+  template <class List>
+  List* NewList() {
+    auto* list = new List(form.get());
+    list->SetBounds(8, 56, 200, 60);
+    list->SetParent(form.get());
+    return list;
   }
 
   RECT BoundsInFrame(HWND child) const {
@@ -764,6 +793,181 @@ TEST_F(PathEditTest, BrowseButtonOpensTheFolderPickerWithTheTitle) {
   EXPECT_EQ(info->caption, L"Pick the product folder");
   // Cancelled: the text stays as it was.
   EXPECT_EQ(WindowText(EditHwnd()), WindowsFolder());
+}
+
+// --- partner list boxes ---
+
+TEST_F(PathEditTest, DirectoryPartnerFollowsATypedExistingFolderWithItsOwnEventQuiet) {
+  MakeDirs(folder + L"\\alpha\\one");
+  MakeDirs(folder + L"\\alpha\\two");
+  auto* dirs = NewList<TDirectoryListBox>();
+  int partnerChanges = 0;
+  dirs->OnChange = [&](TObject*) { ++partnerChanges; };
+  pe->SetDirectory(dirs);
+  EXPECT_EQ(pe->Directory(), dirs);
+  std::wstring shownAtEvent;
+  pe->OnPathChanged = [&](TObject*) { shownAtEvent = dirs->Directory(); };
+
+  Type(folder + L"\\alpha");
+  EXPECT_EQ(dirs->Directory(), folder + L"\\alpha\\");
+  EXPECT_EQ(shownAtEvent, folder + L"\\alpha\\") << "the handler finds the partner up to date";
+  EXPECT_EQ(ListRows(dirs->Handle()), (Names{L"one", L"two"}));
+  EXPECT_EQ(partnerChanges, 0);
+
+  // A folder that is not there leaves the partner where it was.
+  Type(folder + L"\\alpha\\missing");
+  EXPECT_EQ(dirs->Directory(), folder + L"\\alpha\\");
+
+  // The partner's own event is back for changes of its own.
+  dirs->SetDirectory(folder);
+  EXPECT_EQ(partnerChanges, 1);
+}
+
+TEST_F(PathEditTest, DirectoryPartnerStaysWithoutAnOnPathChangedHandler) {
+  MakeDirs(folder + L"\\alpha\\one");
+  auto* dirs = NewList<TDirectoryListBox>();
+  pe->SetDirectory(dirs);
+  pe->OnPathChanged = nullptr;
+  Type(folder + L"\\alpha");
+  EXPECT_EQ(dirs->Directory(), L"");
+  EXPECT_TRUE(ListRows(dirs->Handle()).empty());
+}
+
+TEST_F(PathEditTest, FileListPartnerShowsAValidFoldersFilesElseTheDocuments) {
+  WriteFileBytes(folder + L"\\a.txt", "a");
+  WriteFileBytes(folder + L"\\b.rtf", "b");
+  MakeDirs(folder + L"\\sub");
+  const std::wstring markerName = L"pathedit partner marker.txt";
+  const std::wstring marker = ShellFolder(CSIDL_PERSONAL) + L"\\" + markerName;
+  WriteFileBytes(marker, "m");
+  tk::ScopeExit removeMarker([&] { ::DeleteFileW(marker.c_str()); });
+  auto* files = NewList<TFileListBox>();
+  pe->SetFileListBox(files);
+  EXPECT_EQ(pe->FileListBox(), files);
+  // The file list follows whether or not anyone listens to the path.
+  pe->OnPathChanged = nullptr;
+
+  Type(folder);
+  EXPECT_EQ(files->Directory(), folder + L"\\");
+  EXPECT_EQ(ListRows(files->Handle()), (Names{L"a.txt", L"b.rtf"}));
+
+  for (const std::wstring& invalid :
+       {folder + L"\\nothing-here", std::wstring(L"C:\\a|b"), std::wstring()}) {
+    Type(folder);
+    ASSERT_EQ(files->Directory(), folder + L"\\");
+    Type(invalid);
+    EXPECT_EQ(files->Directory(), GetMyDocuments()) << Wide2Utf8(invalid);
+    const Names rows = ListRows(files->Handle());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), markerName), rows.end()) << Wide2Utf8(invalid);
+  }
+}
+
+TEST_F(PathEditTest, FileModeLeavesTheFileListPartnerAlone) {
+  const std::wstring elsewhere = folder + L"\\elsewhere";
+  WriteFileBytes(elsewhere + L"\\keep.txt", "k");
+  WriteFileBytes(folder + L"\\a.txt", "a");
+  auto* files = NewList<TFileListBox>();
+  files->SetDirectory(elsewhere);
+  pe->SetFileListBox(files);
+  pe->SetInputType(itFile);
+  for (const std::wstring& text : {folder + L"\\a.txt", folder, folder + L"\\missing.txt"}) {
+    Type(text);
+    EXPECT_EQ(files->Directory(), elsewhere) << Wide2Utf8(text);
+    EXPECT_EQ(ListRows(files->Handle()), Names{L"keep.txt"}) << Wide2Utf8(text);
+  }
+}
+
+TEST_F(PathEditTest, FileModeBrowseOpensTheDialogForATextTheSystemTakesNoFolderFrom) {
+  pe->SetInputType(itFile);
+  pe->SetOpenDlgTitle(L"Pick the log file");
+  for (const std::wstring& typed :
+       {folder + L"\\" + std::wstring(300, L'n') + L".txt", folder + L"\\a\tb\\log.txt"}) {
+    Type(typed);
+    auto dialog = std::async(std::launch::async, [] {
+      return AnswerBox(kPatience, L"Cancel", BoxFilter{::GetCurrentProcessId(), L"Pick the log"});
+    });
+    HWND browse = Edit()->RightButton().Handle();
+    ::SendMessageW(browse, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    ::SendMessageW(browse, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    auto info = dialog.get();
+    ASSERT_TRUE(info) << Wide2Utf8(typed);
+    EXPECT_EQ(info->caption, L"Pick the log file");
+    EXPECT_EQ(WindowText(EditHwnd()), typed);
+  }
+}
+
+}  // namespace
+
+// --- the folder list boxes on their own ---
+
+namespace {
+
+class FolderListBoxes : public PathEditTest {};
+
+TEST_F(FolderListBoxes, DirectoryListShowsTheFoldersBelowItsDirectoryByName) {
+  for (const wchar_t* name : {L"Beta", L"alpha", L"gamma.d"}) MakeDirs(folder + L"\\" + name);
+  WriteFileBytes(folder + L"\\file.txt", "not a folder");
+  auto* dirs = new TDirectoryListBox(form.get());
+  std::vector<TObject*> senders;
+  dirs->OnChange = [&](TObject* sender) { senders.push_back(sender); };
+  // Rows read before the window exists go into it.
+  dirs->SetDirectory(folder);
+  ASSERT_FALSE(dirs->HandleAllocated());
+  dirs->SetParent(form.get());
+  EXPECT_EQ(ListRows(dirs->Handle()), (Names{L"alpha", L"Beta", L"gamma.d"}));
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], dirs);
+
+  // The same folder again is read afresh but is no change; Update reads it as well.
+  MakeDirs(folder + L"\\delta");
+  dirs->SetDirectory(folder);
+  EXPECT_EQ(ListRows(dirs->Handle()), (Names{L"alpha", L"Beta", L"delta", L"gamma.d"}));
+  EXPECT_EQ(senders.size(), 1u);
+  ::RemoveDirectoryW((folder + L"\\delta").c_str());
+  dirs->Update();
+  EXPECT_EQ(dirs->Items(), (Names{L"alpha", L"Beta", L"gamma.d"}));
+
+  dirs->SetDirectory(folder + L"\\missing");
+  EXPECT_TRUE(ListRows(dirs->Handle()).empty());
+  EXPECT_EQ(senders.size(), 2u);
+}
+
+TEST_F(FolderListBoxes, DoubleClickOpensTheFolderOfTheRow) {
+  MakeDirs(folder + L"\\alpha\\inner");
+  MakeDirs(folder + L"\\beta");
+  auto* dirs = NewList<TDirectoryListBox>();
+  dirs->SetDirectory(folder);
+  std::vector<TObject*> senders;
+  dirs->OnChange = [&](TObject* sender) { senders.push_back(sender); };
+  // Press, release, second press, release on the first row, as the mouse gives them.
+  RECT row{};
+  ::SendMessageW(dirs->Handle(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+  const LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+  for (UINT msg : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+    ::SendMessageW(dirs->Handle(), msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
+  EXPECT_EQ(dirs->Directory(), folder + L"\\alpha");
+  EXPECT_EQ(ListRows(dirs->Handle()), Names{L"inner"});
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], dirs);
+}
+
+TEST_F(FolderListBoxes, FileListShowsTheFilesThatMatchItsMask) {
+  for (const wchar_t* name : {L"c.log", L"B.rtf", L"a.txt"})
+    WriteFileBytes(folder + L"\\" + name, "x");
+  MakeDirs(folder + L"\\d.txt");  // a folder is never listed, whatever its name
+  auto* files = NewList<TFileListBox>();
+  EXPECT_EQ(files->Mask(), L"*.*");
+  files->SetDirectory(folder);
+  EXPECT_EQ(ListRows(files->Handle()), (Names{L"a.txt", L"B.rtf", L"c.log"}));
+  files->SetMask(L"*.txt;*.rtf");
+  EXPECT_EQ(ListRows(files->Handle()), (Names{L"a.txt", L"B.rtf"}));
+  files->SetMask(L"*.txt;a*");
+  EXPECT_EQ(ListRows(files->Handle()), Names{L"a.txt"}) << "a file two patterns match is one row";
+  WriteFileBytes(folder + L"\\later.txt", "x");
+  files->Update();
+  EXPECT_EQ(ListRows(files->Handle()), (Names{L"a.txt", L"later.txt"}));
+  files->SetDirectory(folder + L"\\missing");
+  EXPECT_TRUE(ListRows(files->Handle()).empty());
 }
 
 }  // namespace

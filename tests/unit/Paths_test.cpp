@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "BoxWatch.h"
@@ -204,10 +205,17 @@ TEST(ExtractPath, DirectoryNameStepLimitsAndCharacters) {
             L"Invalid characters in file name");
 }
 
-TEST(ExtractPath, SilentCallIsQuietAboutWhatTheDirectoryNameStepRefuses) {
-  EXPECT_EQ(ExtractPath(L"C:\\" + std::wstring(257, L'n'), true), L"");
-  EXPECT_EQ(ExtractPath(L"   ", true), L"");
-  EXPECT_EQ(ExtractPath(L"C:\\a\tb\\c", true), L"");
+TEST(ExtractPath, SilentCallPassesOnWhatTheDirectoryNameStepRefuses) {
+  // Silent spares only the report of an empty or invalid path.
+  const std::wstring at260 = L"C:\\" + std::wstring(257, L'n');
+  ASSERT_EQ(at260.size(), 260u);
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>([&] { ExtractPath(at260, true); }),
+            L"The specified path is too long");
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>([] { ExtractPath(L"   ", true); }),
+            L"Invalid characters in file name");
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>([] { ExtractPath(L"C:\\a\tb\\c", true); }),
+            L"Invalid characters in file name");
+  EXPECT_EQ(ExtractPath(at260.substr(0, 259), true), L"C:\\");
 }
 
 TEST(AppFolder, IsTheRunningExecutablesFolder) {
@@ -438,6 +446,46 @@ TEST(GetSpecialFolder, CreateFlagMakesAMissingShellFolder) {
   EXPECT_EQ(GetSpecialFolder(CSIDL_COMMON_OEM_LINKS, true), path);
   EXPECT_TRUE(DirExists(path));
   ::RemoveDirectoryW(path.c_str());
+}
+
+// --- the temporary folder ---
+
+std::optional<std::wstring> Variable(const wchar_t* name) {
+  std::wstring value(32767, L'\0');
+  const DWORD length = ::GetEnvironmentVariableW(name, value.data(), 32767);
+  if (length == 0) return std::nullopt;
+  value.resize(length);
+  return value;
+}
+
+// Sets TMP and TEMP of this process (nothing removes one); the destructor puts back the first.
+class TempVariables {
+ public:
+  ~TempVariables() { Set(tmp_, temp_); }
+  static void Set(const std::optional<std::wstring>& tmp, const std::optional<std::wstring>& temp) {
+    ::SetEnvironmentVariableW(L"TMP", tmp ? tmp->c_str() : nullptr);
+    ::SetEnvironmentVariableW(L"TEMP", temp ? temp->c_str() : nullptr);
+  }
+
+ private:
+  std::optional<std::wstring> tmp_ = Variable(L"TMP"), temp_ = Variable(L"TEMP");
+};
+
+TEST(GetTempFolder, WholeFolderWithItsBackslashAtAnyLengthTmpFirst) {
+  const TempVariables restore;
+  const std::wstring other = L"C:\\orvex-tests\\other temp";
+  for (size_t length : {size_t{40}, size_t{MAX_PATH - 2}, size_t{MAX_PATH - 1}, size_t{MAX_PATH},
+                        size_t{MAX_PATH + 40}, size_t{1000}}) {
+    std::wstring folder = L"C:\\orvex-tests\\temp";
+    while (folder.size() < length) folder += folder.size() + 1 < length ? L"\\t" : L"x";
+    ASSERT_EQ(folder.size(), length);
+    TempVariables::Set(folder, other);
+    EXPECT_EQ(GetTempFolder(), folder + L"\\") << length;
+    TempVariables::Set(std::nullopt, folder);
+    EXPECT_EQ(GetTempFolder(), folder + L"\\") << length << ": TEMP without TMP";
+    TempVariables::Set(other, folder);
+    EXPECT_EQ(GetTempFolder(), other + L"\\") << length << ": TMP before TEMP";
+  }
 }
 
 TEST(AppDataFolder, AppNameBecomesASubfolderOfRoamingData) {

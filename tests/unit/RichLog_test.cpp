@@ -16,6 +16,7 @@
 #include "BoxDriver.h"
 #include "Errors.h"
 #include "Form.h"
+#include "Handles.h"
 #include "RtfReader.h"
 #include "TestEnv.h"
 #include "ccCore.h"
@@ -700,6 +701,34 @@ TEST_F(RichLogFiles, LoadFromMissingPathReturnsFalseAndKeepsContent) {
   EXPECT_FALSE(log_->LoadFromFile(dir_));  // a folder is not a file
   EXPECT_FALSE(log_->LoadFromFile(L""));
   EXPECT_EQ(RowsNow(), (Rows{{L"stays", kRed, false}}));
+}
+
+TEST_F(RichLogFiles, LoadFromFileGoesByWhatALinkLeadsTo) {
+  log_->AddError(L"saved row");
+  const std::wstring target = dir_ + L"\\saved log.rtf";
+  log_->SaveAsRtf(target);
+  const std::wstring link = dir_ + L"\\log link.rtf";
+  ASSERT_TRUE(MakeHostLink(dir_, L"log link.rtf", L"saved log.rtf"));
+  tk::ScopeExit removeLink([&] {
+    // A target in place again lets the link's own removal be watched.
+    if (!FileExists(target)) WriteFileBytes(target, "");
+    EXPECT_TRUE(RemoveHostLink(dir_, L"log link.rtf"));
+  });
+
+  // A link to a real log loads the log.
+  log_->Clear();
+  log_->AddInfo(L"replaced");
+  ASSERT_TRUE(log_->LoadFromFile(link));
+  EXPECT_EQ(RowsNow(), (Rows{{L"saved row", kRed, false}}));
+
+  // With the log gone the link leads to nothing: no file, nothing read, nothing raised.
+  ASSERT_TRUE(::DeleteFileW(target.c_str()));
+  log_->AddInfo(L"kept");
+  const Rows before = RowsNow();
+  bool loaded = true;
+  EXPECT_NO_THROW(loaded = log_->LoadFromFile(link));
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(RowsNow(), before);
 }
 
 TEST_F(RichLogFiles, LoadsPlainTextByByteOrderMark) {

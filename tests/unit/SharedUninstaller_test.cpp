@@ -139,36 +139,20 @@ TEST(ProtectedFolder, ShortSpellingOfAProtectedFolderIsProtected) {
   EXPECT_TRUE(IsProtectedFolder(shortPath)) << Wide2Utf8(shortPath);
 }
 
-// A symbolic link to a folder, made by the system's own tool in the folder of the link: Wine keeps
-// links on the host's file system, where its own link call makes none.
-bool RunInFolder(const std::wstring& program, std::wstring command, const std::wstring& folder) {
-  for (wchar_t& c : command)
-    if (c == L'\\') c = L'/';
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &si, &pi))
-    return false;
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-  return true;
-}
-
+// A symbolic link to a folder: Wine keeps links on the host's file system, where its own link
+// call makes none, so the host's tool makes it there.
 bool MakeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
   if (::CreateSymbolicLinkW((folder + L"\\" + name).c_str(), (folder + L"\\" + target).c_str(),
                             SYMBOLIC_LINK_FLAG_DIRECTORY) &&
       DirExists(folder + L"\\" + name))
     return true;
-  // A program of the host is not a process Wine can wait for: watch for its result instead.
-  RunInFolder(L"Z:\\bin\\ln", L"ln -s \"" + target + L"\" \"" + name + L"\"", folder);
-  return PumpUntil([&] { return DirExists(folder + L"\\" + name); }, 10s);
+  return MakeHostLink(folder, name, target) && DirExists(folder + L"\\" + name);
 }
 
 // Removes the links themselves, never what they lead to.
 void RemoveFolderLinks(const std::wstring& folder) {
   for (const wchar_t* name : {L"link", L"people"}) ::RemoveDirectoryW((folder + L"\\" + name).c_str());
-  RunInFolder(L"Z:\\bin\\rm", L"rm -f link people", folder);
+  RunOnHost(L"Z:\\bin\\rm", L"rm -f link people", folder);
   PumpUntil([&] { return !DirExists(folder + L"\\link") && !DirExists(folder + L"\\people"); }, 10s);
 }
 

@@ -95,6 +95,21 @@ TEST_F(TextFiles, FileNameWithoutUsableFolderFailsTheAssertion) {
   }
 }
 
+TEST_F(TextFiles, NameTheDirectoryNameStepRefusesRaisesItsTextAndWritesNothing) {
+  const std::wstring at259 = root_ + L"\\" + std::wstring(259 - root_.size() - 1, L'n');
+  ASSERT_EQ(at259.size(), 259u);
+  const std::wstring at260 = at259 + L"n";
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>([&] { StringToFile(at260, L"x", false, false); }),
+            L"The specified path is too long");
+  EXPECT_EQ(ThrownMessage<tk::EArgumentException>(
+                [&] { StringToFile(root_ + L"\\a\tb\\c.txt", L"x", false, false); }),
+            L"Invalid characters in file name");
+  EXPECT_TRUE(TreeListing(root_).empty());
+  // One character less is a name like any other.
+  StringToFile(at259, L"x", false, false);
+  EXPECT_EQ(ReadFileBytes(at259), "x");
+}
+
 TEST_F(TextFiles, FileHeldByAnotherProgramCannotBeReplacedOrExtended) {
   const std::wstring file = root_ + L"\\held.txt";
   WriteFileBytes(file, "keep");
