@@ -529,22 +529,12 @@ TEST_F(MainFormTest, SendFeedbackOpensTheMailAndThePage) {
   OpenForm();
   ClearRecordedOpens();
   // What the shell is handed, in the order it is handed over.
-  static std::vector<std::wstring> handed;
-  handed.clear();
-  static ImportHook* hook = nullptr;
-  ImportHook recording("shell32.dll", "ShellExecuteW",
-                       reinterpret_cast<void*>(+[](HWND owner, LPCWSTR verb, LPCWSTR file,
-                                                   LPCWSTR parameters, LPCWSTR folder, INT show) {
-                         handed.push_back(file ? file : L"");
-                         return reinterpret_cast<decltype(&::ShellExecuteW)>(hook->Original())(
-                             owner, verb, file, parameters, folder, show);
-                       }));
-  hook = &recording;
-  ASSERT_TRUE(recording.Installed());
+  ShellExecuteRecorder handed;
+  ASSERT_TRUE(handed.Installed());
   BoxWatch anyBox(L"OK");
   frmMain->btnFeedback->Click();
   EXPECT_FALSE(anyBox.Stop().has_value()) << "no box";
-  EXPECT_EQ(handed, (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
+  EXPECT_EQ(handed.Files(), (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
       << "the mail first, then the page";
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));

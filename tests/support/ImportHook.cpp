@@ -1,6 +1,7 @@
 #include "ImportHook.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -51,6 +52,34 @@ ImportHook::ImportHook(const char* dll, const char* function, void* replacement)
 
 ImportHook::~ImportHook() {
   if (slot_) Write(slot_, original_);
+}
+
+namespace {
+ShellExecuteRecorder* recorder = nullptr;
+std::optional<std::wstring> Text(LPCWSTR text) {
+  return text ? std::optional<std::wstring>(text) : std::nullopt;
+}
+}  // namespace
+
+ShellExecuteRecorder::ShellExecuteRecorder()
+    : hook_("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&Record)) {
+  recorder = this;
+}
+
+ShellExecuteRecorder::~ShellExecuteRecorder() { recorder = nullptr; }
+
+std::vector<std::wstring> ShellExecuteRecorder::Files() const {
+  std::vector<std::wstring> files;
+  for (const ShellExecuteCall& call : calls_) files.push_back(call.file.value_or(L"(null)"));
+  return files;
+}
+
+HINSTANCE WINAPI ShellExecuteRecorder::Record(HWND owner, LPCWSTR verb, LPCWSTR file,
+                                              LPCWSTR parameters, LPCWSTR directory, INT show) {
+  recorder->calls_.push_back(
+      ShellExecuteCall{owner, Text(verb), Text(file), Text(parameters), Text(directory), show});
+  return reinterpret_cast<decltype(&::ShellExecuteW)>(recorder->hook_.Original())(
+      owner, verb, file, parameters, directory, show);
 }
 
 }  // namespace testing_support

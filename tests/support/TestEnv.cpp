@@ -178,24 +178,14 @@ std::optional<DWORD> Process::ExitCode() const {
   return code;
 }
 
-bool RunOnHost(const std::wstring& program, std::wstring command, const std::wstring& folder) {
-  for (wchar_t& c : command)
-    if (c == L'\\') c = L'/';
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &si, &pi))
-    return false;
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-  return true;
-}
-
 bool MakeHostLink(const std::wstring& folder, const std::wstring& name,
                   const std::wstring& target) {
   const std::wstring link = folder + L"\\" + name;
-  if (!RunOnHost(L"Z:\\bin\\ln", L"ln -sfn \"" + target + L"\" \"" + name + L"\"", folder))
+  std::wstring unixTarget = target;
+  for (wchar_t& c : unixTarget)
+    if (c == L'\\') c = L'/';
+  if (!RunOnLinux("cd " + ShellQuoted(UnixPathOf(folder)) + " && ln -sfn " +
+                  ShellQuoted(Wide2Utf8(unixTarget)) + " " + ShellQuoted(Wide2Utf8(name))))
     return false;
   return PumpUntil([&] { return ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; },
                    10s);
@@ -203,7 +193,9 @@ bool MakeHostLink(const std::wstring& folder, const std::wstring& name,
 
 bool RemoveHostLink(const std::wstring& folder, const std::wstring& name) {
   const std::wstring link = folder + L"\\" + name;
-  if (!RunOnHost(L"Z:\\bin\\rm", L"rm -f \"" + name + L"\"", folder)) return false;
+  if (!RunOnLinux("cd " + ShellQuoted(UnixPathOf(folder)) + " && rm -f " +
+                  ShellQuoted(Wide2Utf8(name))))
+    return false;
   return PumpUntil([&] { return ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; },
                    10s);
 }
@@ -297,10 +289,6 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     if (std::chrono::steady_clock::now() >= deadline) return false;
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
-}
-
-void PumpFor(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
 }
 
 void PumpTicks(std::chrono::milliseconds interval, int ticks) {

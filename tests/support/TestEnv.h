@@ -48,9 +48,6 @@ bool MakeHostLink(const std::wstring& folder, const std::wstring& name, const st
 // Removes such a link and never what it leads to: Wine's own delete call removes the target. The
 // link must show (its target exists), so that its going can be watched.
 bool RemoveHostLink(const std::wstring& folder, const std::wstring& name);
-// Runs a program of the host (Z:\\bin\\rm, say) in folder with a command line in which every
-// backslash becomes a slash. Wine cannot wait for it: watch for what it does instead.
-bool RunOnHost(const std::wstring& program, std::wstring command, const std::wstring& folder);
 // Names (without folder) of the files that match a pattern such as C:\\x\\*.RTF.
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern);
 // relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".
@@ -86,7 +83,6 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 // times: as long as any timer of that interval that runs needs to fire as often, however busy
 // the machine. For checks that something does not happen.
 void PumpTicks(std::chrono::milliseconds interval, int ticks);
-void PumpFor(std::chrono::milliseconds duration);
 // Dispatches until nothing waits in this thread's queue: what was posted has been handled.
 void PumpUntilIdle();
 // Waits until every hand-over to the host's browser or mail program has finished (Wine's

@@ -5,16 +5,19 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BoxDriver.h"
 #include "Errors.h"
+#include "ImportHook.h"
 #include "TestEnv.h"
 #include "cExecuteShell.h"
 #include "cShell.h"
@@ -56,10 +59,10 @@ class BoxAnswerer {
   BoxAnswerer(const BoxAnswerer&) = delete;
   BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
-  // Gives a box that is late a moment to appear, then stops and returns all boxes seen.
+  // Stops and returns all boxes seen. The boxes are modal inside the calls watched: once a call
+  // has returned, its boxes have come and gone.
   std::vector<MessageBoxInfo> Stop() {
     if (thread_.joinable()) {
-      PumpFor(500ms);
       stop_ = true;
       thread_.join();
     }
@@ -245,12 +248,21 @@ TEST_F(ShellTest, WebAddressIsHandedToTheBrowser) {
   ClearRecordedOpens();
   const std::wstring page = L"https://www.example.com/help/install/uninstall-reason.html#soft";
   BoxAnswerer answerer;
+  ShellExecuteRecorder shell;
+  ASSERT_TRUE(shell.Installed());
   EXPECT_TRUE(ExecuteShell(page, L"", true, SW_SHOWNORMAL));
   EXPECT_TRUE(answerer.Stop().empty());
+  // The slashes make it an invalid path: the shell is given no working folder, no parameters.
+  ASSERT_EQ(shell.Calls().size(), 1u);
+  const ShellExecuteCall& call = shell.Calls()[0];
+  EXPECT_EQ(call.owner, nullptr);
+  EXPECT_EQ(call.verb, std::optional<std::wstring>(L"open"));
+  EXPECT_EQ(call.file, std::optional<std::wstring>(page));
+  EXPECT_EQ(call.parameters, std::nullopt);
+  EXPECT_EQ(call.directory, std::nullopt);
+  EXPECT_EQ(call.show, SW_SHOWNORMAL);
   EXPECT_TRUE(PumpUntil([&] { return AnyRecorded(L"xdg-open", Wide2Utf8(page)); }, 20s))
       << "xdg-open saw " << RecordedOpens(L"xdg-open").size() << " lines";
-  // The slashes make it an invalid path, so the shell was given no working folder.
-  EXPECT_EQ(ExtractPath(page, true), L"");
 }
 
 TEST_F(ShellTest, MailLinkIsHandedToTheMailProgram) {
@@ -270,8 +282,7 @@ TEST_F(ShellTest, ProgramStartsInItsOwnFolderWithTheParameters) {
   // The current folder of this process is elsewhere; the program must not inherit it.
   ASSERT_NE(CurrentFolderOf(program), TempDir());
   EXPECT_TRUE(ExecuteShell(program, L"cwd \"" + report + L"\"", true, SW_SHOWNORMAL));
-  ASSERT_TRUE(PumpUntil([&] { return FileExists(report); }, 30s));
-  PumpFor(200ms);
+  ASSERT_TRUE(PumpUntil([&] { return FileExists(report) && !ReadFileBytes(report).empty(); }, 30s));
   EXPECT_EQ(Narrow2Wide(ReadFileBytes(report)), folder);
   RemoveTree(folder);
 }
@@ -282,13 +293,14 @@ TEST_F(ShellTest, ExploreFolderOnMissingFolderShowsOnlyTheExistenceBox) {
   const std::wstring parent = FreshFolder(L"Explore missing");
   const std::wstring missing = parent + L"\\Gone Away";
   BoxAnswerer answerer;
+  ShellExecuteRecorder shell;
+  ASSERT_TRUE(shell.Installed());
   ExploreFolder(missing);
   const auto boxes = answerer.Stop();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Folder does not exist:\r\n" + missing);
   EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
-  PumpFor(2s);
-  EXPECT_TRUE(ShellWindowsTitled(L"Gone Away").empty());
+  EXPECT_TRUE(shell.Calls().empty()) << "the shell was not asked for a window";
   RemoveTree(parent);
 }
 
@@ -305,14 +317,31 @@ TEST_F(ShellTest, ExploreFolderOpensAShellWindowOnTheFolder) {
 
 // --- LocateInExplorer ---
 
+// What the shell answered each request for a window with the item selected: a window opens only
+// for S_OK.
+std::vector<HRESULT> shellWindowAnswers;
+ImportHook* openHook = nullptr;
+HRESULT WINAPI RecordShellWindowRequest(PCIDLIST_ABSOLUTE folder, UINT count,
+                                        PCUITEMID_CHILD_ARRAY items, DWORD flags) {
+  using Open = HRESULT(WINAPI*)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD);
+  const HRESULT answer = reinterpret_cast<Open>(openHook->Original())(folder, count, items, flags);
+  shellWindowAnswers.push_back(answer);
+  return answer;
+}
+
 TEST_F(ShellTest, LocateMissingPathIsFalseWithoutBox) {
   const std::wstring parent = FreshFolder(L"Locate missing");
   BoxAnswerer answerer;
+  shellWindowAnswers.clear();
+  ImportHook open("shell32.dll", "SHOpenFolderAndSelectItems",
+                  reinterpret_cast<void*>(&RecordShellWindowRequest));
+  openHook = &open;
+  ASSERT_TRUE(open.Installed());
   EXPECT_FALSE(LocateInExplorer(parent + L"\\nothing.txt"));
   EXPECT_FALSE(LocateInExplorer(L""));
   EXPECT_TRUE(answerer.Stop().empty());
-  PumpFor(1s);
-  EXPECT_TRUE(ShellWindowsTitled(L"Locate missing").empty());
+  // Whatever the shell was asked, it opened nothing.
+  for (HRESULT answer : shellWindowAnswers) EXPECT_NE(answer, S_OK);
   RemoveTree(parent);
 }
 

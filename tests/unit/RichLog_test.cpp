@@ -179,10 +179,12 @@ TEST_F(RichLog, NewLogHasDeclaredDefaults) {
 TEST_F(RichLog, BothScrollBarsAppearWhenTheContentOverflows) {
   // The control shows a scroll bar it was given only once there is something to scroll.
   for (int i = 0; i < 60; ++i) log_->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
-  PumpFor(100ms);
-  LONG_PTR style = ::GetWindowLongPtrW(Edit(), GWL_STYLE);
-  EXPECT_TRUE(style & WS_VSCROLL);
-  EXPECT_TRUE(style & WS_HSCROLL);
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        const LONG_PTR style = ::GetWindowLongPtrW(Edit(), GWL_STYLE);
+        return (style & WS_VSCROLL) && (style & WS_HSCROLL);
+      },
+      10s));
 }
 
 TEST_F(RichLog, ScrollBarsLeftOutStayOut) {
@@ -192,10 +194,10 @@ TEST_F(RichLog, ScrollBarsLeftOutStayOut) {
   log->SetBounds(4, 4, 200, 100);
   log->SetParent(host_);
   for (int i = 0; i < 60; ++i) log->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
-  PumpFor(100ms);
-  LONG_PTR style = ::GetWindowLongPtrW(log->Handle(), GWL_STYLE);
-  EXPECT_TRUE(style & WS_VSCROLL);
-  EXPECT_FALSE(style & WS_HSCROLL);
+  // Once the bar that was given shows, the one left out would have shown as well.
+  EXPECT_TRUE(PumpUntil(
+      [&] { return (::GetWindowLongPtrW(log->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }, 10s));
+  EXPECT_FALSE(::GetWindowLongPtrW(log->Handle(), GWL_STYLE) & WS_HSCROLL);
 }
 
 TEST_F(RichLog, LongRowIsNotWrapped) {
@@ -871,7 +873,8 @@ TEST_F(RichLog, NoScrollWithoutAutoScrollOrThroughLines) {
   log_->SetAutoScroll(false);
   for (int i = 0; i < 100; ++i) log_->AddInfo(L"row " + std::to_wstring(i));
   for (int i = 0; i < 100; ++i) log_->Lines().Add(L"raw " + std::to_wstring(i));
-  PumpFor(300ms);
+  // A scroll request would have been posted: once the queue is empty it has been handled.
+  PumpUntilIdle();
   EXPECT_EQ(Send(Edit(), EM_GETFIRSTVISIBLELINE), 0);
   log_->SetAutoScroll(true);
   log_->AddInfo(L"now scroll");
@@ -910,8 +913,8 @@ TEST_F(RichLog, AppLogIsTheNewestLog) { EXPECT_EQ(AppLog, log_.get()); }
 TEST_F(RichLog, SecondLogAtRunTimeShowsTheBoxOnce) {
   log_->Name = L"mmoFirst";
   BoxWatcher watcher;
+  // The box is modal inside the constructor: once it returns the box has come and gone.
   auto second = NewLog(L"mmoSecond");
-  PumpFor(500ms);
   watcher.Stop();
   ASSERT_EQ(watcher.boxes.size(), 1u);
   const MessageBoxInfo& box = watcher.boxes[0];
@@ -944,7 +947,6 @@ TEST_F(RichLog, NoBoxWhileTheOwnerIsLoading) {
   loadingForm.SetLoading(true);
   BoxWatcher watcher;
   auto* second = new TestLog(&loadingForm);  // owned and freed by loadingForm
-  PumpFor(500ms);
   watcher.Stop();
   EXPECT_TRUE(watcher.boxes.empty());
   EXPECT_EQ(AppLog, second);

@@ -152,8 +152,7 @@ bool MakeFolderLink(const std::wstring& folder, const std::wstring& name, const 
 // Removes the links themselves, never what they lead to.
 void RemoveFolderLinks(const std::wstring& folder) {
   for (const wchar_t* name : {L"link", L"people"}) ::RemoveDirectoryW((folder + L"\\" + name).c_str());
-  RunOnHost(L"Z:\\bin\\rm", L"rm -f link people", folder);
-  PumpUntil([&] { return !DirExists(folder + L"\\link") && !DirExists(folder + L"\\people"); }, 10s);
+  RunOnLinux("cd " + ShellQuoted(UnixPathOf(folder)) + " && rm -f link people");
 }
 
 TEST(ProtectedFolder, LinksAreProtected) {
