@@ -54,7 +54,8 @@ bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters
                     int showMode) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
+  // The failure is told once, in the program's own box: the shell must not show one of its own.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
   info.hwnd = tk::App().DialogOwner();
   info.lpVerb = L"open";
   info.lpFile = fileName.c_str();
