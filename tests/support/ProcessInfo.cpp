@@ -11,7 +11,7 @@ namespace testing_support {
 namespace {
 
 // The documented part of RTL_USER_PROCESS_PARAMETERS stops before the current folder; this is
-// its real layout up to the fields we read.
+// its real layout up to the fields we read (the start-up record's flags and show mode).
 struct ProcessParameters {
   ULONG MaximumLength;
   ULONG Length;
@@ -27,6 +27,16 @@ struct ProcessParameters {
   UNICODE_STRING DllPath;
   UNICODE_STRING ImagePathName;
   UNICODE_STRING CommandLine;
+  PVOID Environment;
+  ULONG StartingX;
+  ULONG StartingY;
+  ULONG CountX;
+  ULONG CountY;
+  ULONG CountCharsX;
+  ULONG CountCharsY;
+  ULONG FillAttribute;
+  ULONG WindowFlags;
+  ULONG ShowWindowFlags;
 };
 
 // The same records as a 32-bit process holds them.
@@ -50,6 +60,16 @@ struct ProcessParameters32 {
   UnicodeString32 DllPath;
   UnicodeString32 ImagePathName;
   UnicodeString32 CommandLine;
+  ULONG Environment;
+  ULONG StartingX;
+  ULONG StartingY;
+  ULONG CountX;
+  ULONG CountY;
+  ULONG CountCharsX;
+  ULONG CountCharsY;
+  ULONG FillAttribute;
+  ULONG WindowFlags;
+  ULONG ShowWindowFlags;
 };
 constexpr size_t kPeb32ParametersOffset = 0x10;
 
@@ -86,7 +106,7 @@ std::optional<ProcessStartInfo> Read32(HANDLE process, ULONG_PTR peb32) {
                             s.Length);
   };
   return ProcessStartInfo{text(params.CommandLine), text(params.CurrentDirectoryPath),
-                          text(params.ImagePathName)};
+                          text(params.ImagePathName), params.WindowFlags, params.ShowWindowFlags};
 }
 
 std::optional<ProcessStartInfo> Read64(HANDLE process, QueryFn query) {
@@ -101,7 +121,7 @@ std::optional<ProcessStartInfo> Read64(HANDLE process, QueryFn query) {
     return ReadRemoteString(process, s.Buffer, s.Length);
   };
   return ProcessStartInfo{text(params.CommandLine), text(params.CurrentDirectoryPath),
-                          text(params.ImagePathName)};
+                          text(params.ImagePathName), params.WindowFlags, params.ShowWindowFlags};
 }
 
 std::wstring TempFolder() {

@@ -1,4 +1,5 @@
-// Reads another process's command line and current folder from its process parameters.
+// Reads another process's command line, current folder and start-up record from its process
+// parameters.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,9 @@ struct ProcessStartInfo {
   std::wstring commandLine;
   std::wstring currentDirectory;
   std::wstring imagePath;
+  // The start-up record it was given: STARTUPINFO's dwFlags and wShowWindow.
+  ULONG windowFlags = 0;
+  ULONG showWindow = 0;
 };
 
 // Works for 64-bit and 32-bit processes alike.

@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
-#include <thread>
+#include <optional>
+#include <vector>
 
 #include "BoxDriver.h"
+#include "BoxesDuring.h"
 #include "Errors.h"
 #include "TestEnv.h"
 #include "ccCore.h"
@@ -14,14 +16,15 @@ using namespace testing_support;
 
 namespace {
 
-// Runs show() on this thread while a second thread reads the box it opens and presses button.
+// Runs show() on this thread while a second thread reads the box it opens and presses button. A
+// call that shows no box, or more than one, is a fault: nothing then, and the test fails on it,
+// since every box, one that ignores the button included, is closed for show() to return.
 template <typename F>
 std::optional<MessageBoxInfo> ShowAndAnswer(F show, const std::wstring& button) {
-  std::optional<MessageBoxInfo> seen;
-  std::thread driver([&] { seen = AnswerBox(20s, button, BoxFilter{::GetCurrentProcessId(), L""}); });
-  show();
-  driver.join();
-  return seen;
+  const std::vector<MessageBoxInfo> boxes = BoxesDuring(show, button);
+  EXPECT_EQ(boxes.size(), 1u) << "boxes shown";
+  if (boxes.size() != 1) return std::nullopt;
+  return boxes.front();
 }
 
 class MessageBoxes : public ::testing::Test {
@@ -101,6 +104,31 @@ TEST_F(MessageBoxes, GenericReturnsThePressedButton) {
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->caption, L"Uninstaller") << "an empty caption falls back to AppName";
   EXPECT_EQ(result, IDNO);
+}
+
+TEST_F(MessageBoxes, GenericShowsTheCallersButtonsAndIconAndReturnsThePressedButton) {
+  int result = 0;
+  auto cancel = ShowAndAnswer(
+      [&] { result = MesajGeneric(L"Go on?", L"Flags", MB_OKCANCEL | MB_ICONWARNING); }, L"Cancel");
+  ASSERT_TRUE(cancel.has_value());
+  EXPECT_EQ(cancel->ButtonList(), L"OK,Cancel");
+  EXPECT_EQ(cancel->icon, BoxIcon::Warning);
+  EXPECT_EQ(cancel->caption, L"Flags");
+  EXPECT_EQ(cancel->text, L"Go on?");
+  EXPECT_EQ(result, 2) << "IDCANCEL";
+
+  auto ok = ShowAndAnswer(
+      [&] { result = MesajGeneric(L"Go on?", L"Flags", MB_OKCANCEL | MB_ICONWARNING); }, L"OK");
+  ASSERT_TRUE(ok.has_value());
+  EXPECT_EQ(result, 1) << "IDOK";
+
+  auto retry = ShowAndAnswer(
+      [&] { result = MesajGeneric(L"Try again?", L"", MB_RETRYCANCEL | MB_ICONERROR); }, L"Retry");
+  ASSERT_TRUE(retry.has_value());
+  EXPECT_EQ(retry->ButtonList(), L"Retry,Cancel");
+  EXPECT_EQ(retry->icon, BoxIcon::Error);
+  EXPECT_EQ(retry->caption, L"Uninstaller");
+  EXPECT_EQ(result, 4) << "IDRETRY";
 }
 
 TEST_F(MessageBoxes, CrlfTokenBecomesLineBreakSwallowingOneBlankEachSide) {

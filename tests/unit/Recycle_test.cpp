@@ -1,17 +1,25 @@
 // RecycleItem against the sandbox's real Recycle Bin (Wine's XDG trash): what it moves arrives
 // whole with the record of where it came from, and it never reports success for an item that is
-// still there or was destroyed instead of recycled without the user's consent.
+// still there or was destroyed instead of recycled without the user's consent. The operation it
+// hands the shell (owner, source list, flags) is caught on its way, in the program's import table.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <chrono>
+#include <iterator>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Application.h"
 #include "BoxWatch.h"
+#include "BoxesDuring.h"
+#include "ImportTable.h"
 #include "TestEnv.h"
 #include "ccIO.h"
 
@@ -120,6 +128,93 @@ void FillNested(const std::wstring& folder) {
   WriteFileBytes(folder + L"\\data\\deeper\\notes.txt", "nested notes");
   WriteFileBytes(folder + L"\\data\\deeper\\Gr\u00FC\u00DFe \u4E2D.txt", "wide name");
   MakeDirs(folder + L"\\empty");
+}
+
+// What one file operation handed the shell, copied while the call was made.
+struct ShellFileOperation {
+  HWND owner = nullptr;
+  UINT function = 0;
+  std::wstring from;  // the whole source list, its closing NULs included
+  bool hasTarget = false;
+  FILEOP_FLAGS flags = 0;
+  bool hasMappings = false;
+  bool hasProgressTitle = false;
+};
+
+// Stands between this program and the shell's SHFileOperationW while it lives: every operation is
+// recorded, then passed on to the shell, or refused unseen by it (for items that must never go).
+class ShellFileOperationSpy {
+ public:
+  enum class Then { PassOn, Refuse };
+  static constexpr int kRefused = ERROR_CANCELLED;
+
+  explicit ShellFileOperationSpy(Then then) : then_(then) {
+    active_ = this;
+    patch_.emplace("shell32.dll", "SHFileOperationW", reinterpret_cast<void*>(&Record));
+    original_ = reinterpret_cast<Operation>(patch_->Original());
+  }
+  ~ShellFileOperationSpy() {
+    patch_.reset();
+    active_ = nullptr;
+  }
+  ShellFileOperationSpy(const ShellFileOperationSpy&) = delete;
+  ShellFileOperationSpy& operator=(const ShellFileOperationSpy&) = delete;
+
+  bool Installed() const { return patch_->Installed(); }
+  std::vector<ShellFileOperation> Calls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  using Operation = int(WINAPI*)(LPSHFILEOPSTRUCTW);
+
+  static int WINAPI Record(LPSHFILEOPSTRUCTW operation) {
+    ShellFileOperationSpy* spy = active_;
+    ShellFileOperation seen;
+    seen.owner = operation->hwnd;
+    seen.function = operation->wFunc;
+    for (const wchar_t* at = operation->pFrom; at && seen.from.size() < 32768; ++at) {
+      seen.from.push_back(*at);
+      const size_t n = seen.from.size();
+      if (n >= 2 && seen.from[n - 1] == L'\0' && seen.from[n - 2] == L'\0') break;
+    }
+    seen.hasTarget = operation->pTo != nullptr;
+    seen.flags = operation->fFlags;
+    seen.hasMappings = operation->hNameMappings != nullptr;
+    seen.hasProgressTitle = operation->lpszProgressTitle != nullptr;
+    {
+      std::lock_guard<std::mutex> lock(spy->mutex_);
+      spy->calls_.push_back(seen);
+    }
+    if (spy->then_ == Then::Refuse) return kRefused;
+    return spy->original_(operation);
+  }
+
+  static inline ShellFileOperationSpy* active_ = nullptr;
+  Then then_;
+  std::optional<ImportPatch> patch_;
+  Operation original_ = nullptr;
+  mutable std::mutex mutex_;
+  std::vector<ShellFileOperation> calls_;
+};
+
+// A source list of one name: the name, its NUL and the list's closing NUL.
+std::wstring SourceListOf(const std::wstring& name) {
+  return name + std::wstring(2, L'\0');
+}
+
+std::string Printable(const std::wstring& list) {
+  std::wstring shown;
+  for (wchar_t c : list) shown += c ? std::wstring(1, c) : std::wstring(L"<NUL>");
+  return Wide2Utf8(shown);
+}
+
+wchar_t MissingDrive() {
+  const DWORD drives = ::GetLogicalDrives();
+  for (wchar_t letter = L'Z'; letter >= L'D'; --letter)
+    if (!(drives & (1u << (letter - L'A')))) return letter;
+  return 0;
 }
 
 class Recycle : public ::testing::Test {
@@ -320,4 +415,126 @@ TEST_F(Recycle, FolderHeldByAnotherProgramIsKeptWhenTheUserRefusesPermanentDelet
   EXPECT_EQ(TreeListing(folder), listing) << "files were lost";
   ASSERT_TRUE(box.has_value()) << "the shell deleted without warning";
   EXPECT_TRUE(box->HasButton(L"Yes") && box->HasButton(L"No")) << box->ButtonList();
+}
+
+// --- what the shell is handed ---
+
+TEST_F(Recycle, UninstallsFolderGoesToTheShellAsOneNameOwnedByTheMainForm) {
+  const std::wstring name = UniqueName(L"handed");
+  const std::wstring folder = root_ + L"\\" + name;
+  FillNested(folder);
+  const auto listing = TreeListing(folder);
+
+  ShellFileOperationSpy spy(ShellFileOperationSpy::Then::PassOn);
+  ASSERT_TRUE(spy.Installed());
+  bool recycled = false;
+  const auto boxes =
+      BoxesDuring([&] { recycled = RecycleItem(folder + L"\\", true, false, false); }, L"No");
+  const auto calls = spy.Calls();
+
+  EXPECT_TRUE(boxes.empty()) << Wide2Utf8(boxes.front().text);
+  ASSERT_EQ(calls.size(), 1u);
+  const ShellFileOperation& call = calls.front();
+  ASSERT_NE(mainForm_, nullptr);
+  EXPECT_EQ(call.owner, mainForm_);
+  EXPECT_EQ(call.owner, tk::App().MainFormHandle());
+  EXPECT_EQ(call.function, static_cast<UINT>(FO_DELETE));
+  EXPECT_EQ(call.from, SourceListOf(folder)) << Printable(call.from);
+  EXPECT_EQ(call.flags, FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING);
+  EXPECT_FALSE(call.hasTarget);
+  EXPECT_FALSE(call.hasMappings);
+  EXPECT_FALSE(call.hasProgressTitle);
+  // Passed on unchanged, the operation did what the shell does with it.
+  EXPECT_TRUE(recycled);
+  ExpectInTrash(folder, name, listing);
+}
+
+TEST_F(Recycle, SilentOperationAsksNothingAndShowsNothing) {
+  const std::wstring kept = root_ + L"\\" + UniqueName(L"silent-undo") + L".txt";
+  const std::wstring gone = root_ + L"\\" + UniqueName(L"silent-for-good") + L".txt";
+  WriteFileBytes(kept, "to the bin");
+  WriteFileBytes(gone, "for good");
+
+  ShellFileOperationSpy spy(ShellFileOperationSpy::Then::PassOn);
+  ASSERT_TRUE(spy.Installed());
+  bool recycled = false, deleted = false;
+  const auto boxes = BoxesDuring(
+      [&] {
+        recycled = RecycleItem(kept, true, false, true);
+        deleted = RecycleItem(gone, false, true, true);
+      },
+      L"No");
+  const auto calls = spy.Calls();
+
+  EXPECT_TRUE(boxes.empty()) << Wide2Utf8(boxes.front().text);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].flags,
+            FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
+  EXPECT_EQ(calls[0].from, SourceListOf(kept)) << Printable(calls[0].from);
+  // Silence wins over the request to confirm.
+  EXPECT_EQ(calls[1].flags, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
+  EXPECT_EQ(calls[1].from, SourceListOf(gone)) << Printable(calls[1].from);
+  for (const auto& call : calls) {
+    EXPECT_EQ(call.owner, mainForm_);
+    EXPECT_EQ(call.function, static_cast<UINT>(FO_DELETE));
+    EXPECT_FALSE(call.hasTarget || call.hasMappings || call.hasProgressTitle);
+  }
+  EXPECT_TRUE(recycled);
+  EXPECT_TRUE(deleted);
+  EXPECT_FALSE(FileExists(kept));
+  EXPECT_FALSE(FileExists(gone));
+  const std::wstring keptName = kept.substr(kept.find_last_of(L'\\') + 1);
+  ExpectInTrash(kept, keptName, {{keptName, "to the bin"}});
+  EXPECT_FALSE(FileExists(TrashDir() + L"\\files\\" + gone.substr(gone.find_last_of(L'\\') + 1)));
+}
+
+TEST_F(Recycle, FlagsForEveryCombinationOfUndoConfirmAndSilent) {
+  struct Case {
+    bool undo, confirm, silent;
+    FILEOP_FLAGS flags;
+  };
+  // Not silent and with undo, the shell must warn before destroying what the bin cannot take.
+  const Case cases[] = {
+      {true, false, false, 0x4050}, {true, true, false, 0x4040}, {false, false, false, 0x0010},
+      {false, true, false, 0x0000}, {true, false, true, 0x0654}, {true, true, true, 0x0654},
+      {false, false, true, 0x0614}, {false, true, true, 0x0614},
+  };
+  const std::wstring file = root_ + L"\\stays.txt";
+  WriteFileBytes(file, "stays");
+  ShellFileOperationSpy spy(ShellFileOperationSpy::Then::Refuse);
+  ASSERT_TRUE(spy.Installed());
+  for (const Case& c : cases) {
+    // A refused operation is a failed one, whatever it asked for.
+    EXPECT_FALSE(RecycleItem(file, c.undo, c.confirm, c.silent));
+  }
+  const auto calls = spy.Calls();
+  ASSERT_EQ(calls.size(), std::size(cases));
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(calls[i].flags, c.flags)
+        << "undo " << c.undo << ", confirm " << c.confirm << ", silent " << c.silent;
+    EXPECT_EQ(calls[i].from, SourceListOf(file)) << Printable(calls[i].from);
+    EXPECT_EQ(calls[i].owner, mainForm_);
+    EXPECT_EQ(calls[i].function, static_cast<UINT>(FO_DELETE));
+  }
+  EXPECT_EQ(ReadFileBytes(file), "stays");
+}
+
+TEST_F(Recycle, TrailingBackslashesGoExceptARootsOwn) {
+  const wchar_t drive = MissingDrive();
+  ASSERT_NE(drive, 0);
+  const std::wstring root = std::wstring(1, drive) + L":\\";
+  const std::wstring folder = root_ + L"\\several";
+  MakeDirs(folder);
+  // Refused before the shell sees it: a drive root is never really handed over.
+  ShellFileOperationSpy spy(ShellFileOperationSpy::Then::Refuse);
+  ASSERT_TRUE(spy.Installed());
+  EXPECT_FALSE(RecycleItem(root, true, false, false));
+  EXPECT_FALSE(RecycleItem(folder + L"\\\\\\", true, false, false));
+  EXPECT_FALSE(RecycleItem(L"", true, false, false));
+  const auto calls = spy.Calls();
+  ASSERT_EQ(calls.size(), 2u) << "an empty path goes nowhere";
+  EXPECT_EQ(calls[0].from, SourceListOf(root)) << Printable(calls[0].from);
+  EXPECT_EQ(calls[1].from, SourceListOf(folder)) << Printable(calls[1].from);
+  EXPECT_TRUE(DirExists(folder));
 }

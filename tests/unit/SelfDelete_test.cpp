@@ -1,11 +1,13 @@
 // Self-delete: the batch script's text, and end to end a copy of a small program that calls
 // SelfDelete from a temporary folder (also one whose path holds a blank, &, ^ and %, and one the
 // ANSI code page cannot spell) and is gone shortly after, together with its script. A file that
-// stays locked makes the script give up and remove itself.
+// stays locked makes the script give up and remove itself. While the exe is held, the script is
+// looked at as it lies on disk and as it runs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 
 #include <optional>
@@ -287,4 +289,150 @@ TEST(SelfDelete, UnwritableTempFolderRaisesCreateErrorAndDoesNotTerminate) {
   EXPECT_FALSE(ScriptProcessIn(missing).has_value());
   EXPECT_FALSE(DirExists(missing));
   RemoveTree(parent);
+}
+
+// --- the script as the system runs it ---
+
+namespace {
+
+// A copy of the self-deleting program in a temporary folder of its own, held open so that its
+// script keeps trying (and stays there to be looked at) until Release.
+class HeldSelfDeleter {
+ public:
+  explicit HeldSelfDeleter(const std::wstring& name)
+      : temp_(FreshFolder(L"tmp " + name)),
+        override_(temp_),
+        exe_(temp_ + L"\\" + name + L".exe"),
+        script_(temp_ + L"\\" + name + L".BAT") {}
+  ~HeldSelfDeleter() {
+    lock_.reset();
+    PumpUntil([&] { return BothGone(exe_, script_); }, kGoneWithin);
+    RemoveTree(temp_);
+  }
+  HeldSelfDeleter(const HeldSelfDeleter&) = delete;
+  HeldSelfDeleter& operator=(const HeldSelfDeleter&) = delete;
+
+  // Runs a copy of the fixture to its end; the script's interpreter, once it runs.
+  std::optional<DWORD> Run(const std::wstring& fixture = L"selfdeleter",
+                           const std::wstring& arguments = L"") {
+    if (!::CopyFileW(FixtureExe(fixture).c_str(), exe_.c_str(), FALSE)) return std::nullopt;
+    lock_.reset(::CreateFileW(exe_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+    if (!lock_) return std::nullopt;
+    Process process = Start(exe_, arguments);
+    if (!process.WaitExit(60s) || process.ExitCode() != 0u) return std::nullopt;
+    std::optional<DWORD> pid;
+    PumpUntil([&] { return (pid = ScriptProcessIn(temp_)).has_value(); }, 30s);
+    return pid;
+  }
+  void Release() { lock_.reset(); }
+
+  const std::wstring& Exe() const { return exe_; }
+  const std::wstring& Script() const { return script_; }
+
+ private:
+  std::wstring temp_;
+  TempFolderOverride override_;
+  std::wstring exe_, script_;
+  tk::UniqueFile lock_;
+};
+
+// Whether a process started at a priority class runs at it here.
+bool PlatformKeepsPriorityClasses() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  wchar_t system[MAX_PATH] = {};
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring interpreter = std::wstring(system) + L"\\cmd.exe";
+  std::wstring command = L"cmd.exe /c exit";
+  if (!::CreateProcessW(interpreter.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        IDLE_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &started))
+    return false;
+  const DWORD priority = ::GetPriorityClass(started.hProcess);
+  ::TerminateProcess(started.hProcess, 0);
+  ::CloseHandle(started.hThread);
+  ::CloseHandle(started.hProcess);
+  return priority == IDLE_PRIORITY_CLASS;
+}
+
+// name=value lines, the values decimal numbers.
+std::map<std::string, unsigned long> Record(const std::string& text) {
+  std::map<std::string, unsigned long> values;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos)
+      values[line.substr(0, equals)] = std::stoul(line.substr(equals + 1));
+    start = end + 1;
+  }
+  return values;
+}
+
+}  // namespace
+
+TEST(SelfDelete, ScriptFileIsAnsiTextWithCrLfThatReplacesOneLeftByAnEarlierRun) {
+  HeldSelfDeleter run(L"sdbytes");
+  // Longer than the new script, so that a file written over without truncation keeps its tail.
+  std::string stale;
+  for (int i = 0; i < 200; ++i) stale += "rem stale line from an earlier run\r\n";
+  WriteFileBytes(run.Script(), stale);
+
+  ASSERT_TRUE(run.Run().has_value()) << "the script did not start";
+  // The exe is held: the script is still there, as the system wrote it.
+  const std::string bytes = ReadFileBytes(run.Script());
+  const std::wstring text = SelfDeleteScriptText(run.Exe(), run.Script());
+  EXPECT_EQ(bytes, Wide2Utf8(text)) << "every path here is ASCII, spelled alike in ANSI";
+  EXPECT_EQ(bytes.find("stale"), std::string::npos);
+  EXPECT_EQ(bytes.rfind("@echo off\r\n", 0), 0u) << "no byte-order mark before the first line";
+  EXPECT_EQ(bytes.find('\0'), std::string::npos) << "one byte a character";
+  for (size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
+    EXPECT_TRUE(at > 0 && bytes[at - 1] == '\r') << "bare line feed at " << at;
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+
+  run.Release();
+  EXPECT_TRUE(PumpUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
+}
+
+TEST(SelfDelete, ScriptProcessRunsHiddenAtIdlePriority) {
+  const std::wstring records = FreshFolder(L"selfdelete records");
+  const std::wstring record = records + L"\\start.txt";
+  HeldSelfDeleter run(L"sdhidden");
+  const std::optional<DWORD> pid = run.Run(L"selfdeletewatch", QuoteArg(record));
+  ASSERT_TRUE(pid.has_value()) << "the script did not start";
+
+  // The running interpreter's start-up record, as the system keeps it. (Wine gives a script started
+  // from a program without a console no window to show or hide.)
+  const auto info = ReadProcessStartInfo(*pid);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_TRUE(info->windowFlags & STARTF_USESHOWWINDOW) << info->windowFlags;
+  EXPECT_EQ(info->showWindow, static_cast<ULONG>(SW_HIDE));
+  tk::UniqueHandle script(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, *pid));
+  ASSERT_TRUE(script);
+  const DWORD priority = ::GetPriorityClass(script.get());
+  if (PlatformKeepsPriorityClasses()) {
+    EXPECT_EQ(priority, static_cast<DWORD>(IDLE_PRIORITY_CLASS));
+  }
+
+  // What the system was asked for: Wine starts every process at normal priority whatever it is
+  // asked, so the request itself is what shows the idle class there.
+  const std::map<std::string, unsigned long> asked = Record(ReadFileBytes(record));
+  const unsigned long classes = IDLE_PRIORITY_CLASS | BELOW_NORMAL_PRIORITY_CLASS |
+                                NORMAL_PRIORITY_CLASS | ABOVE_NORMAL_PRIORITY_CLASS |
+                                HIGH_PRIORITY_CLASS | REALTIME_PRIORITY_CLASS;
+  ASSERT_EQ(asked.count("flags"), 1u) << ReadFileBytes(record);
+  EXPECT_EQ(asked.at("flags") & classes, static_cast<unsigned long>(IDLE_PRIORITY_CLASS));
+  EXPECT_EQ(asked.at("inherit"), 0u);
+  EXPECT_EQ(asked.at("environment"), 0u) << "the default environment";
+  EXPECT_EQ(asked.at("startflags") & STARTF_USESHOWWINDOW,
+            static_cast<unsigned long>(STARTF_USESHOWWINDOW));
+  EXPECT_EQ(asked.at("show"), static_cast<unsigned long>(SW_HIDE));
+
+  run.Release();
+  EXPECT_TRUE(PumpUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
+  RemoveTree(records);
 }

@@ -1,15 +1,20 @@
 // Version text: the fixed version block of a file, and the text that a running program shows for
-// its own version, read from real executables (the uninstaller's resources copied into a probe).
+// its own version, read from real executables (the uninstaller's resources copied into a probe);
+// every field of the uninstaller's version block and its icon; the running Windows' version.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstring>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "TestEnv.h"
 #include "ccCore.h"
+#include "ccWinVersion.h"
 
 using namespace testing_support;
 
@@ -168,3 +173,196 @@ TEST_F(VersionTest, ShortNameKeepsInnerDots) {
   ASSERT_FALSE(probe.empty());
   EXPECT_EQ(Report(probe, L"shortname"), L"a.b");
 }
+
+// --- the running Windows ---
+
+TEST(WinVersion, IsTheKernelsOwnVersion) {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  ASSERT_NE(rtlGetVersion, nullptr);
+  OSVERSIONINFOW kernel{};
+  kernel.dwOSVersionInfoSize = sizeof(kernel);
+  ASSERT_EQ(rtlGetVersion(&kernel), 0);
+
+  int major = -1, minor = -1;
+  GetWinVersion(major, minor);
+  EXPECT_EQ(major, static_cast<int>(kernel.dwMajorVersion));
+  EXPECT_EQ(minor, static_cast<int>(kernel.dwMinorVersion));
+  EXPECT_EQ(GetWinMajorVersion(), static_cast<int>(kernel.dwMajorVersion));
+  EXPECT_TRUE(IsWindowsVistaUp());
+}
+
+// --- the uninstaller's version block, field by field ---
+
+namespace {
+
+// One block of a version resource: its key and the blocks below it.
+struct VersionNode {
+  std::wstring key;
+  std::vector<VersionNode> children;
+};
+
+size_t Align4(size_t at) {
+  return (at + 3) & ~size_t{3};
+}
+
+// The block at `at` (length, value length, type, NUL-terminated key, value, children, each
+// aligned on four bytes); nothing when it does not fit.
+std::optional<VersionNode> ReadVersionNode(const std::vector<char>& data, size_t at,
+                                           size_t* end = nullptr) {
+  uint16_t header[3] = {};
+  if (at + sizeof(header) > data.size()) return std::nullopt;
+  std::memcpy(header, data.data() + at, sizeof(header));
+  const size_t blockEnd = at + header[0];
+  if (header[0] < sizeof(header) || blockEnd > data.size()) return std::nullopt;
+  VersionNode node;
+  size_t p = at + sizeof(header);
+  while (p + 2 <= blockEnd) {
+    wchar_t c = 0;
+    std::memcpy(&c, data.data() + p, 2);
+    p += 2;
+    if (!c) break;
+    node.key += c;
+  }
+  const size_t valueBytes = header[2] == 1 ? header[1] * 2u : header[1];
+  for (p = Align4(Align4(p) + valueBytes); p < blockEnd;) {
+    size_t childEnd = 0;
+    auto child = ReadVersionNode(data, p, &childEnd);
+    if (!child) break;
+    node.children.push_back(*child);
+    p = Align4(childEnd);
+  }
+  if (end) *end = blockEnd;
+  return node;
+}
+
+const VersionNode* Child(const VersionNode& node, const std::wstring& key) {
+  for (const auto& child : node.children)
+    if (child.key == key) return &child;
+  return nullptr;
+}
+
+// The version information as the system's version functions read it.
+class VersionInfo {
+ public:
+  explicit VersionInfo(const std::wstring& file) {
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (!size) return;
+    data_.resize(size);
+    if (!::GetFileVersionInfoW(file.c_str(), 0, size, data_.data())) data_.clear();
+  }
+  bool Read() const { return !data_.empty(); }
+  std::optional<std::wstring> Text(const std::wstring& path) const {
+    void* value = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data_.data(), path.c_str(), &value, &length) || !value)
+      return std::nullopt;
+    return std::wstring(static_cast<const wchar_t*>(value));
+  }
+  std::vector<char> Binary(const std::wstring& path) const {
+    void* value = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data_.data(), path.c_str(), &value, &length) || !value) return {};
+    return std::vector<char>(static_cast<const char*>(value),
+                             static_cast<const char*>(value) + length);
+  }
+
+ private:
+  std::vector<char> data_;
+};
+
+std::wstring CopyOf(const std::wstring& exe, const std::wstring& name) {
+  const std::wstring copy = FreshFolder(L"Version " + name) + L"\\" + name + L".exe";
+  return ::CopyFileW(exe.c_str(), copy.c_str(), FALSE) ? copy : L"";
+}
+
+// The 64-bit twin and, where it has been built, the shipped 32-bit exe: both carry one block.
+class UninstallerResources : public ::testing::TestWithParam<const wchar_t*> {
+ protected:
+  void SetUp() override {
+    const std::wstring which = GetParam();
+    const std::wstring exe =
+        which == L"Twin" ? UninstallerExe()
+                         : std::wstring(ORVEX_SOURCE_DIR) + L"\\build\\i686\\Uninstaller.exe";
+    if (!FileExists(exe)) GTEST_SKIP() << "not built: " << Wide2Utf8(exe);
+    // Read through a copy: Wine's version functions see nothing in a file of its own programs'
+    // names.
+    copy_ = CopyOf(exe, which + L"Copy");
+    ASSERT_FALSE(copy_.empty());
+  }
+
+  std::wstring copy_;
+};
+
+}  // namespace
+
+TEST_P(UninstallerResources, EveryTextFieldOfTheVersionBlockByName) {
+  const VersionInfo info(copy_);
+  ASSERT_TRUE(info.Read());
+  const std::wstring table = L"\\StringFileInfo\\040904E4\\";
+  const std::map<std::wstring, std::wstring> expected = {
+      {L"Comments", L"uninstaller"},
+      {L"CompanyName", L"uninstaller"},
+      {L"FileDescription", L"Lightweight uninstaller"},
+      {L"FileVersion", L"5.0.0.0"},
+      {L"InternalName", L"uninstaller"},
+      {L"LegalCopyright", L"uninstaller"},
+      {L"LegalTrademarks", L"uninstaller"},
+      {L"OriginalFilename", L"uninstaller"},
+      {L"ProductName", L"uninstaller"},
+      {L"ProductVersion", L"5.0.0.0"},
+  };
+  for (const auto& [field, value] : expected)
+    EXPECT_EQ(info.Text(table + field), value) << Wide2Utf8(field);
+
+  // Nothing beside them: the fields the block holds, read from the resource itself.
+  const auto root = ReadVersionNode(VersionResourceOf(copy_), 0);
+  ASSERT_TRUE(root.has_value());
+  EXPECT_EQ(root->key, L"VS_VERSION_INFO");
+  const VersionNode* strings = Child(*root, L"StringFileInfo");
+  ASSERT_NE(strings, nullptr);
+  ASSERT_EQ(strings->children.size(), 1u) << "one string table";
+  EXPECT_EQ(strings->children.front().key, L"040904E4");
+  std::set<std::wstring> present, wanted;
+  for (const auto& field : strings->children.front().children) present.insert(field.key);
+  for (const auto& [field, value] : expected) wanted.insert(field);
+  EXPECT_EQ(present, wanted);
+}
+
+TEST_P(UninstallerResources, FixedBlockTranslationAndIcon) {
+  const VersionInfo info(copy_);
+  ASSERT_TRUE(info.Read());
+  const std::vector<char> fixed = info.Binary(L"\\");
+  ASSERT_EQ(fixed.size(), sizeof(TFixedFileInfo));
+  TFixedFileInfo block{};
+  std::memcpy(&block, fixed.data(), sizeof(block));
+  EXPECT_EQ(block.dwSignature, kFixedSignature);
+  EXPECT_EQ(block.dwFileVersionMS, 0x00050000u);
+  EXPECT_EQ(block.dwFileVersionLS, 0u);
+  EXPECT_EQ(block.dwProductVersionMS, 0x00050000u);
+  EXPECT_EQ(block.dwProductVersionLS, 0u);
+
+  const std::vector<char> translation = info.Binary(L"\\VarFileInfo\\Translation");
+  ASSERT_EQ(translation.size(), 4u) << "one language and code page";
+  uint16_t pair[2] = {};
+  std::memcpy(pair, translation.data(), 4);
+  EXPECT_EQ(pair[0], 0x0409);
+  EXPECT_EQ(pair[1], 1252);
+
+  HMODULE module = ::LoadLibraryExW(copy_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HRSRC icon = ::FindResourceW(module, L"MAINICON", RT_GROUP_ICON);
+  EXPECT_NE(icon, nullptr);
+  // A group holds its header and at least one entry.
+  if (icon) {
+    EXPECT_GE(::SizeofResource(module, icon), 6u + 14u);
+  }
+  ::FreeLibrary(module);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exes, UninstallerResources, ::testing::Values(L"Twin", L"Shipped"),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                           return Wide2Utf8(info.param);
+                         });
