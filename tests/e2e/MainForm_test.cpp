@@ -19,7 +19,7 @@
 #include "BoxScript.h"
 #include "BoxWatch.h"
 #include "Handles.h"
-#include "ImportHook.h"
+#include "ImportTable.h"
 #include "Errors.h"
 #include "InternetLabel.h"
 #include "RtfReader.h"

@@ -1,6 +1,7 @@
 #include "ImportTable.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -56,6 +57,34 @@ ImportPatch::~ImportPatch() {
 
 bool ImportPatch::Installed() const {
   return installed_ && *slot_ == replacement_;
+}
+
+namespace {
+ShellExecuteRecorder* recorder = nullptr;
+std::optional<std::wstring> Text(LPCWSTR text) {
+  return text ? std::optional<std::wstring>(text) : std::nullopt;
+}
+}  // namespace
+
+ShellExecuteRecorder::ShellExecuteRecorder()
+    : patch_("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&Record)) {
+  recorder = this;
+}
+
+ShellExecuteRecorder::~ShellExecuteRecorder() { recorder = nullptr; }
+
+std::vector<std::wstring> ShellExecuteRecorder::Files() const {
+  std::vector<std::wstring> files;
+  for (const ShellExecuteCall& call : calls_) files.push_back(call.file.value_or(L"(null)"));
+  return files;
+}
+
+HINSTANCE WINAPI ShellExecuteRecorder::Record(HWND owner, LPCWSTR verb, LPCWSTR file,
+                                              LPCWSTR parameters, LPCWSTR directory, INT show) {
+  recorder->calls_.push_back(
+      ShellExecuteCall{owner, Text(verb), Text(file), Text(parameters), Text(directory), show});
+  return reinterpret_cast<decltype(&::ShellExecuteW)>(recorder->patch_.Original())(
+      owner, verb, file, parameters, directory, show);
 }
 
 }  // namespace testing_support

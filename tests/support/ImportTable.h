@@ -3,6 +3,12 @@
 // into each test program and fixture, so their calls use the program's table).
 #pragma once
 
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace testing_support {
 
 // The slot through which this program calls `function` of `dll` (case-insensitive name, such as
@@ -27,6 +33,32 @@ class ImportPatch {
   void* original_ = nullptr;
   void* replacement_ = nullptr;
   bool installed_ = false;
+};
+
+// Every ShellExecuteW call this program makes while the recorder lives, as the shell receives it;
+// the calls go on to the shell. One recorder at a time.
+struct ShellExecuteCall {
+  HWND owner = nullptr;
+  std::optional<std::wstring> verb, file, parameters, directory;  // nothing for a null pointer
+  int show = 0;
+};
+
+class ShellExecuteRecorder {
+ public:
+  ShellExecuteRecorder();
+  ~ShellExecuteRecorder();
+  ShellExecuteRecorder(const ShellExecuteRecorder&) = delete;
+  ShellExecuteRecorder& operator=(const ShellExecuteRecorder&) = delete;
+
+  bool Installed() const { return patch_.Installed(); }
+  const std::vector<ShellExecuteCall>& Calls() const { return calls_; }
+  std::vector<std::wstring> Files() const;
+
+ private:
+  static HINSTANCE WINAPI Record(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                 LPCWSTR directory, INT show);
+  ImportPatch patch_;
+  std::vector<ShellExecuteCall> calls_;
 };
 
 }  // namespace testing_support

@@ -17,7 +17,7 @@
 
 #include "BoxDriver.h"
 #include "Errors.h"
-#include "ImportHook.h"
+#include "ImportTable.h"
 #include "TestEnv.h"
 #include "cExecuteShell.h"
 #include "cShell.h"
@@ -320,7 +320,7 @@ TEST_F(ShellTest, ExploreFolderOpensAShellWindowOnTheFolder) {
 // What the shell answered each request for a window with the item selected: a window opens only
 // for S_OK.
 std::vector<HRESULT> shellWindowAnswers;
-ImportHook* openHook = nullptr;
+ImportPatch* openHook = nullptr;
 HRESULT WINAPI RecordShellWindowRequest(PCIDLIST_ABSOLUTE folder, UINT count,
                                         PCUITEMID_CHILD_ARRAY items, DWORD flags) {
   using Open = HRESULT(WINAPI*)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD);
@@ -333,7 +333,7 @@ TEST_F(ShellTest, LocateMissingPathIsFalseWithoutBox) {
   const std::wstring parent = FreshFolder(L"Locate missing");
   BoxAnswerer answerer;
   shellWindowAnswers.clear();
-  ImportHook open("shell32.dll", "SHOpenFolderAndSelectItems",
+  ImportPatch open("shell32.dll", "SHOpenFolderAndSelectItems",
                   reinterpret_cast<void*>(&RecordShellWindowRequest));
   openHook = &open;
   ASSERT_TRUE(open.Installed());
