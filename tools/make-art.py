@@ -70,21 +70,25 @@ class Canvas:
     box and composites whatever colour it returns over what is there.
     """
 
-    def __init__(self, width, height, ss=SUPERSAMPLE):
-        self.width, self.height, self.ss = width, height, ss
-        self.sw, self.sh = width * ss, height * ss
+    def __init__(self, width, height, ss=SUPERSAMPLE, scale=1.0):
+        # Shapes are given in the picture's design units; scale is output pixels per unit, so
+        # one drawing serves every size it is stored at.
+        self.scale = scale
+        self.width, self.height = int(round(width * scale)), int(round(height * scale))
+        self.ss = ss
+        self.sw, self.sh = self.width * ss, self.height * ss
         n = self.sw * self.sh
         self.r, self.g, self.b, self.a = [0.0] * n, [0.0] * n, [0.0] * n, [0.0] * n
 
     def paint(self, shader, box=None):
-        ss = self.ss
-        x0, y0, x1, y1 = box if box else (0, 0, self.width, self.height)
-        sx0 = max(0, int(math.floor(x0 * ss)))
-        sy0 = max(0, int(math.floor(y0 * ss)))
-        sx1 = min(self.sw, int(math.ceil(x1 * ss)))
-        sy1 = min(self.sh, int(math.ceil(y1 * ss)))
+        ss, scale = self.ss, self.scale
+        x0, y0, x1, y1 = box if box else (0, 0, self.width / scale, self.height / scale)
+        sx0 = max(0, int(math.floor(x0 * scale * ss)))
+        sy0 = max(0, int(math.floor(y0 * scale * ss)))
+        sx1 = min(self.sw, int(math.ceil(x1 * scale * ss)))
+        sy1 = min(self.sh, int(math.ceil(y1 * scale * ss)))
         R, G, B, A = self.r, self.g, self.b, self.a
-        inv = 1.0 / ss
+        inv = 1.0 / (ss * scale)
         for sy in range(sy0, sy1):
             y = (sy + 0.5) * inv
             row = sy * self.sw
@@ -386,9 +390,9 @@ def cross(cx, cy, half, thickness, colour):
 # --------------------------------------------------------------------------
 # The pictures
 
-def draw_logo():
+def draw_logo(scale=1.0):
     w, h = 193, 246
-    c = Canvas(w, h)
+    c = Canvas(w, h, scale=scale)
     back = Card(87.5, 108, 64, 84, -9.0, 7.0, 8.0, 26.0, DUSK)
     front = Card(107.5, 120, 64, 84, 5.0, 7.0, 8.0, 26.0, DAY)
     draw_card(c, back, (1.5, 3.0), 6.0, 0.22, 0.9)
@@ -555,6 +559,57 @@ FOLDER_OPEN = [
 ]
 
 
+def draw_folder(size, opened):
+    """The path field's folder at a size other than 16: the 16-pixel picture's shapes, laid on
+    whole pixels at this size (outlines one pixel wide up to 24 pixels, two at 32), so that it
+    stays sharp where the screen is scaled."""
+    if size == 16:
+        return pixel_art(FOLDER_OPEN if opened else FOLDER_CLOSED, FOLDER_PALETTE)
+    pal = {k: tuple(v / 255.0 for v in rgba) for k, rgba in FOLDER_PALETTE.items()}
+    u = size / 16.0
+    t = 1 if size < 32 else 2
+
+    def px(v):
+        return float(int(round(v * u)))
+
+    c = Canvas(size, size)
+
+    def rect(x0, y0, x1, y1, colour):
+        c.paint(lambda x, y: colour, (x0, y0, x1, y1))
+
+    def quad(points, colour):
+        a, b, cc, d = points
+
+        def shade(x, y):
+            return colour if in_triangle(x, y, a, b, cc) or in_triangle(x, y, a, cc, d) else None
+        xs, ys = [p[0] for p in points], [p[1] for p in points]
+        c.paint(shade, (min(xs), min(ys), max(xs), max(ys)))
+
+    left, right, bottom = 0.0, float(size), px(15)
+    # The tab and the back panel.
+    rect(px(1), px(2), px(5), px(4), pal['o'])
+    rect(left, px(3), px(6), px(5), pal['o'])
+    rect(px(1), px(3) + t, px(5), px(5), pal['T'])
+    rect(left, px(4), right - px(1) if not opened else px(14), bottom, pal['o'])
+    rect(left + t, px(4) + t, (right - px(1) if not opened else px(14)) - t, bottom - t, pal['t'])
+    if not opened:
+        rect(left, px(6), right, bottom, pal['o'])
+        rect(left + t, px(6) + t, right - t, bottom - t, pal['y'])
+        rect(left + t, px(6) + t, right - t, px(6) + 2 * t, pal['h'])
+        rect(left + t, px(12), right - t, bottom - t, pal['m'])
+    else:
+        # Paper sticking out, then the front leaning open.
+        rect(px(3), px(5), px(13), px(10), pal['q'])
+        rect(px(3) + t, px(5) + t, px(13) - t, px(10), pal['p'])
+        quad(((px(5), px(7)), (right, px(7)), (px(13), bottom), (left, bottom)), pal['o'])
+        quad(((px(5) + t, px(7) + t), (right - 1.6 * t, px(7) + t), (px(13) - t, bottom - t),
+              (left + 1.6 * t, bottom - t)), pal['y'])
+        quad(((px(5) + t, px(7) + t), (right - 1.6 * t, px(7) + t),
+              (right - 1.6 * t - 0.3 * t, px(7) + 2 * t), (px(5) + t - 0.3 * t, px(7) + 2 * t)),
+             pal['h'])
+    return c.pixels()
+
+
 def pixel_art(lines, palette):
     assert len(lines) == 16 and all(len(line) == 16 for line in lines), 'pixel art must be 16x16'
     return [[palette[ch] for ch in line] for line in lines]
@@ -576,8 +631,10 @@ def main():
     write(os.path.join(out, 'logo.png'), png_bytes(draw_logo()))
     write(os.path.join(out, 'Uninstaller.ico'),
           ico_bytes([draw_app_icon(n) for n in (16, 32, 48)]))
-    write(os.path.join(out, 'xfolder.ico'), ico_bytes([pixel_art(FOLDER_CLOSED, FOLDER_PALETTE)]))
-    write(os.path.join(out, 'xfolder_open.ico'), ico_bytes([pixel_art(FOLDER_OPEN, FOLDER_PALETTE)]))
+    # One size for each common scale: 100 %, 125 %, 150 % and 200 %.
+    for name, opened in (('xfolder.ico', False), ('xfolder_open.ico', True)):
+        write(os.path.join(out, name),
+              ico_bytes([draw_folder(n, opened) for n in (16, 20, 24, 32)]))
 
 
 if __name__ == '__main__':
