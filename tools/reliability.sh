@@ -23,7 +23,7 @@ figures=build/x86_64/reliability.tsv
 native_log=build/native-asan/native-checks.log
 
 if [ "$mode" != read ]; then
-  tools/setup.sh
+  tools/setup.sh --tests
   tools/build.sh
   # The guarded programs: every hostile input and every injected fault writes its figure.
   ctest --preset x86_64 -R 'wine_env|Hostile_test|Uninstall_test|MainForm_test|Startup_test|SelfDelete_test'

@@ -16,7 +16,7 @@ stage() {
   last=$now
 }
 
-tools/setup.sh
+tools/setup.sh --tests
 stage "packages"
 tools/build.sh
 stage "build (both targets)"
