@@ -7,6 +7,7 @@
 #include "ccIO.h"
 #include "../toolkit/Application.h"
 #include "../toolkit/Errors.h"
+#include "../toolkit/Text.h"
 #include "../toolkit/SysError.h"
 
 std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {

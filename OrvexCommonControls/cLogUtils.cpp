@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../toolkit/Errors.h"
+#include "../toolkit/Text.h"
 
 int LogVerbToInt(TLogVerb level) { return static_cast<int>(level) + 1; }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Errors.h"
+#include "Text.h"
 
 std::wstring AppName = kInitialAppName;
 std::wstring InstanceMutexName;
@@ -32,10 +33,6 @@ std::wstring ReplaceAll(const std::wstring& text, const std::wstring& find,
   }
   out.append(text, from, std::wstring::npos);
   return out;
-}
-
-wchar_t UpperAscii(wchar_t c) {
-  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
 }
 
 std::wstring Widen(const char* first, const char* last) {
@@ -70,7 +67,7 @@ std::wstring RemoveLowChars(const std::wstring& text) {
   std::wstring out;
   out.reserve(text.size());
   for (wchar_t c : text) {
-    if (static_cast<uint32_t>(c) > 31) out += c;
+    if (!tk::IsControlChar(c)) out += c;
   }
   return out;
 }
@@ -102,7 +99,7 @@ int PosInsensitive(const std::wstring& needle, const std::wstring& text) {
 
 std::wstring UpperCaseAscii(const std::wstring& text) {
   std::wstring out = text;
-  for (wchar_t& c : out) c = UpperAscii(c);
+  for (wchar_t& c : out) c = tk::AsciiUpper(c);
   return out;
 }
 

@@ -6,24 +6,10 @@
 #include <random>
 
 #include "Errors.h"
+#include "Text.h"
 #include "ccCore.h"
 
 namespace {
-
-bool SameTextAscii(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && UpperCaseAscii(a) == UpperCaseAscii(b);
-}
-
-bool IsBlankOrControl(wchar_t c) {
-  return static_cast<uint32_t>(c) <= 0x20;
-}
-
-std::wstring TrimBlanks(const std::wstring& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && IsBlankOrControl(s[first])) ++first;
-  while (last > first && IsBlankOrControl(s[last - 1])) --last;
-  return s.substr(first, last - first);
-}
 
 // One generator for the whole process, seeded once on first use from the clock: the runtime's
 // random device would bring a second string implementation into the shipped program.
@@ -82,7 +68,7 @@ void TTSL::Trim() {
   const bool wasSorted = Sorted();
   SetSorted(false);
   for (int i = Count() - 1; i >= 0; --i) Put(i, RemoveLowChars(Strings(i)));
-  for (int i = Count() - 1; i >= 0; --i) Put(i, TrimBlanks(Strings(i)));
+  for (int i = Count() - 1; i >= 0; --i) Put(i, tk::Trim(Strings(i), tk::TrimOpt::SpacesAndControls));
   SetSorted(wasSorted);
 }
 
@@ -104,7 +90,7 @@ void TTSL::Shuffle() {
 
 void TTSL::RemoveDuplicateString(const std::wstring& s) {
   for (int i = Count() - 1; i >= 0; --i) {
-    if (SameTextAscii(Strings(i), s)) {
+    if (tk::SameTextAscii(Strings(i), s)) {
       Delete(i);
       return;
     }

@@ -6,9 +6,11 @@
 #include <initializer_list>
 #include <utility>
 
+#include "BufferText.h"
 #include "Errors.h"
 #include "Handles.h"
 #include "ListBoxes.h"
+#include "Text.h"
 #include "cShell.h"
 #include "ccCore.h"
 #include "ccIO.h"
@@ -32,37 +34,12 @@ constexpr size_t kMaxFolderPath = 248;
 constexpr unsigned kFolderPickerOptions =
     FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_DEFAULTNOMINIMODE;
 
-std::wstring TrimBlanks(const std::wstring& text) {
-  const auto isBlank = [](wchar_t c) { return c <= L' '; };
-  auto first = std::find_if_not(text.begin(), text.end(), isBlank);
-  auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
-  return first < last ? std::wstring(first, last) : std::wstring();
-}
-
-bool HasControlChar(const std::wstring& text) {
-  return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < L' '; });
-}
-
-// The name part of a path: what follows the last backslash or colon.
-std::wstring FileNamePart(const std::wstring& path) {
-  const size_t cut = path.find_last_of(L"\\:");
-  return cut == std::wstring::npos ? path : path.substr(cut + 1);
-}
-
-bool FileNameHasInvalidChars(const std::wstring& name) {
-  return std::any_of(name.begin(), name.end(), [](wchar_t c) {
-    return c < L' ' || std::wstring_view(L"\"*/:<>?\\|").find(c) != std::wstring_view::npos;
-  });
-}
-
 // Root of the absolute form of the path: C:\ for a drive, \\server\share\ for a network path.
 std::wstring FullPathRoot(const std::wstring& path) {
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return {};
-  full.resize(length);
+  const std::wstring full = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  if (full.empty()) return {};
   if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2) + L"\\";
   if (full.starts_with(L"\\\\")) {
     const size_t serverEnd = full.find(L'\\', 2);
@@ -187,7 +164,8 @@ std::wstring TOrvexPathEdit::PathHasValidChars() const {
   // any length limit.
   if (Trail(text).size() > kMaxFolderPath) return kPathTooLong + text;
   if (FInputType == itFolder) return FolderTextProblem(text);
-  if (FileNameHasInvalidChars(FileNamePart(text))) return kInvalidCharacters;
+  const std::wstring name = FileNamePart(text, psBackslashColon);
+  if (!std::all_of(name.begin(), name.end(), IsFileNameChar)) return kInvalidCharacters;
   return {};
 }
 
@@ -210,7 +188,8 @@ bool TOrvexPathEdit::PathIsValidMsg() const {
 
 std::wstring TOrvexPathEdit::Path() const {
   const std::wstring text = edtPath->Text();
-  if (FInputType == itFolder && !text.empty()) return Trail(TrimBlanks(text));
+  if (FInputType == itFolder && !text.empty())
+    return Trail(tk::Trim(text, tk::TrimOpt::SpacesAndControls));
   return text;
 }
 
@@ -329,10 +308,10 @@ void TOrvexPathEdit::PathEditKeyPress(TObject*, wchar_t& Key) {
 
 std::wstring TOrvexPathEdit::FileCreationProblem() const {
   const std::wstring path = Path();
-  const size_t cut = path.find_last_of(L'\\');
-  const std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
-  const std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
-  if (TrimBlanks(name).empty() || !IsAbsoluteFolder(folder) || HasControlChar(folder) ||
+  const std::wstring folder = FolderPart(path, psBackslash);
+  const std::wstring name = FileNamePart(path, psBackslash);
+  if (tk::Trim(name, tk::TrimOpt::SpacesAndControls).empty() || !IsAbsoluteFolder(folder) ||
+      tk::HasControlChar(folder) ||
       !FolderTextProblem(folder).empty())
     return kNoFolderForFile + path;
   return {};

@@ -5,6 +5,7 @@
 #include "../toolkit/Errors.h"
 #include "../toolkit/Handles.h"
 #include "../toolkit/SysError.h"
+#include "../toolkit/Text.h"
 #include "ccCore.h"
 #include "ccIO.h"
 #include "ccStringList.h"
@@ -58,8 +59,7 @@ std::string ReadWholeFile(const std::wstring& path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    DWORD error = ::GetLastError();
-    throw tk::EFOpenError(L"Cannot open file \"" + path + L"\". " + tk::SystemErrorText(error));
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", path, ::GetLastError()));
   }
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFF0)
@@ -69,37 +69,9 @@ std::string ReadWholeFile(const std::wstring& path) {
   if (!bytes.empty() &&
       (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
        read != bytes.size())) {
-    DWORD error = ::GetLastError();
-    throw tk::EInOutError(L"Cannot read file \"" + path + L"\". " + tk::SystemErrorText(error));
+    throw tk::EInOutError(tk::FileErrorText(L"Cannot read file", path, ::GetLastError()));
   }
   return bytes;
-}
-
-std::wstring Decode(const char* data, size_t size, UINT codePage) {
-  if (size == 0) return L"";
-  int length = ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), nullptr, 0);
-  std::wstring text(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), text.data(), length);
-  return text;
-}
-
-// Plain text by its byte-order mark: UTF-16 LE or BE, UTF-8, or else the system ANSI code page.
-std::wstring DecodeText(const std::string& bytes) {
-  auto starts = [&bytes](const char* mark, size_t length) {
-    return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
-  };
-  if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-    const bool bigEndian = bytes[0] == '\xFE';
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-      auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
-      auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
-      text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-    return text;
-  }
-  if (starts("\xEF\xBB\xBF", 3)) return Decode(bytes.data() + 3, bytes.size() - 3, CP_UTF8);
-  return Decode(bytes.data(), bytes.size(), CP_ACP);
 }
 
 }  // namespace
@@ -232,16 +204,12 @@ void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
   tk::UniqueFile file(::CreateFileW(FullPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    DWORD error = ::GetLastError();
-    throw tk::EFCreateError(L"Cannot create file \"" + FullPath + L"\". " +
-                            tk::SystemErrorText(error));
+    throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", FullPath, ::GetLastError()));
   }
   DWORD written = 0;
   if (!::WriteFile(file.get(), rtf.data(), static_cast<DWORD>(rtf.size()), &written, nullptr) ||
       written != rtf.size()) {
-    DWORD error = ::GetLastError();
-    throw tk::EInOutError(L"Cannot write file \"" + FullPath + L"\". " +
-                          tk::SystemErrorText(error));
+    throw tk::EInOutError(tk::FileErrorText(L"Cannot write file", FullPath, ::GetLastError()));
   }
 }
 
@@ -255,7 +223,7 @@ bool TRichLog::LoadFromFile(const std::wstring& FullPath) {
   const std::string before = SaveRtfToString();
   if (LoadRtfFromString(bytes)) return true;
   try {
-    LoadPlainText(DecodeText(bytes));
+    LoadPlainText(tk::TextFromBytes(bytes));
   } catch (...) {
     LoadRtfFromString(before);
     throw;

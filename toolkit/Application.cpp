@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "Errors.h"
+#include "Text.h"
 
 namespace tk {
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "Text.h"
 #include "SystemLibrary.h"
 
 namespace {

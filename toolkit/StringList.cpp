@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Errors.h"
+#include "Text.h"
 
 namespace {
 

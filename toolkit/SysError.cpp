@@ -1,7 +1,6 @@
 #include "SysError.h"
 
-#include "Errors.h"
-#include "Handles.h"
+#include "Text.h"
 
 namespace tk {
 
@@ -14,8 +13,12 @@ std::wstring SystemErrorText(DWORD code) {
   if (length && buffer) text.assign(buffer, length);
   if (buffer) ::LocalFree(buffer);
   while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-  if (text.empty()) text = L"System error " + tk::DecimalText(code);
+  if (text.empty()) text = L"System error " + DecimalText(code);
   return text;
+}
+
+std::wstring FileErrorText(const wchar_t* what, const std::wstring& fileName, DWORD code) {
+  return std::wstring(what) + L" \"" + fileName + L"\". " + SystemErrorText(code);
 }
 
 }  // namespace tk

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "BufferText.h"
 #include "Errors.h"
 #include "Handles.h"
 #include "SharedUninstaller.h"
@@ -63,29 +64,13 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
   return path;
 }
 
-std::wstring WithoutTrailingBackslashes(std::wstring path) {
-  while (path.size() > PathRootLength(path) && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
-template <typename Call>
-std::wstring PathFromCall(Call call) {
-  DWORD needed = call(nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring text(needed, L'\0');
-  const DWORD length = call(text.data(), needed);
-  if (length == 0 || length >= needed) return {};
-  text.resize(length);
-  return text;
-}
-
 // The folder as the file system resolves it: links followed, short names made long.
 std::wstring ResolvedPath(const std::wstring& path) {
   tk::UniqueFile folder(::CreateFileW(path.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder) return {};
-  return WithoutLongPrefix(PathFromCall([&](wchar_t* buffer, DWORD size) {
+  return WithoutLongPrefix(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetFinalPathNameByHandleW(folder.get(), buffer, size, FILE_NAME_NORMALIZED);
   }));
 }
@@ -93,11 +78,11 @@ std::wstring ResolvedPath(const std::wstring& path) {
 // The spellings of one folder that the protected list is compared with.
 std::vector<std::wstring> Spellings(const std::wstring& path) {
   std::vector<std::wstring> spellings{path};
-  const std::wstring full = PathFromCall([&](wchar_t* buffer, DWORD size) {
+  const std::wstring full = tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
   });
   if (!full.empty()) spellings.push_back(full);
-  const std::wstring longForm = PathFromCall([&](wchar_t* buffer, DWORD size) {
+  const std::wstring longForm = tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetLongPathNameW(path.c_str(), buffer, size);
   });
   if (!longForm.empty()) spellings.push_back(longForm);
@@ -106,7 +91,7 @@ std::vector<std::wstring> Spellings(const std::wstring& path) {
 }
 
 bool IsLink(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(WithoutTrailingBackslashes(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(WithoutTrailingBackslash(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 

@@ -21,18 +21,9 @@ int ParamCount() {
   return count > 0 ? count - 1 : 0;
 }
 
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/:");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 // A process whose current folder lies inside a folder keeps that folder from being removed, and
 // the restarted copy inherits the folder it was started from, often the installation folder.
-void LeaveWorkingFolder() {
-  std::wstring exe = AppExeName();
-  size_t slash = exe.find_last_of(L'\\');
-  if (slash != std::wstring::npos) ::SetCurrentDirectoryW(exe.substr(0, slash + 1).c_str());
-}
+void LeaveWorkingFolder() { ::SetCurrentDirectoryW(AppFolder().c_str()); }
 
 }  // namespace
 
@@ -46,9 +37,9 @@ void __verbose_terminate_handler() { std::abort(); }
 void RestartFromTempCopy() {
   if (RunningInDevFolder() || ParamCount() > 0) return;
   const std::wstring exe = AppExeName();
-  const std::wstring copy = GetTempFolder() + FileNamePart(exe);
+  const std::wstring copy = GetTempFolder() + FileNamePart(exe, psAll);
   FileCopyTo(exe, GetTempFolder(), true);
-  if (::GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES)
+  if (PathExists(copy))
     ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
   else
     MesajError(L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
@@ -61,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   tk::Application& app = tk::App();
   app.Initialize();
   app.SetTitle(L"Uninstaller");
-  LeaveWorkingFolder();
+  tk::Guarded(LeaveWorkingFolder);
   tk::Guarded(RestartFromTempCopy);
   frmMain = new TfrmMain(nullptr);
   tk::Guarded([] { frmMain->CreateForm(true); });

@@ -82,10 +82,8 @@ std::wstring WebPage(const wchar_t* path) { return std::wstring(ProductWebSite) 
 
 void OpenInShell(const std::wstring& target) { ExecuteShell(target, L"", true, SW_SHOWNORMAL); }
 
-bool DebugModeOn() {
-  const DWORD attributes = ::GetFileAttributesW((AppFolder() + kDebugModeFile).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+// The marker itself counts, not what a link of that name would lead to.
+bool DebugModeOn() { return IsFile(AppFolder() + kDebugModeFile, false); }
 
 // Widens a label to its text (never below its designed width), as an auto-sized label does: a
 // font that is wider than the designer's must not cut the text.
@@ -103,18 +101,12 @@ void FitWidthToText(TLabel& label) {
   if (width > label.Width()) label.SetWidth(width);
 }
 
-bool IsFileNameChar(wchar_t c) {
-  return c >= L' ' && std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
-}
-
 }  // namespace
 
 // --- free routines ---
 
 void CheckFileName(const std::wstring& name) {
-  bool valid = !name.empty();
-  for (wchar_t c : name) valid = valid && IsFileNameChar(c);
-  if (!valid) throw tk::Exception(name + L" filename is invalid!");
+  if (!IsValidFileName(name)) throw tk::Exception(name + L" filename is invalid!");
 }
 
 void CheckProductName() { CheckFileName(Product()); }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Errors.h"
+#include "Text.h"
 #include "FuzzInput.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Errors.h"
+#include "Text.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Errors.h"
+#include "Text.h"
 
 namespace testing_support {
 
