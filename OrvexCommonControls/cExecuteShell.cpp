@@ -7,6 +7,7 @@
 #include "ccIO.h"
 #include "../toolkit/Application.h"
 #include "../toolkit/Errors.h"
+#include "../toolkit/Handles.h"
 #include "../toolkit/Text.h"
 #include "../toolkit/SysError.h"
 
@@ -64,7 +65,8 @@ bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters
   info.lpParameters = parameters.c_str();
   info.nShow = showMode;
   if (::ShellExecuteExW(&info)) {
-    if (info.hProcess) ::CloseHandle(info.hProcess);
+    // Not waited for: the program runs on its own.
+    tk::UniqueHandle started(info.hProcess);
     return true;
   }
   if (showErrors) {

@@ -163,8 +163,9 @@ void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scrip
   if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         IDLE_PRIORITY_CLASS, nullptr, folder.c_str(), &startup, &process))
     return;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // Not waited for: the script outlives this process.
+  tk::UniqueHandle thread(process.hThread);
+  tk::UniqueHandle script(process.hProcess);
 }
 
 }  // namespace

@@ -36,11 +36,10 @@ int Application::ShowMessageBox(const std::wstring& text, const std::wstring& ca
   return ::MessageBoxW(DialogOwner(), text.c_str(), caption.c_str(), flags);
 }
 
-bool Application::Dispatch(MSG& msg) {
-  if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return true;
+void Application::Dispatch(MSG& msg) {
+  if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return;
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);
-  return true;
 }
 
 int Application::Run() {

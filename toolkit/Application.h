@@ -17,7 +17,6 @@ class Application {
   // Common controls, rich edit, COM for the shell.
   void Initialize();
 
-  const std::wstring& Title() const { return title_; }
   void SetTitle(const std::wstring& title) { title_ = title; }
 
   HWND MainFormHandle() const { return mainForm_; }
@@ -48,7 +47,7 @@ class Application {
 
  private:
   Application() = default;
-  bool Dispatch(MSG& msg);
+  void Dispatch(MSG& msg);
 
   std::wstring title_;
   HWND mainForm_ = nullptr;

@@ -19,7 +19,6 @@ class TComponent : public TObject {
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
-  TComponent* Owner() const { return owner_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const { return components_.at(index); }
   TComponent* FindComponent(const std::wstring& name) const;

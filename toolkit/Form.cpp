@@ -36,8 +36,6 @@ void TForm::SetAlphaBlendValue(BYTE alpha) {
   }
 }
 
-bool TForm::IsMainForm() const { return mainForm_; }
-
 void TForm::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(windowClass_.c_str(), CS_DBLCLKS);
   params.Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;

@@ -10,13 +10,10 @@ class TForm : public TWinControl {
 
   // Design-time settings, applied when the window is created.
   void SetClientSize(int width96, int height96);
-  int ClientWidth() const { return clientWidth_; }
-  int ClientHeight() const { return clientHeight_; }
   void SetPosition(int left, int top);
   void SetToolWindowBorder(bool tool) { toolWindow_ = tool; }
   void SetAlphaBlendValue(BYTE alpha);
   void SetScreenSnap(bool snap) { screenSnap_ = snap; }
-  bool IsMainForm() const;
 
   // Creates the window and its controls, runs FormCreate, then shows the form when Visible.
   void CreateForm(bool asMainForm);

@@ -10,13 +10,19 @@
 
 namespace tk {
 
-// Owns a handle of type T, closing it with Close. The "no handle" value is null, or
-// INVALID_HANDLE_VALUE (-1) when MinusOneIsInvalid.
-template <typename T, auto Close, bool MinusOneIsInvalid = false>
+// Which values of a handle mean "no handle": null, INVALID_HANDLE_VALUE (-1), or either, for the
+// kinds whose functions return one or the other depending on the call.
+enum class NoHandle { Null, MinusOne, NullOrMinusOne };
+
+// Owns a handle of type T, closing it with Close.
+template <typename T, auto Close, NoHandle Empty = NoHandle::Null>
 class UniqueAny {
-  static T InvalidValue() noexcept {
-    if constexpr (MinusOneIsInvalid) return reinterpret_cast<T>(static_cast<intptr_t>(-1));
-    else return T{};
+  static T MinusOne() noexcept { return reinterpret_cast<T>(static_cast<intptr_t>(-1)); }
+  static T InvalidValue() noexcept { return Empty == NoHandle::Null ? T{} : MinusOne(); }
+  static bool IsValid(T value) noexcept {
+    if constexpr (Empty == NoHandle::Null) return value != T{};
+    else if constexpr (Empty == NoHandle::MinusOne) return value != MinusOne();
+    else return value != T{} && value != MinusOne();
   }
 
  public:
@@ -32,11 +38,11 @@ class UniqueAny {
   ~UniqueAny() { reset(); }
 
   T get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != InvalidValue(); }
+  explicit operator bool() const noexcept { return IsValid(value_); }
   T release() noexcept { return std::exchange(value_, InvalidValue()); }
   void reset(T value = InvalidValue()) noexcept {
     T old = std::exchange(value_, value);
-    if (old != InvalidValue() && old != value) Close(old);
+    if (IsValid(old) && old != value) Close(old);
   }
   // For APIs that write a new handle through a pointer.
   T* put() noexcept {
@@ -56,28 +62,77 @@ inline void DestroyWnd(HWND h) { ::DestroyWindow(h); }
 inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DestroyImageList(HIMAGELIST h) { ::ImageList_Destroy(h); }
-inline void FreeLib(HMODULE h) { ::FreeLibrary(h); }
 inline void FreePidl(PIDLIST_ABSOLUTE p) { ::ILFree(p); }
 inline void DeleteMemDC(HDC h) { ::DeleteDC(h); }
 inline void FreeCoTask(void* p) { ::CoTaskMemFree(p); }
+inline void FreeLocal(void* p) { ::LocalFree(p); }
 }  // namespace detail
 
 using UniqueHKEY = UniqueAny<HKEY, detail::CloseKey>;
 // Kernel handles whose failure value is null (processes, threads, mutexes, events).
 using UniqueHandle = UniqueAny<HANDLE, detail::CloseHandle>;
-// File handles, whose failure value is INVALID_HANDLE_VALUE.
-using UniqueFile = UniqueAny<HANDLE, detail::CloseHandle, true>;
-using UniqueFindHandle = UniqueAny<HANDLE, detail::FindCloseHandle, true>;
+// File handles and snapshots: their functions fail with INVALID_HANDLE_VALUE, and a handle that
+// was never filled in is null.
+using UniqueFile = UniqueAny<HANDLE, detail::CloseHandle, NoHandle::NullOrMinusOne>;
+using UniqueFindHandle = UniqueAny<HANDLE, detail::FindCloseHandle, NoHandle::MinusOne>;
 using UniqueHWND = UniqueAny<HWND, detail::DestroyWnd>;
 using UniqueHFONT = UniqueAny<HFONT, detail::DeleteGdi>;
 using UniqueHBRUSH = UniqueAny<HBRUSH, detail::DeleteGdi>;
 using UniqueHBITMAP = UniqueAny<HBITMAP, detail::DeleteGdi>;
 using UniqueHICON = UniqueAny<HICON, detail::DestroyIconHandle>;
 using UniqueHIMAGELIST = UniqueAny<HIMAGELIST, detail::DestroyImageList>;
-using UniqueHMODULE = UniqueAny<HMODULE, detail::FreeLib>;
 using UniquePIDL = UniqueAny<PIDLIST_ABSOLUTE, detail::FreePidl>;
 using UniqueMemDC = UniqueAny<HDC, detail::DeleteMemDC>;
 using UniqueCoTaskString = UniqueAny<wchar_t*, detail::FreeCoTask>;
+// Memory the system allocated with LocalAlloc for the caller (FormatMessage, CommandLineToArgvW).
+template <typename T>
+using UniqueLocalPtr = UniqueAny<T*, detail::FreeLocal>;
+
+// A device context borrowed from a window (GetDC), given back when the scope ends.
+class UniqueWindowDC {
+ public:
+  explicit UniqueWindowDC(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+  UniqueWindowDC(const UniqueWindowDC&) = delete;
+  UniqueWindowDC& operator=(const UniqueWindowDC&) = delete;
+  ~UniqueWindowDC() {
+    if (dc_) ::ReleaseDC(hwnd_, dc_);
+  }
+  HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// One WM_PAINT: BeginPaint now, EndPaint when the scope ends.
+class UniquePaintDC {
+ public:
+  explicit UniquePaintDC(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &paint_)) {}
+  UniquePaintDC(const UniquePaintDC&) = delete;
+  UniquePaintDC& operator=(const UniquePaintDC&) = delete;
+  ~UniquePaintDC() { ::EndPaint(hwnd_, &paint_); }
+  HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// An object selected into a device context; the one it replaced goes back when the scope ends.
+class UniqueSelectObject {
+ public:
+  UniqueSelectObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), old_(::SelectObject(dc, object)) {}
+  UniqueSelectObject(const UniqueSelectObject&) = delete;
+  UniqueSelectObject& operator=(const UniqueSelectObject&) = delete;
+  ~UniqueSelectObject() {
+    if (old_ && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
 // Owning COM interface pointer.
 template <typename I>

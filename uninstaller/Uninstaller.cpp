@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "Application.h"
+#include "Handles.h"
 #include "SystemLibrary.h"
 #include "UninstallerForm.h"
 #include "cExecuteShell.h"
@@ -17,7 +18,7 @@ namespace {
 
 int ParamCount() {
   int count = 0;
-  if (LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count)) ::LocalFree(args);
+  tk::UniqueLocalPtr<LPWSTR> args(::CommandLineToArgvW(::GetCommandLineW(), &count));
   return count > 0 ? count - 1 : 0;
 }
 

@@ -90,13 +90,12 @@ bool DebugModeOn() { return IsFile(AppFolder() + kDebugModeFile, false); }
 void FitWidthToText(TLabel& label) {
   HWND window = label.Handle();
   if (!window) return;
-  HDC dc = ::GetDC(window);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
+  tk::UniqueWindowDC dc(window);
+  tk::UniqueSelectObject font(dc.get(),
+                              reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
   SIZE text{};
   const std::wstring caption = label.Caption();
-  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(window, dc);
+  ::GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &text);
   const int width = ::MulDiv(text.cx, 96, static_cast<int>(label.Dpi())) + 1;
   if (width > label.Width()) label.SetWidth(width);
 }
