@@ -16,8 +16,10 @@ constexpr uintptr_t kShellExecuteErrorLimit = 32;
 
 TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
   SetCursor(IDC_HAND);
-  Font().Color = FNVisitedCl;
-  Font().Style = 0;
+  TFontSpec font = Font();
+  font.Color = FNVisitedCl;
+  font.Style = 0;
+  SetFont(font);
 }
 
 bool TInternetLabel::CanActivateLink() {
@@ -82,16 +84,18 @@ void TInternetLabel::MouseLeave() {
 }
 
 void TInternetLabel::ApplyFontColor(TColor color) {
-  Font().Color = color;
+  TFontSpec font = Font();
+  font.Color = color;
+  SetFont(font);
   // The static control takes its text colour from the parent's WM_CTLCOLORSTATIC answer, which
   // is asked again only when the label repaints.
   Invalidate();
 }
 
 void TInternetLabel::ApplyUnderline(bool underline) {
-  unsigned& style = Font().Style;
-  style = underline ? (style | fsUnderline) : (style & ~static_cast<unsigned>(fsUnderline));
-  FontChanged();
+  TFontSpec font = Font();
+  font.Style = underline ? (font.Style | fsUnderline) : (font.Style & ~static_cast<unsigned>(fsUnderline));
+  SetFont(font);
 }
 
 LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,7 +1,5 @@
 #include "EditControls.h"
 
-#include <windowsx.h>
-
 namespace {
 // The embedded button: a 16-pixel picture with one pixel of air on each side (96-DPI units).
 constexpr int kButtonWidth = 18;
@@ -93,7 +91,7 @@ LRESULT TEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // --- TEditButton ---
 
-TEditButton::TEditButton(TButtonedEdit* edit) : TWinControl(edit), edit_(edit) {
+TEditButton::TEditButton(TButtonedEdit* edit) : TCustomControl(edit), edit_(edit) {
   SetBounds(0, 0, kButtonWidth, kIconSize);
 }
 
@@ -135,7 +133,7 @@ void TEditButton::SetHot(bool hot) {
   Invalidate();
 }
 
-void TEditButton::Paint(HDC dc) {
+void TEditButton::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
   // The field's parent decides the field's colour; asking it the same way keeps both alike.
@@ -155,41 +153,15 @@ void TEditButton::Paint(HDC dc) {
 
 LRESULT TEditButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
-      return 0;
-    }
     case WM_MOUSEMOVE:
       SetHot(true);
       return 0;
     case WM_MOUSELEAVE:
       SetHot(false);
       return 0;
-    case WM_LBUTTONDOWN:
-      pressed_ = true;
-      ::SetCapture(Handle());
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!pressed_) return 0;
-      pressed_ = false;
-      ::ReleaseCapture();
-      RECT rc{};
-      ::GetClientRect(Handle(), &rc);
-      if (::PtInRect(&rc, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) Click();
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      pressed_ = false;
-      return 0;
     default:
-      break;
+      return TCustomControl::WndProc(msg, wParam, lParam);
   }
-  return TWinControl::WndProc(msg, wParam, lParam);
 }
 
 // --- TButtonedEdit ---

@@ -50,7 +50,7 @@ class TButtonedEdit;
 
 // The picture button inside a TButtonedEdit: shows ImageIndex, or HotImageIndex while the mouse
 // is over it, and raises the field's OnRightButtonClick when clicked.
-class TEditButton : public TWinControl {
+class TEditButton : public TCustomControl {
  public:
   explicit TEditButton(TButtonedEdit* edit);
 
@@ -64,22 +64,21 @@ class TEditButton : public TWinControl {
 
   void SetVisible(bool visible) override;
   // Presses the button as a click does.
-  void Click();
+  void Click() override;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void OnPaint(HDC dc) override;
 
  private:
-  void Paint(HDC dc);
   void SetHot(bool hot);
 
   TButtonedEdit* edit_;
   int imageIndex_ = -1;
   int hotImageIndex_ = -1;
   bool hot_ = false;
-  bool pressed_ = false;
 };
 
 class TButtonedEdit : public TEdit {

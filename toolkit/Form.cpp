@@ -53,7 +53,7 @@ void TForm::CreateForm(bool asMainForm) {
   TWinControl::SetVisible(false);
   SIZE size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
                                            params.ExStyle, tk::dpi::ForSystem());
-  bounds_ = RECT{position_.x, position_.y, size.cx, size.cy};
+  SetBounds(position_.x, position_.y, size.cx, size.cy);
   CreateHandle();
   if (alpha_ < 255) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
   if (asMainForm) tk::App().SetMainFormHandle(Handle());
@@ -90,9 +90,10 @@ void TForm::Close() {
   if (HandleAllocated()) ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
-TWinControl* TForm::FindById(HWND root, UINT id) {
-  for (HWND child = ::GetWindow(root, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (static_cast<UINT>(::GetDlgCtrlID(child)) == id) return FromHandle(child);
+TWinControl* TForm::FindById(const TWinControl* from, UINT id) {
+  for (TWinControl* child : from->Children()) {
+    if (child->HandleAllocated() && static_cast<UINT>(::GetDlgCtrlID(child->Handle())) == id)
+      return child;
     if (TWinControl* found = FindById(child, id)) return found;
   }
   return nullptr;
@@ -149,7 +150,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       // The dialog manager reports the default button by id alone when it is not a direct child.
       if (lParam == 0 && HIWORD(wParam) == BN_CLICKED) {
-        if (auto* button = dynamic_cast<TButton*>(FindById(Handle(), LOWORD(wParam)))) {
+        if (auto* button = dynamic_cast<TButton*>(FindById(this, LOWORD(wParam)))) {
           button->Click();
           return 0;
         }

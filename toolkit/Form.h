@@ -29,7 +29,7 @@ class TForm : public TWinControl {
   void FillCreateParams(CreateParams& params) override;
 
  private:
-  TWinControl* FindById(HWND root, UINT id);
+  TWinControl* FindById(const TWinControl* from, UINT id);
   TWinControl* FindDefaultButton(TWinControl* from);
   void SnapToWorkArea(RECT& rc);
 

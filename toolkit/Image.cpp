@@ -54,7 +54,7 @@ HBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
 
 }  // namespace
 
-TImage::TImage(TComponent* owner) : TWinControl(owner) {}
+TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
 
 void TImage::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TImage", CS_HREDRAW | CS_VREDRAW);
@@ -109,7 +109,7 @@ void TImage::SetCenter(bool center) {
 
 void TImage::DpiChanged() {
   bitmap_.reset();
-  TWinControl::DpiChanged();
+  TCustomControl::DpiChanged();
   Invalidate();
 }
 
@@ -150,71 +150,27 @@ void TImage::PrepareBitmap(int width, int height) {
   bitmapSize_ = SIZE{width, height};
 }
 
-COLORREF TImage::BackgroundColor() const {
-  TColor color = Color();
-  for (TWinControl* p = Parent(); color == clDefault && p; p = p->Parent()) color = p->Color();
-  return ColorToRGB(color == clDefault ? clBtnFace : color);
-}
-
-void TImage::Paint(HDC dc) {
+void TImage::OnPaint(HDC dc) {
   RECT client{};
   ::GetClientRect(Handle(), &client);
   // Drawn off screen first so that the background and the picture reach the screen together.
   tk::UniqueMemDC memory(::CreateCompatibleDC(dc));
   tk::UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
-  HGDIOBJ oldCanvas = ::SelectObject(memory.get(), canvas.get());
-  tk::UniqueHBRUSH brush(::CreateSolidBrush(BackgroundColor()));
+  tk::UniqueSelectObject onCanvas(memory.get(), canvas.get());
+  tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
   ::FillRect(memory.get(), &client, brush.get());
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
     PrepareBitmap(target.right - target.left, target.bottom - target.top);
     if (bitmap_) {
       tk::UniqueMemDC picture(::CreateCompatibleDC(dc));
-      HGDIOBJ oldPicture = ::SelectObject(picture.get(), bitmap_.get());
+      tk::UniqueSelectObject onPicture(picture.get(), bitmap_.get());
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
       // The system's own blend, which msimg32's AlphaBlend only passes the call on to: that
       // library is not one the system always takes from its own folder.
       ::GdiAlphaBlend(memory.get(), target.left, target.top, bitmapSize_.cx, bitmapSize_.cy,
                       picture.get(), 0, 0, bitmapSize_.cx, bitmapSize_.cy, blend);
-      ::SelectObject(picture.get(), oldPicture);
     }
   }
   ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
-  ::SelectObject(memory.get(), oldCanvas);
-}
-
-LRESULT TImage::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
-    case WM_LBUTTONDOWN:
-      mouseDown_ = true;
-      ::SetCapture(Handle());
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!mouseDown_) return 0;
-      mouseDown_ = false;
-      ::ReleaseCapture();
-      RECT client{};
-      ::GetClientRect(Handle(), &client);
-      const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      if (::PtInRect(&client, at) && OnClick) OnClick(this);
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      mouseDown_ = false;
-      return 0;
-    default:
-      return TWinControl::WndProc(msg, wParam, lParam);
-  }
 }

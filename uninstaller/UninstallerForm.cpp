@@ -129,9 +129,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner, L"TfrmMain") {
   SetToolWindowBorder(true);
   SetAlphaBlendValue(245);
   SetScreenSnap(true);
-  Font().Name = L"Arial";
-  Font().Height = 11;
-  Font().Color = clWindowText;
+  SetFont({.Name = L"Arial", .Height = 11, .Color = clWindowText});
   SetVisible(true);
 }
 
@@ -167,9 +165,7 @@ void TfrmMain::CreateLogoColumn() {
   lblVersion->Name = L"lblVersion";
   lblVersion->SetBounds(29, 299, 122, 13);
   lblVersion->SetCaption(L"Uninstaller version: v0.0.0");
-  lblVersion->Font().Name = L"MS Sans Serif";
-  lblVersion->Font().Height = 11;
-  lblVersion->Font().Color = clSilver;
+  lblVersion->SetFont({.Name = L"MS Sans Serif", .Height = 11, .Color = clSilver});
   lblVersion->SetParent(this);
 }
 
@@ -179,9 +175,7 @@ void TfrmMain::CreateDiscountLabels() {
   lblDiscount->SetBounds(4, 4, 478, 24);
   lblDiscount->SetCaption(L"Huge discount for you!");
   lblDiscount->SetCentered(true);
-  lblDiscount->Font().Name = L"Arial";
-  lblDiscount->Font().Height = 21;
-  lblDiscount->Font().Style = fsBold;
+  lblDiscount->SetFont({.Name = L"Arial", .Height = 21, .Style = fsBold});
   lblDiscount->SetTransparent(false);
   lblDiscount->SetColor(8388863);
   lblDiscount->SetVisible(false);
@@ -192,8 +186,10 @@ void TfrmMain::CreateDiscountLabels() {
   inetDiscount->SetBounds(4, 31, 478, 13);
   inetDiscount->SetCaption(L"Click here");
   inetDiscount->SetCentered(true);
-  inetDiscount->Font().Name = L"Tahoma";
-  inetDiscount->Font().Height = 11;
+  TFontSpec linkFont = inetDiscount->Font();
+  linkFont.Name = L"Tahoma";
+  linkFont.Height = 11;
+  inetDiscount->SetFont(linkFont);
   inetDiscount->SetNotVisitedColor(clBlue);
   inetDiscount->SetVisitedColor(clPurple);
   inetDiscount->SetOverColor(clRed);

@@ -188,8 +188,9 @@ TEST_F(InternetLabelTest, HoverTurnsRedAndUnderlinesUntilTheMouseLeaves) {
 }
 
 TEST_F(InternetLabelTest, HoverKeepsTheOtherStyleBits) {
-  label->Font().Style = fsBold | fsItalic;
-  label->FontChanged();
+  TFontSpec font = label->Font();
+  font.Style = fsBold | fsItalic;
+  label->SetFont(font);
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
   EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsBold | fsItalic | fsUnderline));

@@ -863,8 +863,8 @@ TEST_F(RichLog, RepaintShowsRowsThatWaitToGoIn) {
   for (int i = 0; i < 10; ++i) log_->AddInfo(L"row " + std::to_wstring(i));
   host_->Repaint();
   EXPECT_TRUE(::GetWindowLongPtrW(Edit(), GWL_STYLE) & WS_VISIBLE) << "painting resumed";
-  EXPECT_EQ(CallWindowProcW(reinterpret_cast<WNDPROC>(::GetPropW(Edit(), L"tk.classproc")), Edit(),
-                            EM_GETLINECOUNT, 0, 0),
+  EXPECT_EQ(CallWindowProcW(reinterpret_cast<WNDPROC>(::GetClassLongPtrW(Edit(), GCLP_WNDPROC)),
+                            Edit(), EM_GETLINECOUNT, 0, 0),
             11)
       << "the rows are in the control itself";
 }
