@@ -76,7 +76,7 @@ constexpr wchar_t kAbortedDataRow[] =
 // Pause after the first confirmation, with the window frozen, so that the discount is seen.
 constexpr DWORD kDiscountPauseMs = 3000;
 
-std::wstring Product() { return ProductName; }
+std::wstring Product() { return kProductName; }
 
 std::wstring WebPage(const wchar_t* path) { return std::wstring(ProductWebSite) + path; }
 
