@@ -1,10 +1,10 @@
-#include "InternetLabel.h"
+#include "OrvexCommonControls/InternetLabel.h"
 
 #include <shellapi.h>
 
 #include <cstdint>
 
-#include "ccCore.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ constexpr uintptr_t kShellExecuteErrorLimit = 32;
 
 }  // namespace
 
-TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
+TInternetLabel::TInternetLabel(tk::TComponent* owner) : tk::TLabel(owner) {
   SetCursor(IDC_HAND);
-  TFontSpec font = Font();
+  tk::TFontSpec font = Font();
   font.Color = FNVisitedCl;
   font.Style = 0;
   SetFont(font);
@@ -36,7 +36,7 @@ void TInternetLabel::Visit() {
 }
 
 void TInternetLabel::Click() {
-  TLabel::Click();
+  tk::TLabel::Click();
   Visit();
 }
 
@@ -54,17 +54,17 @@ void TInternetLabel::SetVisited(bool value) {
   ApplyFontColor(RestingColor());
 }
 
-void TInternetLabel::SetVisitedColor(TColor value) {
+void TInternetLabel::SetVisitedColor(tk::TColor value) {
   FVisitedCl = value;
   if (FVisited && !FMouseOver) ApplyFontColor(FVisitedCl);
 }
 
-void TInternetLabel::SetNotVisitedColor(TColor value) {
+void TInternetLabel::SetNotVisitedColor(tk::TColor value) {
   FNVisitedCl = value;
   if (!FVisited && !FMouseOver) ApplyFontColor(FNVisitedCl);
 }
 
-void TInternetLabel::SetOverColor(TColor value) {
+void TInternetLabel::SetOverColor(tk::TColor value) {
   FOverCl = value;
   if (FMouseOver) ApplyFontColor(FOverCl);
 }
@@ -83,8 +83,8 @@ void TInternetLabel::MouseLeave() {
   if (OnMouseLeave) OnMouseLeave(this);
 }
 
-void TInternetLabel::ApplyFontColor(TColor color) {
-  TFontSpec font = Font();
+void TInternetLabel::ApplyFontColor(tk::TColor color) {
+  tk::TFontSpec font = Font();
   font.Color = color;
   SetFont(font);
   // The static control takes its text colour from the parent's WM_CTLCOLORSTATIC answer, which
@@ -93,8 +93,8 @@ void TInternetLabel::ApplyFontColor(TColor color) {
 }
 
 void TInternetLabel::ApplyUnderline(bool underline) {
-  TFontSpec font = Font();
-  font.Style = underline ? (font.Style | fsUnderline) : (font.Style & ~static_cast<unsigned>(fsUnderline));
+  tk::TFontSpec font = Font();
+  font.Style = underline ? (font.Style | tk::fsUnderline) : (font.Style & ~static_cast<unsigned>(tk::fsUnderline));
   SetFont(font);
 }
 
@@ -114,5 +114,5 @@ LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return TLabel::WndProc(msg, wParam, lParam);
+  return tk::TLabel::WndProc(msg, wParam, lParam);
 }

@@ -1,15 +1,15 @@
-#include "cExecuteShell.h"
+#include "OrvexCommonControls/cExecuteShell.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "ccCore.h"
-#include "ccIO.h"
-#include "../toolkit/Application.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/Text.h"
-#include "../toolkit/SysError.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+#include "toolkit/SysError.h"
 
 std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {
   switch (result) {

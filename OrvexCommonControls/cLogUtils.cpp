@@ -1,9 +1,9 @@
-#include "cLogUtils.h"
+#include "OrvexCommonControls/cLogUtils.h"
 
 #include <string>
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 int LogVerbToInt(TLogVerb level) { return static_cast<int>(level) + 1; }
 

@@ -1,7 +1,7 @@
-#include "cWindow.h"
+#include "OrvexCommonControls/cWindow.h"
 
-#include "Errors.h"
-#include "Handles.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Portable half of ccCore: the process-wide names, the text helpers and the number and duration
 // texts. Everything that needs Windows lives in ccCore_win.cpp.
-#include "ccCore.h"
+#include "OrvexCommonControls/ccCore.h"
 
 #include <algorithm>
 #include <vector>
@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Errors.h"
-#include "Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 std::wstring AppName = kInitialAppName;
 std::wstring InstanceMutexName;

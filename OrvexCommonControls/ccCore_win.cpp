@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "ccCore.h"
-#include "ccIO.h"
-#include "../toolkit/Application.h"
-#include "../toolkit/BufferText.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "../toolkit/SystemLibrary.h"
-#include "../toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/SystemLibrary.h"
+#include "toolkit/Text.h"
 
 int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   if (text.empty()) return 0;

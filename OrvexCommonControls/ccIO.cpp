@@ -1,11 +1,11 @@
 // The portable half of ccIO: spelling and comparing folder paths, validity tests, the path
 // grammar behind the directory-name and create-directory steps, and small text formats.
-#include "ccIO.h"
+#include "OrvexCommonControls/ccIO.h"
 
 #include <algorithm>
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace {
 

@@ -10,17 +10,17 @@
 #include <memory>
 #include <string>
 
-#include "../toolkit/Application.h"
-#include "../toolkit/BufferText.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "../toolkit/SystemLibrary.h"
-#include "../toolkit/Text.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccStringList.h"
-#include "ccWinVersion.h"
+#include "toolkit/Application.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/SystemLibrary.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "ccRegistry.h"
+#include "OrvexCommonControls/ccRegistry.h"
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The deleting operations walk from the last line to the first, so that deleting a line never
 // moves one still to be visited.
-#include "ccStringList.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 #include <chrono>
 #include <random>
 
-#include "Errors.h"
-#include "Text.h"
-#include "ccCore.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 
@@ -75,8 +75,8 @@ void TTSL::Trim() {
 void TTSL::SortReverse() {
   // Asking for the reverse order is asking for the list to stop keeping the ascending one.
   SetSorted(false);
-  CustomSort([](TStringList& list, int index1, int index2) {
-    return LocaleCompare(list[index2], list[index1], true);
+  CustomSort([](tk::TStringList& list, int index1, int index2) {
+    return tk::LocaleCompare(list[index2], list[index1], true);
   });
 }
 
@@ -103,9 +103,9 @@ void TTSL::RemoveDuplicateFile(const std::wstring& fileName) {
 
 void TTSL::RemoveDuplicates() {
   Sort();
-  TStringList unique;
+  tk::TStringList unique;
   unique.SetSorted(true);
-  unique.SetDuplicates(dupIgnore);
+  unique.SetDuplicates(tk::dupIgnore);
   unique.SetCaseSensitive(false);
   unique.BeginUpdate();
   for (int i = 0; i < Count(); ++i) unique.Add(Strings(i));

@@ -1,4 +1,4 @@
-#include "ccWinVersion.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
-#include "cvCountDown.h"
+#include "OrvexCommonControls/cvCountDown.h"
 
 #include <windows.h>
 
-#include "ccCore.h"
-#include "ccMath.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccMath.h"
 
 namespace {
 
@@ -14,10 +14,10 @@ constexpr uint32_t kLongCountdown = 900000;
 
 }  // namespace
 
-TCountDown::TCountDown(TComponent* owner) : TComponent(owner) {
+TCountDown::TCountDown(tk::TComponent* owner) : tk::TComponent(owner) {
   Timer = new TOrvexTimer(this);
   Timer->Stop();
-  Timer->OnTimer = [this](TObject* Sender) { TimerTimer(Sender); };
+  Timer->OnTimer = [this](tk::TObject* Sender) { TimerTimer(Sender); };
   Timer->SetInterval(1000);
 }
 
@@ -74,7 +74,7 @@ uint32_t TCountDown::Resolution() const { return Timer->Interval(); }
 
 void TCountDown::SetResolution(uint32_t value) { Timer->SetInterval(value); }
 
-void TCountDown::TimerTimer(TObject*) { Tick(); }
+void TCountDown::TimerTimer(tk::TObject*) { Tick(); }
 
 void TCountDown::Tick() {
   if (!Timer->Enabled()) return;

@@ -1,4 +1,4 @@
-#include "cvPathEdit.h"
+#include "OrvexCommonControls/cvPathEdit.h"
 
 #include <shobjidl.h>
 
@@ -6,14 +6,14 @@
 #include <initializer_list>
 #include <utility>
 
-#include "BufferText.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "ListBoxes.h"
-#include "Text.h"
-#include "cShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/ListBoxes.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/cShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 
@@ -66,13 +66,13 @@ bool IsAbsoluteFolder(const std::wstring& folder) {
 
 }  // namespace
 
-TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
+TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
   SetBounds(0, 0, 350, 41);
 
-  imgList = new TImageList(this, 16, 16);
+  imgList = new tk::TImageList(this, 16, 16);
   LoadFolderIcons();
 
-  edtPath = new TButtonedEdit(this);
+  edtPath = new tk::TButtonedEdit(this);
   edtPath->Name = L"PathEdit";
   edtPath->SetParent(this);
   edtPath->SetImages(imgList);
@@ -80,12 +80,12 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   edtPath->RightButton().SetVisible(true);
   edtPath->RightButton().SetImageIndex(0);
   edtPath->RightButton().SetHotImageIndex(1);
-  edtPath->OnRightButtonClick = [this](TObject* sender) { BrowseClick(sender); };
-  edtPath->OnKeyPress = [this](TObject* sender, wchar_t& key) { PathEditKeyPress(sender, key); };
-  edtPath->OnClick = [this](TObject*) { ColorizePath(); };
-  edtPath->OnChange = [this](TObject*) { UpdatePathState(); };
+  edtPath->OnRightButtonClick = [this](tk::TObject* sender) { BrowseClick(sender); };
+  edtPath->OnKeyPress = [this](tk::TObject* sender, wchar_t& key) { PathEditKeyPress(sender, key); };
+  edtPath->OnClick = [this](tk::TObject*) { ColorizePath(); };
+  edtPath->OnChange = [this](tk::TObject*) { UpdatePathState(); };
 
-  btnApply = new TButton(this);
+  btnApply = new tk::TButton(this);
   btnApply->Name = L"ButtonApply";
   btnApply->SetVisible(false);
   btnApply->SetEnabled(false);
@@ -93,17 +93,17 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   btnApply->SetHint(L"Apply changes");
   btnApply->SetCaption(L"Apply");
   btnApply->SetParent(this);
-  btnApply->OnClick = [this](TObject* sender) { ApplyClick(sender); };
+  btnApply->OnClick = [this](tk::TObject* sender) { ApplyClick(sender); };
 
-  btnExplore = new TButton(this);
+  btnExplore = new tk::TButton(this);
   btnExplore->Name = L"ButtonExplore";
   btnExplore->SetBounds(0, 0, 28, 25);
   btnExplore->SetCaption(L"^");
   btnExplore->SetHint(L"Locate this file/folder in Windows Explorer");
   btnExplore->SetParent(this);
-  btnExplore->OnClick = [this](TObject* sender) { ExploreClick(sender); };
+  btnExplore->OnClick = [this](tk::TObject* sender) { ExploreClick(sender); };
 
-  btnCreate = new TButton(this);
+  btnCreate = new tk::TButton(this);
   btnCreate->Name = L"ButtonCreate";
   btnCreate->SetVisible(FShowCreate);
   btnCreate->SetEnabled(false);
@@ -111,7 +111,7 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   btnCreate->SetHint(L"Create folder");
   btnCreate->SetCaption(L"Create");
   btnCreate->SetParent(this);
-  btnCreate->OnClick = [this](TObject* sender) { CreateClick(sender); };
+  btnCreate->OnClick = [this](tk::TObject* sender) { CreateClick(sender); };
 }
 
 void TOrvexPathEdit::LoadFolderIcons() {
@@ -129,7 +129,7 @@ void TOrvexPathEdit::LoadFolderIcons() {
 }
 
 void TOrvexPathEdit::CreateWnd() {
-  TGroupBox::CreateWnd();
+  tk::TGroupBox::CreateWnd();
   if (!Initialized) {
     Initialized = true;
     ApplyInputType();
@@ -143,7 +143,7 @@ void TOrvexPathEdit::AlignControls() {
   const int height = area.bottom - area.top;
   // Right-aligned buttons with one unit of margin around each: locate, Create, Apply.
   int right = area.right;
-  for (TButton* button : {btnExplore, btnCreate, btnApply}) {
+  for (tk::TButton* button : {btnExplore, btnCreate, btnApply}) {
     if (!button->Visible()) continue;
     const int width = button->Width();
     right -= 1;
@@ -220,7 +220,7 @@ void TOrvexPathEdit::SetShowOpenSrc(bool value) {
 }
 
 void TOrvexPathEdit::SetEnabled(bool enabled) {
-  TGroupBox::SetEnabled(enabled);
+  tk::TGroupBox::SetEnabled(enabled);
   edtPath->SetEnabled(enabled);
   btnCreate->SetEnabled(enabled);
 }
@@ -256,7 +256,7 @@ void TOrvexPathEdit::UpdateDirectoryPartner() {
   const std::wstring path = Path();
   if (!FolderExists(path, true)) return;
   // The partner's own listeners hear of the user's choices in it, not of the path typed here.
-  TNotifyEvent detached = std::exchange(FDirListBox->OnChange, nullptr);
+  tk::TNotifyEvent detached = std::exchange(FDirListBox->OnChange, nullptr);
   tk::ScopeExit restore([&] { FDirListBox->OnChange = std::move(detached); });
   FDirListBox->SetDirectory(path);
 }
@@ -277,12 +277,12 @@ void TOrvexPathEdit::ApplyInputType() {
 
 void TOrvexPathEdit::Click() {
   ColorizePath();
-  TGroupBox::Click();
+  tk::TGroupBox::Click();
 }
 
 // --- actions ---
 
-void TOrvexPathEdit::BrowseClick(TObject*) {
+void TOrvexPathEdit::BrowseClick(tk::TObject*) {
   std::wstring path = Path();
   if (FInputType == itFolder) {
     if (SelectAFolder(path, FOpenDlgTitle, kFolderPickerOptions)) SetPath(path);
@@ -299,7 +299,7 @@ void TOrvexPathEdit::BrowseClick(TObject*) {
   }
 }
 
-void TOrvexPathEdit::PathEditKeyPress(TObject*, wchar_t& Key) {
+void TOrvexPathEdit::PathEditKeyPress(tk::TObject*, wchar_t& Key) {
   KeyPress(Key);
   if (Key != L'\r') return;
   if (btnCreate->Visible() && btnCreate->Enabled()) CreateClick(this);
@@ -317,7 +317,7 @@ std::wstring TOrvexPathEdit::FileCreationProblem() const {
   return {};
 }
 
-void TOrvexPathEdit::CreateClick(TObject*) {
+void TOrvexPathEdit::CreateClick(tk::TObject*) {
   std::wstring problem = PathHasValidChars();
   if (problem.empty() && FInputType == itFile) problem = FileCreationProblem();
   // A text of blanks passes the character checks but names no folder at all.
@@ -344,12 +344,12 @@ void TOrvexPathEdit::CreateTarget() {
   }
 }
 
-void TOrvexPathEdit::ApplyClick(TObject*) {
+void TOrvexPathEdit::ApplyClick(tk::TObject*) {
   btnApply->SetEnabled(false);
   if (OnApplyButton) OnApplyButton(btnApply);
 }
 
-void TOrvexPathEdit::ExploreClick(TObject*) {
+void TOrvexPathEdit::ExploreClick(tk::TObject*) {
   const std::wstring path = Path();
   if (path.empty()) {
     MesajError(kNothingSelected);

@@ -1,14 +1,14 @@
-#include "cvRichLog.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 #include <memory>
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "../toolkit/Text.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 TRichLog* AppLog = nullptr;
 
@@ -76,8 +76,8 @@ std::string ReadWholeFile(const std::wstring& path) {
 
 }  // namespace
 
-TRichLog::TRichLog(TComponent* owner) : TRichEdit(owner) {
-  SetScrollBars(ssBoth);
+TRichLog::TRichLog(tk::TComponent* owner) : tk::TRichEdit(owner) {
+  SetScrollBars(tk::ssBoth);
   SetMaxLength(kMaxLength);
   SetWordWrap(false);
   if (AppLog && !Loading()) {
@@ -93,10 +93,10 @@ int TRichLog::VerbosityAsInt() const { return LogVerbToInt(FVerbosity); }
 
 void TRichLog::SetVerbosityAsInt(int value) { FVerbosity = LogVerbFromInt(value); }
 
-void TRichLog::AddColorMsg(const std::wstring& Mesaj, TColor Culoare) {
-  TRichEditUpdate update(*this);
+void TRichLog::AddColorMsg(const std::wstring& Mesaj, tk::TColor Culoare) {
+  tk::TRichEditUpdate update(*this);
   const unsigned style = SelStyle();
-  TStringList lines;
+  tk::TStringList lines;
   lines.SetText(ReplaceChar(Mesaj, L'\0', L' '));
   for (int i = 0; i < lines.Count(); ++i) {
     std::wstring line = lines[i];
@@ -118,15 +118,15 @@ void TRichLog::AddColorMsg(const std::wstring& Mesaj, TColor Culoare) {
 void TRichLog::AddMsg(const std::wstring& Mesaj) { AddColorMsg(Mesaj, clLogInfo); }
 
 void TRichLog::AddBold(const std::wstring& Mesaj) {
-  TRichEditUpdate update(*this);
+  tk::TRichEditUpdate update(*this);
   // Bold goes to the insertion point at the end, never to text the user may have selected.
   SelectEnd();
-  SetSelStyle(fsBold);
+  SetSelStyle(tk::fsBold);
   AddColorMsg(Mesaj, clLogInfo);
   SetSelStyle(0);
 }
 
-void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, TColor color) {
+void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, tk::TColor color) {
   if (!Mesaj.empty() && FVerbosity <= level) AddColorMsg(Mesaj, color);
 }
 
@@ -195,7 +195,7 @@ LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     ScrollToLastRow();
     return 0;
   }
-  return TRichEdit::WndProc(msg, wParam, lParam);
+  return tk::TRichEdit::WndProc(msg, wParam, lParam);
 }
 
 void TRichLog::SaveAsRtf(const std::wstring& FullPath) {

@@ -1,10 +1,10 @@
-#include "Application.h"
+#include "toolkit/Application.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "Errors.h"
-#include "Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace tk {
 

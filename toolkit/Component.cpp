@@ -1,6 +1,8 @@
-#include "Component.h"
+#include "toolkit/Component.h"
 
 #include <algorithm>
+
+namespace tk {
 
 TComponent::TComponent(TComponent* owner) : owner_(owner) {
   if (owner_) owner_->Insert(this);
@@ -24,3 +26,5 @@ void TComponent::Remove(TComponent* child) {
   components_.erase(std::remove(components_.begin(), components_.end(), child),
                     components_.end());
 }
+
+}  // namespace tk

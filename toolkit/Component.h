@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace tk {
+
 class TObject {
  public:
   virtual ~TObject() = default;
@@ -37,3 +39,5 @@ class TComponent : public TObject {
   std::vector<TComponent*> components_;
   bool loading_ = false;
 };
+
+}  // namespace tk

@@ -1,4 +1,4 @@
-#include "Controls.h"
+#include "toolkit/Controls.h"
 
 #include <commctrl.h>
 
@@ -6,9 +6,11 @@
 
 #include <algorithm>
 
-#include "Application.h"
-#include "Dpi.h"
-#include "Errors.h"
+#include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
+#include "toolkit/Errors.h"
+
+namespace tk {
 
 namespace {
 
@@ -29,10 +31,7 @@ COLORREF ColorToRGB(TColor color) {
 TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
 
 TWinControl::~TWinControl() {
-  if (parent_) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  }
+  LeaveParent();
   for (TWinControl* child : children_) child->parent_ = nullptr;
   if (HWND hwnd = DetachWindow()) ::DestroyWindow(hwnd);
 }
@@ -43,12 +42,15 @@ TWinControl* TWinControl::ChildByHandle(HWND hwnd) const {
   return nullptr;
 }
 
+void TWinControl::LeaveParent() {
+  if (!parent_) return;
+  auto& siblings = parent_->children_;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+}
+
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent_ == parent) return;
-  if (parent_) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  }
+  LeaveParent();
   parent_ = parent;
   if (!parent_) return;
   parent_->children_.push_back(this);
@@ -75,7 +77,7 @@ const wchar_t* TWinControl::OwnClass(const wchar_t* name, UINT classStyle, HBRUS
     wc.lpszClassName = name;
     wc.hIcon = ::LoadIconW(instance, L"MAINICON");
     if (!::RegisterClassExW(&wc))
-      throw tk::Exception(L"Cannot register the window class " + std::wstring(name));
+      throw Exception(L"Cannot register the window class " + std::wstring(name));
   }
   return name;
 }
@@ -91,15 +93,15 @@ void TWinControl::CreateHandle() {
   DWORD style = params.Style | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
   if (parentHandle) style |= WS_CHILD | WS_CLIPSIBLINGS;
   // A top-level window's bounds are screen pixels already; a child's are 96-DPI units.
-  UINT dpi = parentHandle ? tk::dpi::ForWindow(parentHandle) : tk::dpi::kDesign;
+  UINT dpi = parentHandle ? dpi::ForWindow(parentHandle) : dpi::kDesign;
   if (parentFont_ && parent_) font_ = parent_->font_;
   HMENU id = parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
   HWND hwnd = ::CreateWindowExW(params.ExStyle, params.ClassName, caption_.c_str(), style,
-                                tk::dpi::Scale(bounds_.x, dpi), tk::dpi::Scale(bounds_.y, dpi),
-                                tk::dpi::Scale(bounds_.dx, dpi), tk::dpi::Scale(bounds_.dy, dpi),
+                                dpi::Scale(bounds_.x, dpi), dpi::Scale(bounds_.y, dpi),
+                                dpi::Scale(bounds_.dx, dpi), dpi::Scale(bounds_.dy, dpi),
                                 parentHandle, id,
                                 ::GetModuleHandleW(nullptr), this);
-  if (!hwnd) throw tk::Exception(L"Cannot create the window of " + Name);
+  if (!hwnd) throw Exception(L"Cannot create the window of " + Name);
   // A window of our own class was tied to this object by its first message (WM_NCCREATE).
   if (!ownClass_) Subclass(hwnd);
   ApplyFont();
@@ -121,23 +123,23 @@ void TWinControl::RecreateIfNeeded() {
 }
 
 UINT TWinControl::Dpi() const {
-  if (hwnd_) return tk::dpi::ForWindow(hwnd_.get());
-  return parent_ ? parent_->Dpi() : tk::dpi::ForSystem();
+  if (hwnd_) return dpi::ForWindow(hwnd_.get());
+  return parent_ ? parent_->Dpi() : dpi::ForSystem();
 }
 
-int TWinControl::Scale(int value96) const { return tk::dpi::Scale(value96, Dpi()); }
+int TWinControl::Scale(int value96) const { return dpi::Scale(value96, Dpi()); }
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
-  bounds_ = tk::Rect{left, top, width, height};
+  bounds_ = Rect{left, top, width, height};
   ApplyBounds();
 }
 
 void TWinControl::ApplyBounds() {
   if (!hwnd_ || !parent_) return;
   UINT dpi = Dpi();
-  ::SetWindowPos(hwnd_.get(), nullptr, tk::dpi::Scale(bounds_.x, dpi),
-                 tk::dpi::Scale(bounds_.y, dpi), tk::dpi::Scale(bounds_.dx, dpi),
-                 tk::dpi::Scale(bounds_.dy, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_.get(), nullptr, dpi::Scale(bounds_.x, dpi),
+                 dpi::Scale(bounds_.y, dpi), dpi::Scale(bounds_.dx, dpi),
+                 dpi::Scale(bounds_.dy, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 SIZE TWinControl::ClientSize96() const {
@@ -145,7 +147,7 @@ SIZE TWinControl::ClientSize96() const {
   RECT rc{};
   ::GetClientRect(hwnd_.get(), &rc);
   UINT dpi = Dpi();
-  return SIZE{tk::dpi::Unscale(rc.right, dpi), tk::dpi::Unscale(rc.bottom, dpi)};
+  return SIZE{dpi::Unscale(rc.right, dpi), dpi::Unscale(rc.bottom, dpi)};
 }
 
 std::wstring TWinControl::Caption() const {
@@ -177,7 +179,7 @@ void TWinControl::SetHint(const std::wstring& hint) {
 }
 
 void TWinControl::RegisterHint() {
-  if (hwnd_ && !hint_.empty()) tk::SetHintFor(hwnd_.get(), hint_);
+  if (hwnd_ && !hint_.empty()) SetHintFor(hwnd_.get(), hint_);
 }
 
 void TWinControl::SetFont(const TFontSpec& font) {
@@ -341,7 +343,7 @@ LRESULT CALLBACK TWinControl::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   try {
     return self->WndProc(msg, wParam, lParam);
   } catch (...) {
-    tk::App().HandleException(std::current_exception());
+    App().HandleException(std::current_exception());
     return 0;
   }
 }
@@ -357,7 +359,7 @@ LRESULT TCustomControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      tk::UniquePaintDC paint(Handle());
+      UniquePaintDC paint(Handle());
       OnPaint(paint.get());
       return 0;
     }
@@ -399,7 +401,7 @@ LRESULT TPanel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_ERASEBKGND) {
     RECT rc{};
     ::GetClientRect(Handle(), &rc);
-    tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
+    UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
     ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
     return 1;
   }
@@ -482,7 +484,6 @@ LRESULT TLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // --- hints ---
 
-namespace tk {
 
 void SetHintFor(HWND control, const std::wstring& text) {
   HWND root = ::GetAncestor(control, GA_ROOT);

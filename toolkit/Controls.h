@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "Component.h"
-#include "Handles.h"
-#include "Rect.h"
+#include "toolkit/Component.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Rect.h"
+
+namespace tk {
 
 using TColor = COLORREF;
 // Colours that follow the system's settings, as in the platform's colour constants.
@@ -55,7 +57,7 @@ class TWinControl : public TComponent {
 
   // Bounds in 96-DPI units relative to the parent's client area.
   void SetBounds(int left, int top, int width, int height);
-  const tk::Rect& Bounds() const { return bounds_; }
+  const Rect& Bounds() const { return bounds_; }
   int Left() const { return bounds_.x; }
   int Top() const { return bounds_.y; }
   int Width() const { return bounds_.dx; }
@@ -143,6 +145,8 @@ class TWinControl : public TComponent {
   }
 
  private:
+  // Takes this control out of its parent's children (the parent pointer stays).
+  void LeaveParent();
   void ApplyBounds();
   void ApplyFont();
   void RegisterHint();
@@ -158,23 +162,23 @@ class TWinControl : public TComponent {
   // object in GWLP_USERDATA and is the exception boundary of every message.
   static LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
 
-  tk::UniqueHWND hwnd_;
+  UniqueHWND hwnd_;
   bool ownClass_ = false;
   // Where a message goes that this control does not handle itself: the system class's own
   // procedure, or the default one for a class of ours.
   WNDPROC next_ = ::DefWindowProcW;
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;
-  tk::Rect bounds_{0, 0, 100, 25};
+  Rect bounds_{0, 0, 100, 25};
   std::wstring caption_;
   bool visible_ = true;
   bool enabled_ = true;
   std::wstring hint_;
   TFontSpec font_;
   bool parentFont_ = true;
-  tk::UniqueHFONT fontHandle_;
+  UniqueHFONT fontHandle_;
   TColor color_ = clDefault;
-  tk::UniqueHBRUSH brush_;
+  UniqueHBRUSH brush_;
   TColor brushColor_ = clDefault;
 
  protected:
@@ -254,6 +258,6 @@ class TLabel : public TWinControl {
 };
 
 // The tooltip that shows the hints of one top-level window.
-namespace tk {
 void SetHintFor(HWND control, const std::wstring& text);
-}
+
+}  // namespace tk

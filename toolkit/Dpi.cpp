@@ -1,6 +1,6 @@
-#include "Dpi.h"
+#include "toolkit/Dpi.h"
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace tk::dpi {
 namespace {

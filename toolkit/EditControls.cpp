@@ -1,4 +1,6 @@
-#include "EditControls.h"
+#include "toolkit/EditControls.h"
+
+namespace tk {
 
 namespace {
 // The embedded button: a 16-pixel picture with one pixel of air on each side (96-DPI units).
@@ -221,3 +223,5 @@ LRESULT TButtonedEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TEdit::WndProc(msg, wParam, lParam);
 }
+
+}  // namespace tk

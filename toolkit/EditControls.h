@@ -2,9 +2,11 @@
 // right end (the button lives inside the field, the text stops short of it).
 #pragma once
 
-#include "Controls.h"
-#include "ImageList.h"
-#include "KeyEvents.h"
+#include "toolkit/Controls.h"
+#include "toolkit/ImageList.h"
+#include "toolkit/KeyEvents.h"
+
+namespace tk {
 
 class TEdit : public TWinControl {
  public:
@@ -42,7 +44,7 @@ class TEdit : public TWinControl {
   bool wantReturn_ = false;
   bool settingText_ = false;
   bool mouseDown_ = false;
-  tk::UniqueHBRUSH brush_;
+  UniqueHBRUSH brush_;
   COLORREF brushColor_ = CLR_INVALID;
 };
 
@@ -106,3 +108,5 @@ class TButtonedEdit : public TEdit {
   TImageList* images_ = nullptr;
   TEditButton* rightButton_;
 };
+
+}  // namespace tk

@@ -1,6 +1,6 @@
-#include "Errors.h"
+#include "toolkit/Errors.h"
 
-#include "Text.h"
+#include "toolkit/Text.h"
 
 namespace tk {
 

@@ -1,10 +1,12 @@
-#include "Form.h"
+#include "toolkit/Form.h"
 
-#include "Application.h"
-#include "Dpi.h"
+#include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 
 #include <cstdlib>
 #include <exception>
+
+namespace tk {
 
 namespace {
 constexpr int kSnapDistance = 10;
@@ -51,15 +53,15 @@ void TForm::CreateForm(bool asMainForm) {
   FillCreateParams(params);
   const bool showWhenDone = Visible();
   TWinControl::SetVisible(false);
-  SIZE size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
-                                           params.ExStyle, tk::dpi::ForSystem());
+  SIZE size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
+                                           params.ExStyle, dpi::ForSystem());
   SetBounds(position_.x, position_.y, size.cx, size.cy);
   CreateHandle();
   if (alpha_ < 255) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
-  if (asMainForm) tk::App().SetMainFormHandle(Handle());
+  if (asMainForm) App().SetMainFormHandle(Handle());
   // The window may have opened on a monitor whose DPI differs from the primary one.
-  if (Dpi() != tk::dpi::ForSystem()) {
-    size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
+  if (Dpi() != dpi::ForSystem()) {
+    size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
                                         Dpi());
     ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     for (TWinControl* child : Children()) child->DpiChanged();
@@ -72,13 +74,13 @@ void TForm::CreateForm(bool asMainForm) {
     failure = std::current_exception();
   }
   if (showWhenDone) Show();
-  if (failure) tk::App().HandleException(failure);
+  if (failure) App().HandleException(failure);
 }
 
 void TForm::Show() {
   // A process that is ending (the first one of a run, which has handed over to its copy) keeps
   // its form hidden.
-  if (tk::App().Terminated()) return;
+  if (App().Terminated()) return;
   TWinControl::SetVisible(true);
   if (HandleAllocated()) {
     ::ShowWindow(Handle(), SW_SHOW);
@@ -127,7 +129,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT rc{};
       ::GetClientRect(Handle(), &rc);
-      tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
+      UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
       ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
       return 1;
     }
@@ -161,7 +163,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       if (mainForm_) {
-        tk::App().SetMainFormHandle(nullptr);
+        App().SetMainFormHandle(nullptr);
         ::PostQuitMessage(0);
       }
       return 0;
@@ -170,3 +172,5 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TWinControl::WndProc(msg, wParam, lParam);
 }
+
+}  // namespace tk

@@ -1,7 +1,9 @@
 // A top-level window whose window class is the form's class name.
 #pragma once
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
+
+namespace tk {
 
 class TForm : public TWinControl {
  public:
@@ -42,3 +44,5 @@ class TForm : public TWinControl {
   bool screenSnap_ = false;
   bool mainForm_ = false;
 };
+
+}  // namespace tk

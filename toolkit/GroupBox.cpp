@@ -1,6 +1,8 @@
-#include "GroupBox.h"
+#include "toolkit/GroupBox.h"
 
-#include "Dpi.h"
+#include "toolkit/Dpi.h"
+
+namespace tk {
 
 TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) { SetBounds(0, 0, 185, 105); }
 
@@ -12,8 +14,8 @@ void TGroupBox::FillCreateParams(CreateParams& params) {
 }
 
 int TGroupBox::CaptionHeight() const {
-  tk::UniqueWindowDC dc(Handle());
-  tk::UniqueSelectObject font(dc.get(), ShownFont());
+  UniqueWindowDC dc(Handle());
+  UniqueSelectObject font(dc.get(), ShownFont());
   TEXTMETRICW tm{};
   ::GetTextMetricsW(dc.get(), &tm);
   return tm.tmHeight;
@@ -21,7 +23,7 @@ int TGroupBox::CaptionHeight() const {
 
 RECT TGroupBox::DisplayRect96() const {
   const SIZE size = ClientSize96();
-  const int caption = HandleAllocated() ? tk::dpi::Unscale(CaptionHeight(), Dpi()) : 13;
+  const int caption = HandleAllocated() ? dpi::Unscale(CaptionHeight(), Dpi()) : 13;
   // Two pixels of frame on each side; the caption line replaces the top edge.
   return RECT{2, caption + 2, size.cx - 2, size.cy - 2};
 }
@@ -29,10 +31,10 @@ RECT TGroupBox::DisplayRect96() const {
 void TGroupBox::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
-  tk::UniqueHBRUSH background(::CreateSolidBrush(ColorToRGB(ShownColor())));
+  UniqueHBRUSH background(::CreateSolidBrush(ColorToRGB(ShownColor())));
   ::FillRect(dc, &rc, background.get());
 
-  tk::UniqueSelectObject font(dc, ShownFont());
+  UniqueSelectObject font(dc, ShownFont());
   const std::wstring caption = Caption();
   const int captionHeight = CaptionHeight();
   RECT frame = rc;
@@ -82,3 +84,5 @@ LRESULT TGroupBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return TCustomControl::WndProc(msg, wParam, lParam);
   }
 }
+
+}  // namespace tk

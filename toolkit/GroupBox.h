@@ -2,8 +2,10 @@
 // edge, painted by us so that it can parent children and hand their notifications back to them.
 #pragma once
 
-#include "Controls.h"
-#include "KeyEvents.h"
+#include "toolkit/Controls.h"
+#include "toolkit/KeyEvents.h"
+
+namespace tk {
 
 class TGroupBox : public TCustomControl {
  public:
@@ -29,3 +31,5 @@ class TGroupBox : public TCustomControl {
   // Caption height in pixels for the current font.
   int CaptionHeight() const;
 };
+
+}  // namespace tk

@@ -1,8 +1,10 @@
-#include "Image.h"
+#include "toolkit/Image.h"
 
 #include <wincodec.h>
 
 #include <cstring>
+
+namespace tk {
 
 namespace {
 
@@ -15,8 +17,8 @@ struct ComOnThread {
   HRESULT hr;
 };
 
-tk::ComPtr<IWICImagingFactory> Factory() {
-  tk::ComPtr<IWICImagingFactory> factory;
+ComPtr<IWICImagingFactory> Factory() {
+  ComPtr<IWICImagingFactory> factory;
   ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                      IID_IWICImagingFactory, factory.put_void());
   return factory;
@@ -25,7 +27,7 @@ tk::ComPtr<IWICImagingFactory> Factory() {
 // Pixels of a WIC source as premultiplied BGRA, width and height as the source has them.
 bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, std::string& pixels,
                        UINT& width, UINT& height) {
-  tk::ComPtr<IWICFormatConverter> converter;
+  ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory->CreateFormatConverter(converter.put())) ||
       FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA,
                                    WICBitmapDitherTypeNone, nullptr, 0.0,
@@ -80,10 +82,10 @@ bool TImage::LoadFromMemory(const void* data, size_t size) {
   pixels_.clear();
   width_ = height_ = 0;
   bitmap_.reset();
-  tk::ComPtr<IWICImagingFactory> factory = Factory();
-  tk::ComPtr<IWICStream> stream;
-  tk::ComPtr<IWICBitmapDecoder> decoder;
-  tk::ComPtr<IWICBitmapFrameDecode> frame;
+  ComPtr<IWICImagingFactory> factory = Factory();
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
   UINT width = 0, height = 0;
   const bool ok =
       factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
@@ -131,9 +133,9 @@ void TImage::PrepareBitmap(int width, int height) {
     bitmap_.reset(MakeBitmap(pixels_, width, height));
   } else {
     ComOnThread com;
-    tk::ComPtr<IWICImagingFactory> factory = Factory();
-    tk::ComPtr<IWICBitmap> source;
-    tk::ComPtr<IWICBitmapScaler> scaler;
+    ComPtr<IWICImagingFactory> factory = Factory();
+    ComPtr<IWICBitmap> source;
+    ComPtr<IWICBitmapScaler> scaler;
     std::string scaled;
     UINT w = 0, h = 0;
     if (factory &&
@@ -154,17 +156,17 @@ void TImage::OnPaint(HDC dc) {
   RECT client{};
   ::GetClientRect(Handle(), &client);
   // Drawn off screen first so that the background and the picture reach the screen together.
-  tk::UniqueMemDC memory(::CreateCompatibleDC(dc));
-  tk::UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
-  tk::UniqueSelectObject onCanvas(memory.get(), canvas.get());
-  tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
+  UniqueMemDC memory(::CreateCompatibleDC(dc));
+  UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
+  UniqueSelectObject onCanvas(memory.get(), canvas.get());
+  UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
   ::FillRect(memory.get(), &client, brush.get());
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
     PrepareBitmap(target.right - target.left, target.bottom - target.top);
     if (bitmap_) {
-      tk::UniqueMemDC picture(::CreateCompatibleDC(dc));
-      tk::UniqueSelectObject onPicture(picture.get(), bitmap_.get());
+      UniqueMemDC picture(::CreateCompatibleDC(dc));
+      UniqueSelectObject onPicture(picture.get(), bitmap_.get());
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
       // The system's own blend, which msimg32's AlphaBlend only passes the call on to: that
       // library is not one the system always takes from its own folder.
@@ -174,3 +176,5 @@ void TImage::OnPaint(HDC dc) {
   }
   ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
+
+}  // namespace tk

@@ -6,8 +6,10 @@
 
 #include <string>
 
-#include "Controls.h"
-#include "Handles.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Handles.h"
+
+namespace tk {
 
 class TImage : public TCustomControl {
  public:
@@ -43,6 +45,8 @@ class TImage : public TCustomControl {
   int height_ = 0;
   bool center_ = false;
   // The picture at the size it is drawn now.
-  tk::UniqueHBITMAP bitmap_;
+  UniqueHBITMAP bitmap_;
   SIZE bitmapSize_{0, 0};
 };
+
+}  // namespace tk

@@ -1,4 +1,4 @@
-#include "RichEdit.h"
+#include "toolkit/RichEdit.h"
 
 #include <richedit.h>
 
@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Errors.h"
-#include "Text.h"
-#include "SystemLibrary.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+#include "toolkit/SystemLibrary.h"
+
+namespace tk {
 
 namespace {
 
@@ -16,8 +18,8 @@ constexpr wchar_t kRichEditClass[] = L"RICHEDIT50W";
 constexpr unsigned kStyleMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
 
 void LoadRichEditLibrary() {
-  if (!tk::SystemLibrary(L"msftedit.dll"))
-    throw tk::Exception(L"The rich edit control (msftedit.dll) is not available.");
+  if (!SystemLibrary(L"msftedit.dll"))
+    throw Exception(L"The rich edit control (msftedit.dll) is not available.");
 }
 
 LRESULT Send(HWND edit, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -159,7 +161,7 @@ std::wstring PlainTextOf(HWND edit) {
 
 void CheckRowIndex(int index, int count) {
   if (index < 0 || index >= count)
-    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
+    throw ERangeError(L"List index out of bounds (" + DecimalText(index) + L")");
 }
 
 // Posted to the control's own window so that waiting rows go in once the loop comes round.
@@ -176,7 +178,7 @@ CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
 // A control word with its number, such as \cf2 or \u-1234.
 void AppendWord(std::string& out, const char* word, long value) {
   out += word;
-  tk::AppendDecimal(out, value);
+  AppendDecimal(out, value);
 }
 
 }  // namespace
@@ -262,7 +264,7 @@ HWND TRichEditStaging::CreateStandIn(const std::wstring& controlName) {
   HWND edit = ::CreateWindowExW(0, kRichEditClass, L"",
                                 WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0, 0,
                                 400, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  if (!edit) throw tk::Exception(L"Cannot create the window of " + controlName);
+  if (!edit) throw Exception(L"Cannot create the window of " + controlName);
   standIn_.reset(edit);
   // Without a font of its own the control writes in the system font, which is bold, and a row
   // keeps its weight when it moves into the window: the stand-in writes regular text.
@@ -275,7 +277,7 @@ bool TRichEditStaging::MoveStandInto(HWND window, const std::wstring& controlNam
   const std::string rtf = StreamOutRtf(standIn_.get());
   standIn_.reset();
   if (rtf.empty() || StreamIn(window, SF_RTF, rtf.data(), rtf.size()) != 0)
-    throw tk::EInOutError(L"The content of " + controlName +
+    throw EInOutError(L"The content of " + controlName +
                           L" could not be moved into its window.");
   return true;
 }
@@ -523,7 +525,7 @@ void TRichEdit::ReplaceRange(int start, int end, const std::wstring& text) {
 std::string TRichEdit::SaveRtfToString() {
   const std::string rtf = StreamOutRtf(ContentWindow());
   if (rtf.empty())
-    throw tk::EInOutError(L"The content of " + Name + L" could not be rendered as rich text.");
+    throw EInOutError(L"The content of " + Name + L" could not be rendered as rich text.");
   return rtf;
 }
 
@@ -536,7 +538,7 @@ void TRichEdit::LoadPlainText(const std::wstring& text) {
   TRichEditUpdate update(*this);
   if (StreamIn(ContentWindow(), SF_TEXT | SF_UNICODE, reinterpret_cast<const char*>(text.data()),
                text.size() * sizeof(wchar_t)) != 0)
-    throw tk::EInOutError(L"The text could not be loaded into " + Name + L".");
+    throw EInOutError(L"The text could not be loaded into " + Name + L".");
 }
 
 void TRichEdit::ScrollToLastRow() {
@@ -578,3 +580,5 @@ void TRichEdit::SetWordWrap(bool value) {
   if (staging_.StandIn()) ApplySettings(staging_.StandIn());
   if (HandleAllocated()) ApplySettings(Handle());
 }
+
+}  // namespace tk

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
+
+namespace tk {
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
@@ -97,7 +99,7 @@ class TRichEditStaging {
   static std::string RowsAsRtf(const std::vector<Row>& rows, bool startNewParagraph);
   static void AppendRowsOneByOne(HWND window, const std::vector<Row>& rows);
 
-  tk::UniqueHWND standIn_;
+  UniqueHWND standIn_;
   std::vector<Row> rows_;
   int base_ = 0;  // rows in the control when the first waiting row came
   COLORREF color_ = 0;
@@ -181,3 +183,5 @@ class TRichEdit : public TWinControl {
   // Painting is held during an update and from the first waiting row until the rows are in.
   bool drawingHeld_ = false;
 };
+
+}  // namespace tk

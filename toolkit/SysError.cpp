@@ -1,7 +1,7 @@
-#include "SysError.h"
+#include "toolkit/SysError.h"
 
-#include "Handles.h"
-#include "Text.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
 
 namespace tk {
 

@@ -1,10 +1,10 @@
-#include "SystemLibrary.h"
+#include "toolkit/SystemLibrary.h"
 
 #include <string>
 #include <vector>
 
-#include "BufferText.h"
-#include "Handles.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Handles.h"
 
 namespace tk {
 namespace {

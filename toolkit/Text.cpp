@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 

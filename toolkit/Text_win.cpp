@@ -1,7 +1,7 @@
 // The conversions that need the system's code pages.
 #include <windows.h>
 
-#include "Text.h"
+#include "toolkit/Text.h"
 
 namespace tk {
 namespace {

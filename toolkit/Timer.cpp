@@ -1,8 +1,10 @@
-#include "Timer.h"
+#include "toolkit/Timer.h"
 
 #include <unordered_map>
 
-#include "Application.h"
+#include "toolkit/Application.h"
+
+namespace tk {
 
 namespace {
 std::unordered_map<UINT_PTR, TTimer*>& Timers() {
@@ -46,7 +48,9 @@ void CALLBACK TTimer::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   auto found = Timers().find(id);
   if (found == Timers().end()) return;
   TTimer* timer = found->second;
-  tk::Guarded([timer] {
+  Guarded([timer] {
     if (timer->OnTimer) timer->OnTimer(timer);
   });
 }
+
+}  // namespace tk

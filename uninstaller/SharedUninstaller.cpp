@@ -1,7 +1,7 @@
-#include "SharedUninstaller.h"
+#include "uninstaller/SharedUninstaller.h"
 
-#include "Text.h"
-#include "ccIO.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 

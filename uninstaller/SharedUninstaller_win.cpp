@@ -5,15 +5,15 @@
 #include <memory>
 #include <vector>
 
-#include "BufferText.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "SharedUninstaller.h"
-#include "cWindow.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccRegistry.h"
-#include "ccStringList.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "OrvexCommonControls/cWindow.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccRegistry.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 namespace {
 

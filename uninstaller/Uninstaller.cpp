@@ -6,13 +6,13 @@
 
 #include <cstdlib>
 
-#include "Application.h"
-#include "Handles.h"
-#include "SystemLibrary.h"
-#include "UninstallerForm.h"
-#include "cExecuteShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SystemLibrary.h"
+#include "uninstaller/UninstallerForm.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 

@@ -1,22 +1,22 @@
-#include "UninstallerForm.h"
+#include "uninstaller/UninstallerForm.h"
 
 #include <windows.h>
 
 #include <optional>
 
-#include "../toolkit/Image.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "InternetLabel.h"
-#include "PmConstants.h"
-#include "SharedUninstaller.h"
-#include "cExecuteShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccRegistry.h"
-#include "cvCountDown.h"
-#include "cvPathEdit.h"
-#include "cvRichLog.h"
+#include "toolkit/Image.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "OrvexCommonControls/InternetLabel.h"
+#include "uninstaller/PmConstants.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccRegistry.h"
+#include "OrvexCommonControls/cvCountDown.h"
+#include "OrvexCommonControls/cvPathEdit.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -87,7 +87,7 @@ bool DebugModeOn() { return IsFile(AppFolder() + kDebugModeFile, false); }
 
 // Widens a label to its text (never below its designed width), as an auto-sized label does: a
 // font that is wider than the designer's must not cut the text.
-void FitWidthToText(TLabel& label) {
+void FitWidthToText(tk::TLabel& label) {
   HWND window = label.Handle();
   if (!window) return;
   tk::UniqueWindowDC dc(window);
@@ -122,14 +122,14 @@ std::wstring DeletionQuestion(const std::wstring& installFolder, const std::wstr
 
 // --- creation ---
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner, L"TfrmMain") {
+TfrmMain::TfrmMain(tk::TComponent* owner) : tk::TForm(owner, L"TfrmMain") {
   Name = L"frmMain";
   SetClientSize(682, 314);
   SetPosition(346, 310);
   SetToolWindowBorder(true);
   SetAlphaBlendValue(245);
   SetScreenSnap(true);
-  SetFont({.Name = L"Arial", .Height = 11, .Color = clWindowText});
+  SetFont({.Name = L"Arial", .Height = 11, .Color = tk::clWindowText});
   SetVisible(true);
 }
 
@@ -137,7 +137,7 @@ void TfrmMain::CreateControls() {
   // What a designer stores is applied as stored, before any handler may react to it.
   SetLoading(true);
   CreateLogoColumn();
-  Panel1 = new TPanel(this);
+  Panel1 = new tk::TPanel(this);
   Panel1->Name = L"Panel1";
   Panel1->SetCaption(L"Panel1");
   Panel1->SetBounds(196, 0, 486, 314);
@@ -148,34 +148,34 @@ void TfrmMain::CreateControls() {
   CountDown = new TCountDown(this);
   CountDown->Name = L"CountDown";
   CountDown->SetStartValue(7000);
-  CountDown->OnTimesUp = [this](TObject* Sender) { CountDownTimesUp(Sender); };
+  CountDown->OnTimesUp = [this](tk::TObject* Sender) { CountDownTimesUp(Sender); };
   SetLoading(false);
 }
 
 void TfrmMain::CreateLogoColumn() {
-  imgLogo = new TImage(this);
+  imgLogo = new tk::TImage(this);
   imgLogo->Name = L"imgLogo";
   imgLogo->SetBounds(0, 0, 196, 314);
   imgLogo->SetCenter(true);
   imgLogo->LoadFromResource(L"LOGO");
-  imgLogo->OnClick = [this](TObject* Sender) { imgLogoClick(Sender); };
+  imgLogo->OnClick = [this](tk::TObject* Sender) { imgLogoClick(Sender); };
   imgLogo->SetParent(this);
 
-  lblVersion = new TLabel(this);
+  lblVersion = new tk::TLabel(this);
   lblVersion->Name = L"lblVersion";
   lblVersion->SetBounds(29, 299, 122, 13);
   lblVersion->SetCaption(L"Uninstaller version: v0.0.0");
-  lblVersion->SetFont({.Name = L"MS Sans Serif", .Height = 11, .Color = clSilver});
+  lblVersion->SetFont({.Name = L"MS Sans Serif", .Height = 11, .Color = tk::clSilver});
   lblVersion->SetParent(this);
 }
 
 void TfrmMain::CreateDiscountLabels() {
-  lblDiscount = new TLabel(this);
+  lblDiscount = new tk::TLabel(this);
   lblDiscount->Name = L"lblDiscount";
   lblDiscount->SetBounds(4, 4, 478, 24);
   lblDiscount->SetCaption(L"Huge discount for you!");
   lblDiscount->SetCentered(true);
-  lblDiscount->SetFont({.Name = L"Arial", .Height = 21, .Style = fsBold});
+  lblDiscount->SetFont({.Name = L"Arial", .Height = 21, .Style = tk::fsBold});
   lblDiscount->SetTransparent(false);
   lblDiscount->SetColor(8388863);
   lblDiscount->SetVisible(false);
@@ -186,13 +186,13 @@ void TfrmMain::CreateDiscountLabels() {
   inetDiscount->SetBounds(4, 31, 478, 13);
   inetDiscount->SetCaption(L"Click here");
   inetDiscount->SetCentered(true);
-  TFontSpec linkFont = inetDiscount->Font();
+  tk::TFontSpec linkFont = inetDiscount->Font();
   linkFont.Name = L"Tahoma";
   linkFont.Height = 11;
   inetDiscount->SetFont(linkFont);
-  inetDiscount->SetNotVisitedColor(clBlue);
-  inetDiscount->SetVisitedColor(clPurple);
-  inetDiscount->SetOverColor(clRed);
+  inetDiscount->SetNotVisitedColor(tk::clBlue);
+  inetDiscount->SetVisitedColor(tk::clPurple);
+  inetDiscount->SetOverColor(tk::clRed);
   inetDiscount->SetLinkHint(false);
   inetDiscount->SetVisible(false);
   inetDiscount->SetParent(Panel1);
@@ -203,7 +203,7 @@ void TfrmMain::CreateLog() {
   mmoLog->Name = L"mmoLog";
   mmoLog->SetBounds(4, 50, 478, 167);
   mmoLog->SetColor(Panel1->Color());
-  mmoLog->SetScrollBars(ssVertical);
+  mmoLog->SetScrollBars(tk::ssVertical);
   mmoLog->SetWordWrap(false);
   mmoLog->SetMaxLength(2147483632);
   for (const wchar_t* row : kDisclaimer) mmoLog->Lines().Add(row);
@@ -215,36 +215,36 @@ void TfrmMain::CreateLog() {
   edtPath->SetCaption(L"Folder");
   edtPath->SetInputType(itFolder);
   edtPath->SetShowCreateBtn(false);
-  edtPath->OnPathChanged = [this](TObject* Sender) { edtPathPathChanged(Sender); };
+  edtPath->OnPathChanged = [this](tk::TObject* Sender) { edtPathPathChanged(Sender); };
   edtPath->SetParent(Panel1);
 }
 
 void TfrmMain::CreateButtons() {
-  btnUninstall = new TButton(this);
+  btnUninstall = new tk::TButton(this);
   btnUninstall->Name = L"btnUninstall";
   btnUninstall->SetBounds(4, 280, 68, 25);
   btnUninstall->SetCaption(L"Uninstall");
   btnUninstall->SetEnabled(false);
   btnUninstall->SetHint(kUninstallHint);
-  btnUninstall->OnClick = [this](TObject* Sender) { btnUninstallClick(Sender); };
+  btnUninstall->OnClick = [this](tk::TObject* Sender) { btnUninstallClick(Sender); };
   btnUninstall->SetParent(Panel1);
 
-  btnResetIni = new TButton(this);
+  btnResetIni = new tk::TButton(this);
   btnResetIni->Name = L"btnResetIni";
   btnResetIni->SetBounds(80, 280, 214, 25);
   btnResetIni->SetCaption(L"How to reset program to factory default?");
   btnResetIni->SetHint(kResetIniHint);
-  btnResetIni->OnClick = [this](TObject* Sender) { btnResetIniClick(Sender); };
+  btnResetIni->OnClick = [this](tk::TObject* Sender) { btnResetIniClick(Sender); };
   btnResetIni->SetParent(Panel1);
 
-  btnFeedback = new TButton(this);
+  btnFeedback = new tk::TButton(this);
   btnFeedback->Name = L"btnFeedback";
   btnFeedback->SetBounds(386, 272, 94, 37);
   btnFeedback->SetCaption(L"Send feedback");
   btnFeedback->SetWordWrap(true);
   btnFeedback->SetDefault(true);
   btnFeedback->SetHint(kFeedbackHint);
-  btnFeedback->OnClick = [this](TObject* Sender) { btnFeedbackClick(Sender); };
+  btnFeedback->OnClick = [this](tk::TObject* Sender) { btnFeedbackClick(Sender); };
   btnFeedback->SetParent(Panel1);
 }
 
@@ -289,13 +289,13 @@ void TfrmMain::ShowInstallFolder() {
 
 // --- path field and countdown ---
 
-void TfrmMain::edtPathPathChanged(TObject*) { btnUninstall->SetEnabled(edtPath->PathIsValid().empty()); }
+void TfrmMain::edtPathPathChanged(tk::TObject*) { btnUninstall->SetEnabled(edtPath->PathIsValid().empty()); }
 
-void TfrmMain::CountDownTimesUp(TObject*) { btnUninstall->SetEnabled(true); }
+void TfrmMain::CountDownTimesUp(tk::TObject*) { btnUninstall->SetEnabled(true); }
 
 // --- the uninstall ---
 
-void TfrmMain::btnUninstallClick(TObject*) {
+void TfrmMain::btnUninstallClick(tk::TObject*) {
   if (uninstalling_) return;
   uninstalling_ = true;
   tk::ScopeExit done([this] { uninstalling_ = false; });
@@ -428,12 +428,12 @@ void TfrmMain::AskForFeedback() {
 
 // --- feedback and help ---
 
-void TfrmMain::btnFeedbackClick(TObject*) {
+void TfrmMain::btnFeedbackClick(tk::TObject*) {
   OpenInShell(std::wstring(L"mailto:") + SupportEmail);
   OpenInShell(WebPage(kFeedbackPage));
   FeedbackSent = true;
 }
 
-void TfrmMain::btnResetIniClick(TObject*) { OpenInShell(WebPage(kResetHelpPage)); }
+void TfrmMain::btnResetIniClick(tk::TObject*) { OpenInShell(WebPage(kResetHelpPage)); }
 
-void TfrmMain::imgLogoClick(TObject*) { OpenInShell(WebPage(kFeedbackPage)); }
+void TfrmMain::imgLogoClick(tk::TObject*) { OpenInShell(WebPage(kFeedbackPage)); }

@@ -13,24 +13,24 @@
 #include <algorithm>
 #include <optional>
 
-#include "../../toolkit/Image.h"
-#include "AppDriver.h"
-#include "Application.h"
-#include "BoxScript.h"
-#include "BoxWatch.h"
-#include "Handles.h"
-#include "ImportTable.h"
-#include "Errors.h"
-#include "InternetLabel.h"
-#include "RtfReader.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "UninstallerForm.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "cvCountDown.h"
-#include "cvPathEdit.h"
-#include "cvRichLog.h"
+#include "toolkit/Image.h"
+#include "tests/support/AppDriver.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxScript.h"
+#include "tests/support/BoxWatch.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ImportTable.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/InternetLabel.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "uninstaller/UninstallerForm.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/cvCountDown.h"
+#include "OrvexCommonControls/cvPathEdit.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 using namespace testing_support;
 
@@ -224,7 +224,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   EXPECT_EQ(FontOf(frmMain->btnUninstall->Handle()).lfHeight, -11);
 
   struct Expected {
-    TWinControl* control;
+    tk::TWinControl* control;
     RECT bounds;  // left, top, width, height
   };
   const Expected expected[] = {
@@ -258,7 +258,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
       frmMain->btnUninstall->Handle(), frmMain->btnResetIni->Handle(),
       frmMain->btnFeedback->Handle()};
   EXPECT_EQ(order, designed);
-  for (TWinControl* stop : std::initializer_list<TWinControl*>{
+  for (tk::TWinControl* stop : std::initializer_list<tk::TWinControl*>{
            frmMain->mmoLog, frmMain->btnUninstall, frmMain->btnResetIni, frmMain->btnFeedback})
     EXPECT_TRUE(::GetWindowLongPtrW(stop->Handle(), GWL_STYLE) & WS_TABSTOP) << Wide2Utf8(stop->Name);
   // The version text lies over the logo's column and stays above the picture.
@@ -284,9 +284,9 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   EXPECT_TRUE(::GetWindowLongPtrW(frmMain->inetDiscount->Handle(), GWL_STYLE) & SS_CENTER);
   EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfFaceName, std::wstring(L"Tahoma"));
   EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfHeight, -11);
-  EXPECT_EQ(frmMain->inetDiscount->Font().Color, clBlue);
-  EXPECT_EQ(frmMain->inetDiscount->VisitedColor(), clPurple);
-  EXPECT_EQ(frmMain->inetDiscount->OverColor(), clRed);
+  EXPECT_EQ(frmMain->inetDiscount->Font().Color, tk::clBlue);
+  EXPECT_EQ(frmMain->inetDiscount->VisitedColor(), tk::clPurple);
+  EXPECT_EQ(frmMain->inetDiscount->OverColor(), tk::clRed);
   EXPECT_FALSE(frmMain->inetDiscount->LinkHint());
   EXPECT_EQ(frmMain->inetDiscount->Link(), L"https://www.example.com/order/uninstall_discount.html");
   EXPECT_EQ(HintShownFor(frmMain->inetDiscount->Handle()), L"");
@@ -294,7 +294,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   // Version label.
   EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfFaceName, std::wstring(L"MS Sans Serif"));
   EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfHeight, -11);
-  EXPECT_EQ(frmMain->lblVersion->Font().Color, clSilver);
+  EXPECT_EQ(frmMain->lblVersion->Font().Color, tk::clSilver);
 
   // Buttons, their captions and hints as the tooltip shows them.
   EXPECT_EQ(frmMain->btnUninstall->Caption(), L"Uninstall");
@@ -323,7 +323,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   HWND log = frmMain->mmoLog->Handle();
   const LONG_PTR logStyle = ::GetWindowLongPtrW(log, GWL_STYLE);
   // The control shows its vertical bar once the rows need it; a horizontal one never.
-  EXPECT_EQ(frmMain->mmoLog->ScrollBars(), ssVertical);
+  EXPECT_EQ(frmMain->mmoLog->ScrollBars(), tk::ssVertical);
   EXPECT_FALSE(logStyle & WS_HSCROLL);
   EXPECT_EQ(::SendMessageW(log, EM_GETLIMITTEXT, 0, 0), 2147483632);
   EXPECT_EQ(frmMain->mmoLog->Lines().Count(), 11) << "a long row would wrap into two";
@@ -349,7 +349,7 @@ TEST_F(MainFormTest, DisclaimerRowsAndTheBlankRowOfStartUp) {
 TEST_F(MainFormTest, LogoIsBlendedAndCentredInItsColumn) {
   Install(installDir_, dataDir_);
   OpenForm();
-  TImage* logo = frmMain->imgLogo;
+  tk::TImage* logo = frmMain->imgLogo;
   ASSERT_FALSE(logo->Empty()) << "the LOGO resource was decoded";
   EXPECT_EQ(logo->PictureWidth(), 193);
   EXPECT_EQ(logo->PictureHeight(), 246);
@@ -436,7 +436,7 @@ TEST_F(MainFormTest, StoredFolderIsShownAndTheCountdownEnablesTheButton) {
   EXPECT_TRUE(frmMain->CountDown->Enabled());
   // The moment the button is enabled, taken inside the time-up itself.
   std::optional<std::chrono::steady_clock::time_point> enabledAt;
-  frmMain->CountDown->OnTimesUp = [&](TObject* Sender) {
+  frmMain->CountDown->OnTimesUp = [&](tk::TObject* Sender) {
     frmMain->CountDownTimesUp(Sender);
     if (!enabledAt && frmMain->btnUninstall->Enabled()) enabledAt = std::chrono::steady_clock::now();
   };
@@ -694,7 +694,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   OpenForm();
   const SandboxGuard guard;
   auto thrower = [](const wchar_t* where) {
-    return [where](TObject*) { throw tk::Exception(std::wstring(L"failure in ") + where); };
+    return [where](tk::TObject*) { throw tk::Exception(std::wstring(L"failure in ") + where); };
   };
   frmMain->btnUninstall->OnClick = thrower(L"btnUninstallClick");
   frmMain->btnFeedback->OnClick = thrower(L"btnFeedbackClick");
@@ -702,7 +702,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   frmMain->imgLogo->OnClick = thrower(L"imgLogoClick");
   frmMain->edtPath->OnPathChanged = thrower(L"edtPathPathChanged");
   frmMain->CountDown->OnTimesUp = thrower(L"CountDownTimesUp");
-  frmMain->inetDiscount->OnLinkActivating = [](TObject*, bool&) {
+  frmMain->inetDiscount->OnLinkActivating = [](tk::TObject*, bool&) {
     throw tk::Exception(L"failure in inetDiscount");
   };
   frmMain->inetDiscount->SetVisible(true);

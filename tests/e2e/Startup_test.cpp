@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "WindowWatch.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/WindowWatch.h"
 
 using namespace testing_support;
 

@@ -1,7 +1,7 @@
 // The real Uninstaller.exe against an installed stand-in product, driven as a person would: its
 // window, its buttons, its message boxes. Each test installs the product afresh with the sandbox
 // installer, starts the uninstaller from the installation folder and follows it to the end.
-#include "UninstallerFixture.h"
+#include "tests/e2e/UninstallerFixture.h"
 
 namespace {
 

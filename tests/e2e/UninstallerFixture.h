@@ -12,14 +12,14 @@
 #include <algorithm>
 #include <regex>
 
-#include "AppDriver.h"
-#include "BoxDriver.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "RtfReader.h"
-#include "Screenshot.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
+#include "tests/support/AppDriver.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 

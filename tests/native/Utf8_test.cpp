@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "Errors.h"
-#include "Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <memory>
 #include <thread>
 
-#include "BoxDriver.h"
-#include "Screenshot.h"
-#include "TestEnv.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 

@@ -1,4 +1,4 @@
-#include "AppDriver.h"
+#include "tests/support/AppDriver.h"
 
 #include <richedit.h>
 
@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace testing_support {
 

@@ -1,4 +1,4 @@
-#include "BoxDriver.h"
+#include "tests/support/BoxDriver.h"
 
 #include <algorithm>
 #include <thread>

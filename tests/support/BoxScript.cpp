@@ -1,4 +1,4 @@
-#include "BoxScript.h"
+#include "tests/support/BoxScript.h"
 
 #include <windows.h>
 

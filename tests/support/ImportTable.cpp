@@ -1,4 +1,4 @@
-#include "ImportTable.h"
+#include "tests/support/ImportTable.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,11 +1,11 @@
-#include "ProcessInfo.h"
+#include "tests/support/ProcessInfo.h"
 
 #include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstring>
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace testing_support {
 namespace {

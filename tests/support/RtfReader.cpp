@@ -1,11 +1,11 @@
-#include "RtfReader.h"
+#include "tests/support/RtfReader.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <optional>
 
-#include "TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 namespace testing_support {
 

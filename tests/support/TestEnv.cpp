@@ -1,4 +1,4 @@
-#include "TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "Errors.h"
-#include "Text.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace testing_support {
 

@@ -6,11 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "BoxesDuring.h"
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccCore.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/BoxesDuring.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 

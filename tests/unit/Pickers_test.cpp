@@ -16,12 +16,12 @@
 #include <string>
 #include <thread>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;

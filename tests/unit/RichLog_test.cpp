@@ -12,15 +12,15 @@
 #include <thread>
 #include <vector>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "Form.h"
-#include "Handles.h"
-#include "RtfReader.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "cvRichLog.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Form.h"
+#include "toolkit/Handles.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ class RichLog : public ::testing::Test {
   static void SetUpTestSuite() {
     AppName = L"RichLogTest";
     tk::App().Initialize();
-    host_ = new TForm(nullptr, L"RichLogTestHost");
+    host_ = new tk::TForm(nullptr, L"RichLogTestHost");
     host_->Name = L"frmHost";
     host_->SetClientSize(520, 320);
     host_->CreateForm(false);
@@ -158,7 +158,7 @@ class RichLog : public ::testing::Test {
   Rows RowsNow() const { return RowsOf(Edit()); }
   Texts TextsNow() const { return TextsOf(Edit()); }
 
-  static inline TForm* host_ = nullptr;
+  static inline tk::TForm* host_ = nullptr;
   std::unique_ptr<TestLog> log_;
 };
 
@@ -190,7 +190,7 @@ TEST_F(RichLog, BothScrollBarsAppearWhenTheContentOverflows) {
 TEST_F(RichLog, ScrollBarsLeftOutStayOut) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
-  log->SetScrollBars(ssVertical);
+  log->SetScrollBars(tk::ssVertical);
   log->SetBounds(4, 4, 200, 100);
   log->SetParent(host_);
   for (int i = 0; i < 60; ++i) log->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
@@ -321,10 +321,10 @@ TEST_F(RichLog, BoldDoesNotSpillOntoSelectedText) {
 
 TEST_F(RichLog, WarnAndErrorEventsFireForFilteredAndEmptyMessages) {
   int warns = 0, errors = 0;
-  TObject* warnSender = nullptr;
-  TObject* errorSender = nullptr;
-  log_->OnWarn = [&](TObject* sender) { ++warns, warnSender = sender; };
-  log_->OnError = [&](TObject* sender) { ++errors, errorSender = sender; };
+  tk::TObject* warnSender = nullptr;
+  tk::TObject* errorSender = nullptr;
+  log_->OnWarn = [&](tk::TObject* sender) { ++warns, warnSender = sender; };
+  log_->OnError = [&](tk::TObject* sender) { ++errors, errorSender = sender; };
   log_->SetVerbosity(lvErrors);
 
   log_->AddWarn(L"filtered warning");
@@ -566,7 +566,7 @@ TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
 TEST_F(RichLog, BackgroundIsTheColourSetBeforeTheWindow) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
-  log->SetColor(clBtnFace);
+  log->SetColor(tk::clBtnFace);
   log->SetParent(host_);
   // Setting a colour answers with the one the control had.
   EXPECT_EQ(static_cast<COLORREF>(Send(log->Handle(), EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
@@ -785,7 +785,7 @@ TEST_F(RichLogFiles, AddFromFileAddsEveryLineAtOneLevel) {
   const std::wstring path = dir_ + L"\\lines.txt";
   WriteFileBytes(path, "alpha\r\n\r\nbeta\nlast");
   int warns = 0;
-  log_->OnWarn = [&](TObject*) { ++warns; };
+  log_->OnWarn = [&](tk::TObject*) { ++warns; };
   log_->AddFromFile(path, lvImportant);
   EXPECT_EQ(RowsNow(), (Rows{{L"alpha", kBlueViolet, false},
                              {L"beta", kBlueViolet, false},
@@ -943,7 +943,7 @@ TEST_F(RichLog, SecondLogWithoutParentNamesNoForm) {
 }
 
 TEST_F(RichLog, NoBoxWhileTheOwnerIsLoading) {
-  TComponent loadingForm(nullptr);
+  tk::TComponent loadingForm(nullptr);
   loadingForm.SetLoading(true);
   BoxWatcher watcher;
   auto* second = new TestLog(&loadingForm);  // owned and freed by loadingForm

@@ -14,13 +14,13 @@
 #include <vector>
 #include <string>
 
-#include "Application.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "ccCore.h"
+#include "toolkit/Application.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 

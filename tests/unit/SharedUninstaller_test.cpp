@@ -7,11 +7,11 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "Handles.h"
-#include "SharedUninstaller.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Handles.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 

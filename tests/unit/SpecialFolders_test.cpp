@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "TestEnv.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 using namespace testing_support;
 

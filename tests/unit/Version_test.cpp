@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccWinVersion.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 using namespace testing_support;
 

@@ -6,11 +6,11 @@
 
 #include <future>
 
-#include "Errors.h"
-#include "SharedUninstaller.h"
-#include "TestEnv.h"
-#include "cWindow.h"
-#include "ccCore.h"
+#include "toolkit/Errors.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/cWindow.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 

@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
-#include "AppDriver.h"
-#include "BoxDriver.h"
-#include "ProcessInfo.h"
-#include "RtfReader.h"
-#include "Screenshot.h"
-#include "TestEnv.h"
+#include "tests/support/AppDriver.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
