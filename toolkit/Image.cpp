@@ -8,19 +8,10 @@ namespace tk {
 
 namespace {
 
-// WIC wants COM on the calling thread; the application has it, a test thread may not.
-struct ComOnThread {
-  ComOnThread() : hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComOnThread() {
-    if (SUCCEEDED(hr)) ::CoUninitialize();
-  }
-  HRESULT hr;
-};
-
 ComPtr<IWICImagingFactory> Factory() {
   ComPtr<IWICImagingFactory> factory;
-  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                     IID_IWICImagingFactory, factory.put_void());
+  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                     factory.put_void());
   return factory;
 }
 
@@ -29,9 +20,8 @@ bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, st
                        UINT& width, UINT& height) {
   ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory->CreateFormatConverter(converter.put())) ||
-      FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA,
-                                   WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)) ||
+      FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
       FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0)
     return false;
   pixels.assign(static_cast<size_t>(width) * height * 4, '\0');
@@ -78,7 +68,8 @@ bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type) {
 }
 
 bool TImage::LoadFromMemory(const void* data, size_t size) {
-  ComOnThread com;
+  // WIC wants COM on the calling thread; the application has it, a test thread may not.
+  ComInit com(COINIT_APARTMENTTHREADED);
   pixels_.clear();
   width_ = height_ = 0;
   bitmap_.reset();
@@ -87,15 +78,15 @@ bool TImage::LoadFromMemory(const void* data, size_t size) {
   ComPtr<IWICBitmapDecoder> decoder;
   ComPtr<IWICBitmapFrameDecode> frame;
   UINT width = 0, height = 0;
-  const bool ok =
-      factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
-      SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
-                                             static_cast<DWORD>(size))) &&
-      SUCCEEDED(factory->CreateDecoderFromStream(stream.get(), nullptr,
-                                                 WICDecodeMetadataCacheOnDemand, decoder.put())) &&
-      SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
-      CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
-  if (!ok) pixels_.clear();
+  const bool ok = factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
+                  SUCCEEDED(stream->InitializeFromMemory(
+                      static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size))) &&
+                  SUCCEEDED(factory->CreateDecoderFromStream(
+                      stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) &&
+                  SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
+                  CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
+  if (!ok)
+    pixels_.clear();
   else {
     width_ = static_cast<int>(width);
     height_ = static_cast<int>(height);
@@ -132,7 +123,7 @@ void TImage::PrepareBitmap(int width, int height) {
   if (width == width_ && height == height_) {
     bitmap_.reset(MakeBitmap(pixels_, width, height));
   } else {
-    ComOnThread com;
+    ComInit com(COINIT_APARTMENTTHREADED);
     ComPtr<IWICImagingFactory> factory = Factory();
     ComPtr<IWICBitmap> source;
     ComPtr<IWICBitmapScaler> scaler;
