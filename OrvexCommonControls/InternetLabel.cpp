@@ -30,8 +30,8 @@ bool TInternetLabel::CanActivateLink() {
 
 void TInternetLabel::Visit() {
   if (!CanActivateLink()) return;
-  HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, FLink.c_str(), nullptr, nullptr,
-                                     SW_SHOWNORMAL);
+  HINSTANCE result =
+      ::ShellExecuteW(nullptr, nullptr, FLink.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   SetVisited(reinterpret_cast<uintptr_t>(result) > kShellExecuteErrorLimit);
 }
 
@@ -94,7 +94,8 @@ void TInternetLabel::ApplyFontColor(tk::TColor color) {
 
 void TInternetLabel::ApplyUnderline(bool underline) {
   tk::TFontSpec font = Font();
-  font.Style = underline ? (font.Style | tk::fsUnderline) : (font.Style & ~static_cast<unsigned>(tk::fsUnderline));
+  font.Style = underline ? (font.Style | tk::fsUnderline)
+                         : (font.Style & ~static_cast<unsigned>(tk::fsUnderline));
   SetFont(font);
 }
 

@@ -295,12 +295,17 @@ std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstrin
   return L"@echo off\r\n"
          L"set /a tries=0\r\n"
          L":delete_exe\r\n"
-         L"del /f /q " + exe + L" >nul 2>&1\r\n"
-         L"if not exist " + exe + L" goto delete_script\r\n"
+         L"del /f /q " +
+         exe +
+         L" >nul 2>&1\r\n"
+         L"if not exist " +
+         exe +
+         L" goto delete_script\r\n"
          L"set /a tries+=1\r\n"
          L"if %tries% geq 60 goto delete_script\r\n"
          L"ping -n 2 127.0.0.1 >nul 2>&1\r\n"
          L"goto delete_exe\r\n"
          L":delete_script\r\n"
-         L"del /f /q " + BatchQuoted(scriptPath) + L"\r\n";
+         L"del /f /q " +
+         BatchQuoted(scriptPath) + L"\r\n";
 }

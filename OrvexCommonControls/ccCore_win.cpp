@@ -29,7 +29,9 @@ void MesajWarning(const std::wstring& text) {
   MesajGeneric(text, AppName + L" - Warning", MB_ICONWARNING);
 }
 
-void MesajError(const std::wstring& text) { MesajGeneric(text, AppName + L" - Error", MB_ICONERROR); }
+void MesajError(const std::wstring& text) {
+  MesajGeneric(text, AppName + L" - Error", MB_ICONERROR);
+}
 
 bool MesajYesNo(const std::wstring& text, const std::wstring& caption) {
   if (text.empty()) throw tk::Exception(L"No message provided for MesajYesNo() !");
@@ -62,7 +64,9 @@ bool RunningInDevFolder() {
 
 // --- version text ---
 
-std::wstring AppShortName() { return ExtractOnlyName(AppExeName()); }
+std::wstring AppShortName() {
+  return ExtractOnlyName(AppExeName());
+}
 
 bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block) {
   using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);

@@ -87,7 +87,8 @@ std::wstring WithoutTrailingBackslash(const std::wstring& path) {
 }
 
 bool IsFileNameChar(wchar_t c) {
-  return !tk::IsControlChar(c) && std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
+  return !tk::IsControlChar(c) &&
+         std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
 }
 
 bool IsValidFileName(const std::wstring& name) {
@@ -146,7 +147,8 @@ void CheckFolderPathSyntax(const std::wstring& path) {
 
 void CheckFolderPathLength(const std::wstring& fullPath) {
   if (PathStartPos(fullPath) > 1) return;
-  if (WithoutTrailingBackslash(fullPath).size() >= 248) throw tk::EArgumentException(L"The specified path is too long");
+  if (WithoutTrailingBackslash(fullPath).size() >= 248)
+    throw tk::EArgumentException(L"The specified path is too long");
 }
 
 std::vector<std::wstring> FolderChain(const std::wstring& fullPath) {

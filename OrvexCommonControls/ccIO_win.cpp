@@ -114,7 +114,8 @@ std::string ReadAll(const std::wstring& fileName) {
   tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
+  if (!file)
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
   std::string bytes;
   char buffer[65536];
   for (;;) {
@@ -131,7 +132,9 @@ std::string ReadAll(const std::wstring& fileName) {
 
 // --- existence ---
 
-bool PathExists(const std::wstring& path) { return Attributes(path, false) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::wstring& path) {
+  return Attributes(path, false) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool FolderExists(const std::wstring& path, bool followLinks) {
   if (!path.empty() && path.back() == L' ') return false;

@@ -68,7 +68,8 @@ void TTSL::Trim() {
   const bool wasSorted = Sorted();
   SetSorted(false);
   for (int i = Count() - 1; i >= 0; --i) Put(i, RemoveLowChars(Strings(i)));
-  for (int i = Count() - 1; i >= 0; --i) Put(i, tk::Trim(Strings(i), tk::TrimOpt::SpacesAndControls));
+  for (int i = Count() - 1; i >= 0; --i)
+    Put(i, tk::Trim(Strings(i), tk::TrimOpt::SpacesAndControls));
   SetSorted(wasSorted);
 }
 

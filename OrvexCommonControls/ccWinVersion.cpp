@@ -28,4 +28,6 @@ int GetWinMajorVersion() {
   return major;
 }
 
-bool IsWindowsVistaUp() { return GetWinMajorVersion() > 5; }
+bool IsWindowsVistaUp() {
+  return GetWinMajorVersion() > 5;
+}

@@ -81,7 +81,9 @@ TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
   edtPath->RightButton().SetImageIndex(0);
   edtPath->RightButton().SetHotImageIndex(1);
   edtPath->OnRightButtonClick = [this](tk::TObject* sender) { BrowseClick(sender); };
-  edtPath->OnKeyPress = [this](tk::TObject* sender, wchar_t& key) { PathEditKeyPress(sender, key); };
+  edtPath->OnKeyPress = [this](tk::TObject* sender, wchar_t& key) {
+    PathEditKeyPress(sender, key);
+  };
   edtPath->OnClick = [this](tk::TObject*) { ColorizePath(); };
   edtPath->OnChange = [this](tk::TObject*) { UpdatePathState(); };
 
@@ -123,7 +125,8 @@ void TOrvexPathEdit::LoadFolderIcons() {
     SHSTOCKICONID stock;
   } icons[] = {{L"xFOLDER", SIID_FOLDER}, {L"xFOLDER_OPEN", SIID_FOLDEROPEN}};
   for (const auto& icon : icons) {
-    if (imgList->AddResourceIcon(module, icon.resource) < 0 && imgList->AddStockIcon(icon.stock) < 0)
+    if (imgList->AddResourceIcon(module, icon.resource) < 0 &&
+        imgList->AddStockIcon(icon.stock) < 0)
       imgList->AddBlank();
   }
 }
@@ -194,13 +197,19 @@ std::wstring TOrvexPathEdit::Path() const {
 }
 
 void TOrvexPathEdit::SetPath(const std::wstring& value) {
-  if (Loading() || FInputType == itFile) edtPath->SetText(value);
-  else edtPath->SetText(Trail(value));
+  if (Loading() || FInputType == itFile)
+    edtPath->SetText(value);
+  else
+    edtPath->SetText(Trail(value));
 }
 
-bool TOrvexPathEdit::IsReadOnly() const { return edtPath->ReadOnly(); }
+bool TOrvexPathEdit::IsReadOnly() const {
+  return edtPath->ReadOnly();
+}
 
-void TOrvexPathEdit::SetIsReadOnly(bool value) { edtPath->SetReadOnly(value); }
+void TOrvexPathEdit::SetIsReadOnly(bool value) {
+  edtPath->SetReadOnly(value);
+}
 
 void TOrvexPathEdit::SetInputType(TInputType value) {
   FInputType = value;
@@ -311,8 +320,7 @@ std::wstring TOrvexPathEdit::FileCreationProblem() const {
   const std::wstring folder = FolderPart(path, psBackslash);
   const std::wstring name = FileNamePart(path, psBackslash);
   if (tk::Trim(name, tk::TrimOpt::SpacesAndControls).empty() || !IsAbsoluteFolder(folder) ||
-      tk::HasControlChar(folder) ||
-      !FolderTextProblem(folder).empty())
+      tk::HasControlChar(folder) || !FolderTextProblem(folder).empty())
     return kNoFolderForFile + path;
   return {};
 }
@@ -333,8 +341,10 @@ void TOrvexPathEdit::CreateClick(tk::TObject*) {
 
 void TOrvexPathEdit::CreateTarget() {
   try {
-    if (FInputType == itFolder) ForceDirectoriesMsg(Path());
-    else StringToFile(Path(), L"", false, false);
+    if (FInputType == itFolder)
+      ForceDirectoriesMsg(Path());
+    else
+      StringToFile(Path(), L"", false, false);
   } catch (const tk::EAssertionFailed&) {
     throw;
   } catch (const tk::Exception& e) {
@@ -355,6 +365,8 @@ void TOrvexPathEdit::ExploreClick(tk::TObject*) {
     MesajError(kNothingSelected);
     return;
   }
-  if (FInputType == itFile) (void)LocateInExplorer(path);
-  else ExploreFolder(path);
+  if (FInputType == itFile)
+    (void)LocateInExplorer(path);
+  else
+    ExploreFolder(path);
 }

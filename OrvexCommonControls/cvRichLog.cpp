@@ -87,11 +87,17 @@ TRichLog::TRichLog(tk::TComponent* owner) : tk::TRichEdit(owner) {
   AppLog = this;
 }
 
-TRichLog::~TRichLog() { AppLog = nullptr; }
+TRichLog::~TRichLog() {
+  AppLog = nullptr;
+}
 
-int TRichLog::VerbosityAsInt() const { return LogVerbToInt(FVerbosity); }
+int TRichLog::VerbosityAsInt() const {
+  return LogVerbToInt(FVerbosity);
+}
 
-void TRichLog::SetVerbosityAsInt(int value) { FVerbosity = LogVerbFromInt(value); }
+void TRichLog::SetVerbosityAsInt(int value) {
+  FVerbosity = LogVerbFromInt(value);
+}
 
 void TRichLog::AddColorMsg(const std::wstring& Mesaj, tk::TColor Culoare) {
   tk::TRichEditUpdate update(*this);
@@ -115,7 +121,9 @@ void TRichLog::AddColorMsg(const std::wstring& Mesaj, tk::TColor Culoare) {
   if (FAutoScroll) ScrollToBottom();
 }
 
-void TRichLog::AddMsg(const std::wstring& Mesaj) { AddColorMsg(Mesaj, clLogInfo); }
+void TRichLog::AddMsg(const std::wstring& Mesaj) {
+  AddColorMsg(Mesaj, clLogInfo);
+}
 
 void TRichLog::AddBold(const std::wstring& Mesaj) {
   tk::TRichEditUpdate update(*this);
@@ -132,19 +140,39 @@ void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, tk::TColor
 
 void TRichLog::AddMsgLvl(const std::wstring& Mesaj, TLogVerb MsgType) {
   switch (MsgType) {
-    case lvVerbose: AddVerb(Mesaj); break;
-    case lvHints: AddHint(Mesaj); break;
-    case lvInfos: AddInfo(Mesaj); break;
-    case lvImportant: AddImpo(Mesaj); break;
-    case lvWarnings: AddWarn(Mesaj); break;
-    case lvErrors: AddError(Mesaj); break;
+    case lvVerbose:
+      AddVerb(Mesaj);
+      break;
+    case lvHints:
+      AddHint(Mesaj);
+      break;
+    case lvInfos:
+      AddInfo(Mesaj);
+      break;
+    case lvImportant:
+      AddImpo(Mesaj);
+      break;
+    case lvWarnings:
+      AddWarn(Mesaj);
+      break;
+    case lvErrors:
+      AddError(Mesaj);
+      break;
   }
 }
 
-void TRichLog::AddVerb(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvVerbose, clLogVerbose); }
-void TRichLog::AddHint(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvHints, clLogHint); }
-void TRichLog::AddInfo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvInfos, clLogInfo); }
-void TRichLog::AddImpo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvImportant, clLogImportant); }
+void TRichLog::AddVerb(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvVerbose, clLogVerbose);
+}
+void TRichLog::AddHint(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvHints, clLogHint);
+}
+void TRichLog::AddInfo(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvInfos, clLogInfo);
+}
+void TRichLog::AddImpo(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvImportant, clLogImportant);
+}
 
 void TRichLog::AddWarn(const std::wstring& Mesaj) {
   AddLevelled(Mesaj, lvWarnings, clLogWarning);
@@ -156,9 +184,13 @@ void TRichLog::AddError(const std::wstring& Mesaj) {
   if (OnError) OnError(this);
 }
 
-void TRichLog::AddInteger(int i) { AddInfo(tk::DecimalText(i)); }
+void TRichLog::AddInteger(int i) {
+  AddInfo(tk::DecimalText(i));
+}
 
-void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) { AddInfo(Mesaj + tk::DecimalText(i)); }
+void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) {
+  AddInfo(Mesaj + tk::DecimalText(i));
+}
 
 void TRichLog::AddEmptyRow() {
   StampsOff plain(*this);
@@ -175,7 +207,9 @@ void TRichLog::AddFromFile(const std::wstring& FileName, TLogVerb MsgType) {
   for (int i = 0; i < lines->Count(); ++i) AddMsgLvl((*lines)[i], MsgType);
 }
 
-void TRichLog::AddLineFlat(const std::wstring& line) { AddRawLine(ReplaceEnters(line, L" ")); }
+void TRichLog::AddLineFlat(const std::wstring& line) {
+  AddRawLine(ReplaceEnters(line, L" "));
+}
 
 void TRichLog::AddRawLine(std::wstring line) {
   ReplaceCharInPlace(line, L'\0', L' ');

@@ -12,4 +12,6 @@ void TOrvexTimer::Reset() {
   if (Enabled()) Restart();
 }
 
-void TOrvexTimer::Stop() { SetEnabled(false); }
+void TOrvexTimer::Stop() {
+  SetEnabled(false);
+}

@@ -79,7 +79,8 @@ void Application::HandleException(std::exception_ptr error) {
     OnException(message);
     return;
   }
-  std::wstring caption = (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
+  std::wstring caption =
+      (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
   std::wstring text = message +
                       L"\r\n\r\nThe action was stopped at this point. You can go on using the "
                       L"program.";

@@ -54,7 +54,9 @@ class Application {
   bool terminated_ = false;
 };
 
-inline Application& App() { return Application::Instance(); }
+inline Application& App() {
+  return Application::Instance();
+}
 
 // The text that the report shows for an exception.
 std::wstring ExceptionText(std::exception_ptr error);

@@ -95,12 +95,12 @@ void TWinControl::CreateHandle() {
   // A top-level window's bounds are screen pixels already; a child's are 96-DPI units.
   UINT dpi = parentHandle ? dpi::ForWindow(parentHandle) : dpi::kDesign;
   if (parentFont_ && parent_) font_ = parent_->font_;
-  HMENU id = parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
+  HMENU id =
+      parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
   HWND hwnd = ::CreateWindowExW(params.ExStyle, params.ClassName, caption_.c_str(), style,
                                 dpi::Scale(bounds_.x, dpi), dpi::Scale(bounds_.y, dpi),
                                 dpi::Scale(bounds_.dx, dpi), dpi::Scale(bounds_.dy, dpi),
-                                parentHandle, id,
-                                ::GetModuleHandleW(nullptr), this);
+                                parentHandle, id, ::GetModuleHandleW(nullptr), this);
   if (!hwnd) throw Exception(L"Cannot create the window of " + Name);
   // A window of our own class was tied to this object by its first message (WM_NCCREATE).
   if (!ownClass_) Subclass(hwnd);
@@ -127,7 +127,9 @@ UINT TWinControl::Dpi() const {
   return parent_ ? parent_->Dpi() : dpi::ForSystem();
 }
 
-int TWinControl::Scale(int value96) const { return dpi::Scale(value96, Dpi()); }
+int TWinControl::Scale(int value96) const {
+  return dpi::Scale(value96, Dpi());
+}
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   bounds_ = Rect{left, top, width, height};
@@ -137,9 +139,9 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 void TWinControl::ApplyBounds() {
   if (!hwnd_ || !parent_) return;
   UINT dpi = Dpi();
-  ::SetWindowPos(hwnd_.get(), nullptr, dpi::Scale(bounds_.x, dpi),
-                 dpi::Scale(bounds_.y, dpi), dpi::Scale(bounds_.dx, dpi),
-                 dpi::Scale(bounds_.dy, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_.get(), nullptr, dpi::Scale(bounds_.x, dpi), dpi::Scale(bounds_.y, dpi),
+                 dpi::Scale(bounds_.dx, dpi), dpi::Scale(bounds_.dy, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 SIZE TWinControl::ClientSize96() const {
@@ -190,7 +192,9 @@ void TWinControl::SetFont(const TFontSpec& font) {
   if (!sameFace) ApplyFont();
 }
 
-void TWinControl::FontChanged() { ApplyFont(); }
+void TWinControl::FontChanged() {
+  ApplyFont();
+}
 
 void TWinControl::ApplyFont() {
   if (!hwnd_) return;
@@ -229,8 +233,9 @@ void TWinControl::Repaint() {
     control->PrepareRepaint();
     pending.insert(pending.end(), control->children_.begin(), control->children_.end());
   }
-  if (hwnd_) ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
-                            RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (hwnd_)
+    ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void TWinControl::DpiChanged() {
@@ -329,7 +334,8 @@ WNDPROC TWinControl::ProcWithoutObject(HWND hwnd) {
 LRESULT CALLBACK TWinControl::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     // Only windows of our own classes get here so early; the others are subclassed once made.
-    auto* self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self =
+        static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     if (self) self->hwnd_.reset(hwnd);
   }
@@ -389,7 +395,9 @@ LRESULT TCustomControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // --- TPanel ---
 
-TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetColor(clBtnFace); }
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
+  SetColor(clBtnFace);
+}
 
 void TPanel::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TPanel");
@@ -483,7 +491,6 @@ LRESULT TLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // --- hints ---
-
 
 void SetHintFor(HWND control, const std::wstring& text) {
   HWND root = ::GetAncestor(control, GA_ROOT);

@@ -10,7 +10,9 @@ constexpr int kIconSize = 16;
 
 // --- TEdit ---
 
-TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 121, 21); }
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+}
 
 void TEdit::FillCreateParams(CreateParams& params) {
   params.ClassName = L"EDIT";
@@ -142,9 +144,8 @@ void TEditButton::OnPaint(HDC dc) {
   HWND field = edit_->Handle();
   const bool enabled = ::IsWindowEnabled(field) != FALSE;
   const UINT colorMsg = (edit_->ReadOnly() || !enabled) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
-  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(::GetParent(field), colorMsg,
-                                                       reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(field)));
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+      ::GetParent(field), colorMsg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
   ::FillRect(dc, &rc, brush ? brush : ::GetSysColorBrush(COLOR_WINDOW));
   if (TImageList* images = edit_->Images()) {
     const int size = Scale(kIconSize);
@@ -214,8 +215,7 @@ LRESULT TButtonedEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
       // Whatever repainted the field (a new colour, enabling) may concern the button too.
       LRESULT result = TEdit::WndProc(msg, wParam, lParam);
-      if (rightButton_->HandleAllocated())
-        ::InvalidateRect(rightButton_->Handle(), nullptr, FALSE);
+      if (rightButton_->HandleAllocated()) ::InvalidateRect(rightButton_->Handle(), nullptr, FALSE);
       return result;
     }
     default:

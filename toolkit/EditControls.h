@@ -28,9 +28,9 @@ class TEdit : public TWinControl {
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-  TNotifyEvent OnChange;     // after every change of the text, typed or set
+  TNotifyEvent OnChange;      // after every change of the text, typed or set
   TKeyPressEvent OnKeyPress;  // a typed character, before the field takes it
-  // OnClick (inherited): a left click inside the text area.
+                              // OnClick (inherited): a left click inside the text area.
 
  protected:
   void FillCreateParams(CreateParams& params) override;

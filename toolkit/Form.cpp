@@ -27,7 +27,9 @@ void TForm::SetClientSize(int width96, int height96) {
   clientHeight_ = height96;
 }
 
-void TForm::SetPosition(int left, int top) { position_ = POINT{left, top}; }
+void TForm::SetPosition(int left, int top) {
+  position_ = POINT{left, top};
+}
 
 void TForm::SetAlphaBlendValue(BYTE alpha) {
   alpha_ = alpha;
@@ -53,16 +55,16 @@ void TForm::CreateForm(bool asMainForm) {
   FillCreateParams(params);
   const bool showWhenDone = Visible();
   TWinControl::SetVisible(false);
-  SIZE size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
-                                           params.ExStyle, dpi::ForSystem());
+  SIZE size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
+                                       dpi::ForSystem());
   SetBounds(position_.x, position_.y, size.cx, size.cy);
   CreateHandle();
   if (alpha_ < 255) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
   if (asMainForm) App().SetMainFormHandle(Handle());
   // The window may have opened on a monitor whose DPI differs from the primary one.
   if (Dpi() != dpi::ForSystem()) {
-    size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
-                                        Dpi());
+    size =
+        dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle, Dpi());
     ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     for (TWinControl* child : Children()) child->DpiChanged();
   }
@@ -116,10 +118,14 @@ void TForm::SnapToWorkArea(RECT& rc) {
   const RECT& work = info.rcWork;
   const int width = rc.right - rc.left;
   const int height = rc.bottom - rc.top;
-  if (std::abs(rc.left - work.left) < kSnapDistance) rc.left = work.left;
-  else if (std::abs(rc.right - work.right) < kSnapDistance) rc.left = work.right - width;
-  if (std::abs(rc.top - work.top) < kSnapDistance) rc.top = work.top;
-  else if (std::abs(rc.bottom - work.bottom) < kSnapDistance) rc.top = work.bottom - height;
+  if (std::abs(rc.left - work.left) < kSnapDistance)
+    rc.left = work.left;
+  else if (std::abs(rc.right - work.right) < kSnapDistance)
+    rc.left = work.right - width;
+  if (std::abs(rc.top - work.top) < kSnapDistance)
+    rc.top = work.top;
+  else if (std::abs(rc.bottom - work.bottom) < kSnapDistance)
+    rc.top = work.bottom - height;
   rc.right = rc.left + width;
   rc.bottom = rc.top + height;
 }

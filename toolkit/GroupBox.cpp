@@ -4,7 +4,9 @@
 
 namespace tk {
 
-TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) { SetBounds(0, 0, 185, 105); }
+TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
+  SetBounds(0, 0, 185, 105);
+}
 
 void TGroupBox::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TGroupBox", CS_HREDRAW | CS_VREDRAW);
@@ -46,7 +48,8 @@ void TGroupBox::OnPaint(HDC dc) {
     RECT textRect{Scale(8), 0, Scale(8) + text.cx + Scale(4), captionHeight};
     ::FillRect(dc, &textRect, background.get());
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(Handle()) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    ::SetTextColor(dc,
+                   ::GetSysColor(::IsWindowEnabled(Handle()) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     textRect.left += Scale(2);
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect,
                 DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);

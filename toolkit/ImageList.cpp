@@ -10,7 +10,9 @@ TImageList::TImageList(TComponent* owner, int width, int height)
       height_(height),
       list_(::ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2)) {}
 
-int TImageList::Count() const { return list_ ? ::ImageList_GetImageCount(list_.get()) : 0; }
+int TImageList::Count() const {
+  return list_ ? ::ImageList_GetImageCount(list_.get()) : 0;
+}
 
 int TImageList::AddIcon(HICON icon) {
   if (!list_ || !icon) return -1;
@@ -18,8 +20,8 @@ int TImageList::AddIcon(HICON icon) {
 }
 
 int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
-  UniqueHICON icon(static_cast<HICON>(
-      ::LoadImageW(module, name, IMAGE_ICON, width_, height_, LR_DEFAULTCOLOR)));
+  UniqueHICON icon(
+      static_cast<HICON>(::LoadImageW(module, name, IMAGE_ICON, width_, height_, LR_DEFAULTCOLOR)));
   return AddIcon(icon.get());
 }
 

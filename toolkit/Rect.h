@@ -11,7 +11,9 @@ struct Rect {
   int dx = 0;  // width
   int dy = 0;  // height
 
-  static Rect FromRECT(const RECT& r) { return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+  static Rect FromRECT(const RECT& r) {
+    return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
   RECT ToRECT() const { return RECT{x, y, x + dx, y + dy}; }
   bool operator==(const Rect&) const = default;
 };

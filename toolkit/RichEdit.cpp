@@ -44,7 +44,9 @@ void SelectRange(HWND edit, int start, int end) {
 }
 
 // A position past the end is clamped to the end without finding a character offset first.
-void SelectEndOf(HWND edit) { SelectRange(edit, 0x7FFFFFFF, 0x7FFFFFFF); }
+void SelectEndOf(HWND edit) {
+  SelectRange(edit, 0x7FFFFFFF, 0x7FFFFFFF);
+}
 
 unsigned StyleFromEffects(DWORD effects) {
   return ((effects & CFE_BOLD) ? fsBold : 0u) | ((effects & CFE_ITALIC) ? fsItalic : 0u) |
@@ -126,7 +128,9 @@ std::wstring TextRangeOf(HWND edit, int start, int end) {
   return text;
 }
 
-int LineCountOf(HWND edit) { return static_cast<int>(Send(edit, EM_GETLINECOUNT)); }
+int LineCountOf(HWND edit) {
+  return static_cast<int>(Send(edit, EM_GETLINECOUNT));
+}
 
 int LineStartOf(HWND edit, int line) {
   return static_cast<int>(Send(edit, EM_LINEINDEX, static_cast<WPARAM>(line)));
@@ -242,7 +246,9 @@ int TRichEditLines::Add(const std::wstring& text) {
   return LineCountOf(edit) - 2;
 }
 
-void TRichEditLines::Clear() { edit_.Clear(); }
+void TRichEditLines::Clear() {
+  edit_.Clear();
+}
 
 std::wstring TRichEditLines::Text() {
   std::wstring text = PlainTextOf(edit_.ContentWindow());
@@ -253,9 +259,13 @@ std::wstring TRichEditLines::Text() {
 
 // --- TRichEditUpdate ---
 
-TRichEditUpdate::TRichEditUpdate(TRichEdit& edit) : edit_(edit) { edit_.BeginUpdate(); }
+TRichEditUpdate::TRichEditUpdate(TRichEdit& edit) : edit_(edit) {
+  edit_.BeginUpdate();
+}
 
-TRichEditUpdate::~TRichEditUpdate() { edit_.EndUpdate(); }
+TRichEditUpdate::~TRichEditUpdate() {
+  edit_.EndUpdate();
+}
 
 // --- TRichEditStaging ---
 
@@ -277,8 +287,7 @@ bool TRichEditStaging::MoveStandInto(HWND window, const std::wstring& controlNam
   const std::string rtf = StreamOutRtf(standIn_.get());
   standIn_.reset();
   if (rtf.empty() || StreamIn(window, SF_RTF, rtf.data(), rtf.size()) != 0)
-    throw EInOutError(L"The content of " + controlName +
-                          L" could not be moved into its window.");
+    throw EInOutError(L"The content of " + controlName + L" could not be moved into its window.");
   return true;
 }
 
@@ -464,9 +473,13 @@ void TRichEdit::Clear() {
   ::SetWindowTextW(ContentWindow(), L"");
 }
 
-void TRichEdit::SelectAll() { SelectRange(ContentWindow(), 0, -1); }
+void TRichEdit::SelectAll() {
+  SelectRange(ContentWindow(), 0, -1);
+}
 
-void TRichEdit::CopyToClipboard() { Send(ContentWindow(), WM_COPY); }
+void TRichEdit::CopyToClipboard() {
+  Send(ContentWindow(), WM_COPY);
+}
 
 TColor TRichEdit::SelColor() {
   if (staging_.RowsWait()) return staging_.WaitingColor();
@@ -502,7 +515,9 @@ void TRichEdit::SetSelStyle(unsigned style) {
   SetSelFormat(ContentWindow(), format);
 }
 
-void TRichEdit::SetSel(int start, int end) { SelectRange(ContentWindow(), start, end); }
+void TRichEdit::SetSel(int start, int end) {
+  SelectRange(ContentWindow(), start, end);
+}
 
 void TRichEdit::SelectEnd() {
   // A waiting row leaves the insertion point at the end already.
@@ -512,7 +527,9 @@ void TRichEdit::SelectEnd() {
   SelectEndOf(edit);
 }
 
-int TRichEdit::TextLength() { return TextLengthOf(ContentWindow()); }
+int TRichEdit::TextLength() {
+  return TextLengthOf(ContentWindow());
+}
 
 void TRichEdit::ReplaceRange(int start, int end, const std::wstring& text) {
   HWND edit = ContentWindow();
@@ -567,7 +584,9 @@ LRESULT TRichEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return TWinControl::WndProc(msg, wParam, lParam);
 }
 
-void TRichEdit::SetScrollBars(TScrollStyle value) { scrollBars_ = value; }
+void TRichEdit::SetScrollBars(TScrollStyle value) {
+  scrollBars_ = value;
+}
 
 void TRichEdit::SetMaxLength(int value) {
   maxLength_ = value;

@@ -11,9 +11,13 @@ namespace tk {
 // --- character classes ---
 
 // U+0000 to U+001F: line breaks, tabs, NUL and the other control codes.
-constexpr bool IsControlChar(wchar_t c) { return static_cast<char32_t>(c) < U' '; }
+constexpr bool IsControlChar(wchar_t c) {
+  return static_cast<char32_t>(c) < U' ';
+}
 bool HasControlChar(std::wstring_view text);
-constexpr bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+constexpr bool IsAsciiLetter(wchar_t c) {
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
 // Only a to z change: the rules that use it are the file system's, not the user's language.
 constexpr wchar_t AsciiUpper(wchar_t c) {
   return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;

@@ -13,7 +13,9 @@ std::unordered_map<UINT_PTR, TTimer*>& Timers() {
 }
 }  // namespace
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner) { Update(); }
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
+  Update();
+}
 
 TTimer::~TTimer() {
   enabled_ = false;

@@ -22,14 +22,15 @@ constexpr wchar_t kShellFoldersKey[] =
     L"\\"
     L"Shell Folders";
 
-bool DeleteShortcutFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool DeleteShortcutFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 // Folders of the user's that have no CSIDL number, so the special-folder list does not hold them.
 const KNOWNFOLDERID* const kUnlistedFolders[] = {
-    &FOLDERID_Profile,     &FOLDERID_Downloads,       &FOLDERID_UserProfiles,
-    &FOLDERID_Public,      &FOLDERID_PublicDownloads, &FOLDERID_SavedGames,
-    &FOLDERID_Links,       &FOLDERID_Contacts,        &FOLDERID_SavedSearches,
-    &FOLDERID_LocalAppDataLow};
+    &FOLDERID_Profile,         &FOLDERID_Downloads,      &FOLDERID_UserProfiles, &FOLDERID_Public,
+    &FOLDERID_PublicDownloads, &FOLDERID_SavedGames,     &FOLDERID_Links,        &FOLDERID_Contacts,
+    &FOLDERID_SavedSearches,   &FOLDERID_LocalAppDataLow};
 
 std::wstring KnownFolder(const KNOWNFOLDERID& id) {
   tk::UniqueCoTaskString path;
@@ -53,8 +54,7 @@ std::vector<std::wstring> ProtectedFolders() {
 
 std::wstring Upper(const std::wstring& text) {
   std::wstring upper = text;
-  if (!upper.empty())
-    ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   return upper;
 }
 
@@ -82,9 +82,8 @@ std::vector<std::wstring> Spellings(const std::wstring& path) {
     return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
   });
   if (!full.empty()) spellings.push_back(full);
-  const std::wstring longForm = tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
-    return ::GetLongPathNameW(path.c_str(), buffer, size);
-  });
+  const std::wstring longForm = tk::SizedBufferText(
+      [&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(path.c_str(), buffer, size); });
   if (!longForm.empty()) spellings.push_back(longForm);
   if (std::wstring resolved = ResolvedPath(path); !resolved.empty()) spellings.push_back(resolved);
   return spellings;

@@ -24,7 +24,9 @@ int ParamCount() {
 
 // A process whose current folder lies inside a folder keeps that folder from being removed, and
 // the restarted copy inherits the folder it was started from, often the installation folder.
-void LeaveWorkingFolder() { ::SetCurrentDirectoryW(AppFolder().c_str()); }
+void LeaveWorkingFolder() {
+  ::SetCurrentDirectoryW(AppFolder().c_str());
+}
 
 }  // namespace
 
@@ -32,7 +34,9 @@ void LeaveWorkingFolder() { ::SetCurrentDirectoryW(AppFolder().c_str()); }
 // handler, which would name the exception's type, has nothing to say; replacing it keeps its
 // symbol demangler, a sixth of the program's size, out of the executable.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+  std::abort();
+}
 }  // namespace __gnu_cxx
 
 void RestartFromTempCopy() {
@@ -43,7 +47,8 @@ void RestartFromTempCopy() {
   if (PathExists(copy))
     ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
   else
-    MesajError(L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
+    MesajError(
+        L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
   tk::App().Terminate();
 }
 

@@ -76,14 +76,22 @@ constexpr wchar_t kAbortedDataRow[] =
 // Pause after the first confirmation, with the window frozen, so that the discount is seen.
 constexpr DWORD kDiscountPauseMs = 3000;
 
-std::wstring Product() { return kProductName; }
+std::wstring Product() {
+  return kProductName;
+}
 
-std::wstring WebPage(const wchar_t* path) { return std::wstring(ProductWebSite) + path; }
+std::wstring WebPage(const wchar_t* path) {
+  return std::wstring(ProductWebSite) + path;
+}
 
-void OpenInShell(const std::wstring& target) { ExecuteShell(target, L"", true, SW_SHOWNORMAL); }
+void OpenInShell(const std::wstring& target) {
+  ExecuteShell(target, L"", true, SW_SHOWNORMAL);
+}
 
 // The marker itself counts, not what a link of that name would lead to.
-bool DebugModeOn() { return IsFile(AppFolder() + kDebugModeFile, false); }
+bool DebugModeOn() {
+  return IsFile(AppFolder() + kDebugModeFile, false);
+}
 
 // Widens a label to its text (never below its designed width), as an auto-sized label does: a
 // font that is wider than the designer's must not cut the text.
@@ -108,7 +116,9 @@ void CheckFileName(const std::wstring& name) {
   if (!IsValidFileName(name)) throw tk::Exception(name + L" filename is invalid!");
 }
 
-void CheckProductName() { CheckFileName(Product()); }
+void CheckProductName() {
+  CheckFileName(Product());
+}
 
 std::wstring UninstallLogName(const std::wstring& desktopFolder, const std::wstring& time) {
   return desktopFolder + Product() + L" - uninstall confirmation " + time + L".RTF";
@@ -257,8 +267,10 @@ void TfrmMain::FormCreate() {
   // The version sits over the logo's column; it must not disappear behind the picture.
   ::SetWindowPos(lblVersion->Handle(), HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (DebugModeOn()) SetCaption(AppExeName());
-  else SetCaption(Product() + L" uninstaller - This program is provided \"as is\"");
+  if (DebugModeOn())
+    SetCaption(AppExeName());
+  else
+    SetCaption(Product() + L" uninstaller - This program is provided \"as is\"");
   mmoLog->AddEmptyRow();
   ShowInstallFolder();
   CheckProductName();
@@ -271,7 +283,8 @@ void TfrmMain::ShowInstallFolder() {
     mmoLog->AddEmptyRow();
     edtPath->SetPath(L"Cannot detect installation folder! Please enter the path here manually.");
     mmoLog->AddWarn(L"Cannot detect installation folder!");
-    mmoLog->AddWarn(L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"");
+    mmoLog->AddWarn(
+        L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"");
     return;
   }
   edtPath->SetPath(folder);
@@ -279,9 +292,10 @@ void TfrmMain::ShowInstallFolder() {
   if (!FolderExists(folder, true)) {
     Show();
     mmoLog->AddEmptyRow();
-    MesajError(L"Original installation folder does not exist. CRLF Probably moved or deleted "
-               L"manually.\r\nFolder: " +
-               folder);
+    MesajError(
+        L"Original installation folder does not exist. CRLF Probably moved or deleted "
+        L"manually.\r\nFolder: " +
+        folder);
     mmoLog->AddWarn(L"Folder to be entered manually by user.");
   }
   CountDown->Start();
@@ -289,9 +303,13 @@ void TfrmMain::ShowInstallFolder() {
 
 // --- path field and countdown ---
 
-void TfrmMain::edtPathPathChanged(tk::TObject*) { btnUninstall->SetEnabled(edtPath->PathIsValid().empty()); }
+void TfrmMain::edtPathPathChanged(tk::TObject*) {
+  btnUninstall->SetEnabled(edtPath->PathIsValid().empty());
+}
 
-void TfrmMain::CountDownTimesUp(tk::TObject*) { btnUninstall->SetEnabled(true); }
+void TfrmMain::CountDownTimesUp(tk::TObject*) {
+  btnUninstall->SetEnabled(true);
+}
 
 // --- the uninstall ---
 
@@ -300,7 +318,8 @@ void TfrmMain::btnUninstallClick(tk::TObject*) {
   uninstalling_ = true;
   tk::ScopeExit done([this] { uninstalling_ = false; });
   const std::wstring installFolder = edtPath->Path();
-  const std::wstring dataFolder = DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
+  const std::wstring dataFolder =
+      DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
   mmoLog->Clear();
   mmoLog->AddInfo(L"Uninstall process started...");
   if (!ConfirmUninstall(installFolder)) return;
@@ -380,8 +399,10 @@ void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
 }
 
 void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
-  if (IsProtectedFolder(folder)) RefuseProtectedFolder(folder, kAbortedDataRow);
-  else RecycleFolder(folder);
+  if (IsProtectedFolder(folder))
+    RefuseProtectedFolder(folder, kAbortedDataRow);
+  else
+    RecycleFolder(folder);
 }
 
 bool TfrmMain::RecycleFolder(const std::wstring& folder) {
@@ -434,6 +455,10 @@ void TfrmMain::btnFeedbackClick(tk::TObject*) {
   FeedbackSent = true;
 }
 
-void TfrmMain::btnResetIniClick(tk::TObject*) { OpenInShell(WebPage(kResetHelpPage)); }
+void TfrmMain::btnResetIniClick(tk::TObject*) {
+  OpenInShell(WebPage(kResetHelpPage));
+}
 
-void TfrmMain::imgLogoClick(tk::TObject*) { OpenInShell(WebPage(kFeedbackPage)); }
+void TfrmMain::imgLogoClick(tk::TObject*) {
+  OpenInShell(WebPage(kFeedbackPage));
+}

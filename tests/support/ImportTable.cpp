@@ -71,7 +71,9 @@ ShellExecuteRecorder::ShellExecuteRecorder()
   recorder = this;
 }
 
-ShellExecuteRecorder::~ShellExecuteRecorder() { recorder = nullptr; }
+ShellExecuteRecorder::~ShellExecuteRecorder() {
+  recorder = nullptr;
+}
 
 std::vector<std::wstring> ShellExecuteRecorder::Files() const {
   std::vector<std::wstring> files;

@@ -360,7 +360,9 @@ TEST(CountDown, TimeLeftSReadsAsText) {
 TEST(CountDown, TimeLeftSAtTheLastStepIsZeroMilliseconds) {
   auto countDown = ShortCountDown(200, 100);
   std::vector<std::wstring> texts;
-  countDown->OnTick = [&texts, &countDown](tk::TObject*) { texts.push_back(countDown->TimeLeftS()); };
+  countDown->OnTick = [&texts, &countDown](tk::TObject*) {
+    texts.push_back(countDown->TimeLeftS());
+  };
   countDown->OnTimesUp = [&countDown](tk::TObject*) { countDown->Stop(); };
   countDown->Start();
   ASSERT_TRUE(PumpUntil([&] { return !countDown->Enabled(); }, kPatience));

@@ -53,7 +53,9 @@ class ExceptionBoundary : public ::testing::Test {
   // Clicks the button as a user would and answers the report box from a second thread.
   std::optional<MessageBoxInfo> ClickAndReadReport(tk::TButton* button) {
     std::optional<MessageBoxInfo> report;
-    std::thread driver([&] { report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""}); });
+    std::thread driver([&] {
+      report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+    });
     ::PostMessageW(button->Handle(), BM_CLICK, 0, 0);
     // The click, the report and its box are handled inside one dispatch: once the loop sees the
     // answer, the handler has returned.
@@ -95,7 +97,9 @@ TEST_F(ExceptionBoundary, StandardExceptionTextIsShown) {
 }
 
 TEST_F(ExceptionBoundary, NonAsciiMessageSurvivesTheReport) {
-  form_->failing->OnClick = [](tk::TObject*) { throw tk::Exception(L"Dossier \u00e9t\u00e9 \u4e2d\u6587"); };
+  form_->failing->OnClick = [](tk::TObject*) {
+    throw tk::Exception(L"Dossier \u00e9t\u00e9 \u4e2d\u6587");
+  };
   auto report = ClickAndReadReport(form_->failing);
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->text.find(L"Dossier \u00e9t\u00e9 \u4e2d\u6587"), std::wstring::npos);
@@ -109,7 +113,9 @@ TEST_F(ExceptionBoundary, TimerHandlerExceptionIsReportedAndTimerGoesOn) {
     if (++ticks == 1) throw tk::Exception(L"tick failed");
   };
   std::optional<MessageBoxInfo> report;
-  std::thread driver([&] { report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""}); });
+  std::thread driver([&] {
+    report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+  });
   PumpUntil([&] { return report.has_value(); }, 25s);
   driver.join();
   ASSERT_TRUE(report.has_value());

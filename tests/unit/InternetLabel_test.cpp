@@ -130,8 +130,9 @@ class InternetLabelTest : public ::testing::Test {
 
 bool Recorded(const std::string& link) {
   auto opens = RecordedOpens(L"xdg-open");
-  return std::any_of(opens.begin(), opens.end(),
-                     [&link](const std::string& line) { return line.find(link) != std::string::npos; });
+  return std::any_of(opens.begin(), opens.end(), [&link](const std::string& line) {
+    return line.find(link) != std::string::npos;
+  });
 }
 
 }  // namespace
@@ -193,7 +194,8 @@ TEST_F(InternetLabelTest, HoverKeepsTheOtherStyleBits) {
   label->SetFont(font);
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
-  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsBold | tk::fsItalic | tk::fsUnderline));
+  EXPECT_EQ(label->Font().Style,
+            static_cast<unsigned>(tk::fsBold | tk::fsItalic | tk::fsUnderline));
   MoveMouseAway();
   ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clBlue; }));
   EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsBold | tk::fsItalic));

@@ -132,8 +132,8 @@ TEST_F(MessageBoxes, GenericShowsTheCallersButtonsAndIconAndReturnsThePressedBut
 }
 
 TEST_F(MessageBoxes, CrlfTokenBecomesLineBreakSwallowingOneBlankEachSide) {
-  auto box = ShowAndAnswer(
-      [] { MesajInfo(L"First. CRLF CRLF Second.  CRLF Third CRLFFourth"); }, L"OK");
+  auto box =
+      ShowAndAnswer([] { MesajInfo(L"First. CRLF CRLF Second.  CRLF Third CRLFFourth"); }, L"OK");
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"First.\r\n\r\nSecond. \r\nThird\r\nFourth");
 }

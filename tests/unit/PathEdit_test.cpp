@@ -98,11 +98,14 @@ class PathEditTest : public ::testing::Test {
     ::SetCursorPos(5, 5);
     form.reset();
     tk::App().OnException = nullptr;
-    EXPECT_TRUE(reported.empty()) << "reported to the crash handler: " << Wide2Utf8(reported.front());
+    EXPECT_TRUE(reported.empty()) << "reported to the crash handler: "
+                                  << Wide2Utf8(reported.front());
     RemoveTree(folder);
   }
 
-  tk::TButtonedEdit* Edit() const { return dynamic_cast<tk::TButtonedEdit*>(pe->FindComponent(L"PathEdit")); }
+  tk::TButtonedEdit* Edit() const {
+    return dynamic_cast<tk::TButtonedEdit*>(pe->FindComponent(L"PathEdit"));
+  }
   tk::TButton* Button(const wchar_t* name) const {
     return dynamic_cast<tk::TButton*>(pe->FindComponent(name));
   }
@@ -123,9 +126,9 @@ class PathEditTest : public ::testing::Test {
   // The brush colour the frame hands to the edit window when it paints its background.
   COLORREF FieldColor() const {
     HDC dc = ::GetDC(EditHwnd());
-    auto brush = reinterpret_cast<HBRUSH>(
-        ::SendMessageW(pe->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                       reinterpret_cast<LPARAM>(EditHwnd())));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(pe->Handle(), WM_CTLCOLOREDIT,
+                                                         reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(EditHwnd())));
     const COLORREF background = ::GetBkColor(dc);
     ::ReleaseDC(EditHwnd(), dc);
     LOGBRUSH info{};
@@ -520,7 +523,8 @@ TEST_F(PathEditTest, FileModeBareNameIsRefusedWithABox) {
   EXPECT_EQ(info->icon, BoxIcon::Error);
   EXPECT_EQ(info->text,
             L"Cannot create the file. Please enter its full path, with a valid folder and a file "
-            L"name: \r\n" + name);
+            L"name: \r\n" +
+                name);
   EXPECT_FALSE(FileExists(name));
   EXPECT_TRUE(createdSenders.empty());
 }
@@ -640,7 +644,8 @@ TEST_F(PathEditTest, CaptionAndHintsAreSetWhenTheWindowIsFirstMade) {
   EXPECT_FALSE(::IsWindowVisible(create->Handle()));
   RECT client{}, field{}, button{};
   ::GetClientRect(late->Handle(), &client);
-  ::GetWindowRect(dynamic_cast<tk::TWinControl*>(late->FindComponent(L"PathEdit"))->Handle(), &field);
+  ::GetWindowRect(dynamic_cast<tk::TWinControl*>(late->FindComponent(L"PathEdit"))->Handle(),
+                  &field);
   ::GetWindowRect(locate->Handle(), &button);
   EXPECT_EQ(field.right, button.left - 2);
 }

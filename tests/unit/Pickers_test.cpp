@@ -187,8 +187,8 @@ class Pickers : public ::testing::Test {
     mainForm_ = ::CreateWindowExW(0, L"STATIC", L"Pickers test", WS_OVERLAPPEDWINDOW, 0, 0, 200,
                                   100, nullptr, nullptr, nullptr, nullptr);
     idleDialog = nullptr;
-    ownerProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-        mainForm_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
+    ownerProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(mainForm_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
     tk::App().SetMainFormHandle(mainForm_);
     root_ = FreshFolder(L"pickers");
     photos_ = root_ + L"\\Photos";

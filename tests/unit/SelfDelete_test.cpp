@@ -93,7 +93,9 @@ bool Gone(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-bool BothGone(const std::wstring& a, const std::wstring& b) { return Gone(a) && Gone(b); }
+bool BothGone(const std::wstring& a, const std::wstring& b) {
+  return Gone(a) && Gone(b);
+}
 
 // The interpreter that runs a script of this folder, found by its working folder.
 std::optional<DWORD> ScriptProcessIn(const std::wstring& folder) {
@@ -278,9 +280,8 @@ TEST(SelfDelete, UnwritableTempFolderRaisesCreateErrorAndDoesNotTerminate) {
     SelfDelete();
     ADD_FAILURE() << "no error raised";
   } catch (const tk::EFCreateError& e) {
-    EXPECT_EQ(e.Message().rfind(L"Cannot create file \"" + missing + L"\\SelfDelete_test.BAT\". ",
-                                0),
-              0u)
+    EXPECT_EQ(
+        e.Message().rfind(L"Cannot create file \"" + missing + L"\\SelfDelete_test.BAT\". ", 0), 0u)
         << Wide2Utf8(e.Message());
   }
   EXPECT_FALSE(tk::App().Terminated());

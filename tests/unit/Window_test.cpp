@@ -35,17 +35,20 @@ class ProductWindow : public ::testing::Test {
     product_ = std::make_unique<Process>(
         Start(FixtureExe(L"pelmor_product"), args + L" --record \"" + record_ + L"\""));
     HWND window = nullptr;
-    PumpUntil([&] {
-      window = FindWindowByClass(kProductClass);
-      return window != nullptr;
-    }, 30s);
+    PumpUntil(
+        [&] {
+          window = FindWindowByClass(kProductClass);
+          return window != nullptr;
+        },
+        30s);
     return window;
   }
   int Activations() const {
     if (!FileExists(record_)) return 0;
     const std::string text = ReadFileBytes(record_);
     int count = 0;
-    for (size_t at = text.find("activated"); at != std::string::npos; at = text.find("activated", at + 1))
+    for (size_t at = text.find("activated"); at != std::string::npos;
+         at = text.find("activated", at + 1))
       ++count;
     return count;
   }

@@ -349,8 +349,10 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   for (int i = 2; i < argc; ++i) {
     const std::wstring arg = argv[i];
-    if (arg == L"--product-running") options.productRunning = true;
-    else if (arg == L"--uninstaller" && i + 1 < argc) options.uninstaller = argv[++i];
+    if (arg == L"--product-running")
+      options.productRunning = true;
+    else if (arg == L"--uninstaller" && i + 1 < argc)
+      options.uninstaller = argv[++i];
   }
   if (mode == L"install") return Install(options) ? 0 : 1;
   if (mode == L"check") return Check() ? 0 : 1;
