@@ -1,10 +1,10 @@
-#include "InternetLabel.h"
+#include "OrvexCommonControls/InternetLabel.h"
 
 #include <shellapi.h>
 
 #include <cstdint>
 
-#include "ccCore.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 
@@ -14,10 +14,12 @@ constexpr uintptr_t kShellExecuteErrorLimit = 32;
 
 }  // namespace
 
-TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
+TInternetLabel::TInternetLabel(tk::TComponent* owner) : tk::TLabel(owner) {
   SetCursor(IDC_HAND);
-  Font().Color = FNVisitedCl;
-  Font().Style = 0;
+  tk::TFontSpec font = Font();
+  font.Color = FNVisitedCl;
+  font.Style = 0;
+  SetFont(font);
 }
 
 bool TInternetLabel::CanActivateLink() {
@@ -28,13 +30,13 @@ bool TInternetLabel::CanActivateLink() {
 
 void TInternetLabel::Visit() {
   if (!CanActivateLink()) return;
-  HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, FLink.c_str(), nullptr, nullptr,
-                                     SW_SHOWNORMAL);
+  HINSTANCE result =
+      ::ShellExecuteW(nullptr, nullptr, FLink.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   SetVisited(reinterpret_cast<uintptr_t>(result) > kShellExecuteErrorLimit);
 }
 
 void TInternetLabel::Click() {
-  TLabel::Click();
+  tk::TLabel::Click();
   Visit();
 }
 
@@ -52,17 +54,17 @@ void TInternetLabel::SetVisited(bool value) {
   ApplyFontColor(RestingColor());
 }
 
-void TInternetLabel::SetVisitedColor(TColor value) {
+void TInternetLabel::SetVisitedColor(tk::TColor value) {
   FVisitedCl = value;
   if (FVisited && !FMouseOver) ApplyFontColor(FVisitedCl);
 }
 
-void TInternetLabel::SetNotVisitedColor(TColor value) {
+void TInternetLabel::SetNotVisitedColor(tk::TColor value) {
   FNVisitedCl = value;
   if (!FVisited && !FMouseOver) ApplyFontColor(FNVisitedCl);
 }
 
-void TInternetLabel::SetOverColor(TColor value) {
+void TInternetLabel::SetOverColor(tk::TColor value) {
   FOverCl = value;
   if (FMouseOver) ApplyFontColor(FOverCl);
 }
@@ -81,17 +83,20 @@ void TInternetLabel::MouseLeave() {
   if (OnMouseLeave) OnMouseLeave(this);
 }
 
-void TInternetLabel::ApplyFontColor(TColor color) {
-  Font().Color = color;
+void TInternetLabel::ApplyFontColor(tk::TColor color) {
+  tk::TFontSpec font = Font();
+  font.Color = color;
+  SetFont(font);
   // The static control takes its text colour from the parent's WM_CTLCOLORSTATIC answer, which
   // is asked again only when the label repaints.
   Invalidate();
 }
 
 void TInternetLabel::ApplyUnderline(bool underline) {
-  unsigned& style = Font().Style;
-  style = underline ? (style | fsUnderline) : (style & ~static_cast<unsigned>(fsUnderline));
-  FontChanged();
+  tk::TFontSpec font = Font();
+  font.Style = underline ? (font.Style | tk::fsUnderline)
+                         : (font.Style & ~static_cast<unsigned>(tk::fsUnderline));
+  SetFont(font);
 }
 
 LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -110,5 +115,5 @@ LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return TLabel::WndProc(msg, wParam, lParam);
+  return tk::TLabel::WndProc(msg, wParam, lParam);
 }

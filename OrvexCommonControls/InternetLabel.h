@@ -5,13 +5,13 @@
 #include <functional>
 #include <string>
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
 
-using TOnLinkActivating = std::function<void(TObject* Sender, bool& CanActivate)>;
+using TOnLinkActivating = std::function<void(tk::TObject* Sender, bool& CanActivate)>;
 
-class TInternetLabel : public TLabel {
+class TInternetLabel : public tk::TLabel {
  public:
-  explicit TInternetLabel(TComponent* owner);
+  explicit TInternetLabel(tk::TComponent* owner);
 
   // Opens the link now, as a click does.
   void Visit();
@@ -27,15 +27,15 @@ class TInternetLabel : public TLabel {
   void SetLinkHint(bool value) { FAutoHint = value; }
   bool Visited() const { return FVisited; }
   void SetVisited(bool value);
-  TColor VisitedColor() const { return FVisitedCl; }
-  void SetVisitedColor(TColor value);
-  TColor NotVisitedColor() const { return FNVisitedCl; }
-  void SetNotVisitedColor(TColor value);
-  TColor OverColor() const { return FOverCl; }
-  void SetOverColor(TColor value);
+  tk::TColor VisitedColor() const { return FVisitedCl; }
+  void SetVisitedColor(tk::TColor value);
+  tk::TColor NotVisitedColor() const { return FNVisitedCl; }
+  void SetNotVisitedColor(tk::TColor value);
+  tk::TColor OverColor() const { return FOverCl; }
+  void SetOverColor(tk::TColor value);
 
-  TNotifyEvent OnMouseEnter;
-  TNotifyEvent OnMouseLeave;
+  tk::TNotifyEvent OnMouseEnter;
+  tk::TNotifyEvent OnMouseLeave;
   TOnLinkActivating OnLinkActivating;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -45,16 +45,16 @@ class TInternetLabel : public TLabel {
   virtual void MouseLeave();
 
  private:
-  void ApplyFontColor(TColor color);
+  void ApplyFontColor(tk::TColor color);
   void ApplyUnderline(bool underline);
-  TColor RestingColor() const { return FVisited ? FVisitedCl : FNVisitedCl; }
+  tk::TColor RestingColor() const { return FVisited ? FVisitedCl : FNVisitedCl; }
 
   bool FAbout = false;
   bool FMouseOver = false;
   std::wstring FLink;
   bool FAutoHint = false;
   bool FVisited = false;
-  TColor FVisitedCl = clPurple;
-  TColor FNVisitedCl = clBlue;
-  TColor FOverCl = clRed;
+  tk::TColor FVisitedCl = tk::clPurple;
+  tk::TColor FNVisitedCl = tk::clBlue;
+  tk::TColor FOverCl = tk::clRed;
 };

@@ -1,39 +1,58 @@
-#include "cExecuteShell.h"
+#include "OrvexCommonControls/cExecuteShell.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "ccCore.h"
-#include "ccIO.h"
-#include "../toolkit/Application.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/SysError.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+#include "toolkit/SysError.h"
 
 std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {
   switch (result) {
-    case 0: return L"The operating system is out of memory or resources.";
-    case 2: return L"Exe file not found!" + fileName;
-    case 3: return L"Path not found!";
-    case 5: return L"The operating system denied access! Do you have admin rights?";
-    case 8: return L"Out of memory!";
-    case 12: return L"Application was designed for a different operating system.";
-    case 13: return L"Application was designed for MS-DOS 4.0";
-    case 15: return L"Attempt to load a real-mode program.";
+    case 0:
+      return L"The operating system is out of memory or resources.";
+    case 2:
+      return L"Exe file not found!" + fileName;
+    case 3:
+      return L"Path not found!";
+    case 5:
+      return L"The operating system denied access! Do you have admin rights?";
+    case 8:
+      return L"Out of memory!";
+    case 12:
+      return L"Application was designed for a different operating system.";
+    case 13:
+      return L"Application was designed for MS-DOS 4.0";
+    case 15:
+      return L"Attempt to load a real-mode program.";
     case 16:
       return L"Attempt to load a second instance of an application with non-readonly data "
              L"segments.";
-    case 19: return L"Attempt to load a compressed application file.";
-    case 20: return L"Dynamic-link library (DLL) file failure.";
-    case 26: return L"A sharing violation occurred!";
-    case 27: return L"The file name association is incomplete or invalid!";
-    case 28: return L"The DDE transaction could not be completed because the request timed out!";
-    case 29: return L"The DDE transaction failed!";
+    case 19:
+      return L"Attempt to load a compressed application file.";
+    case 20:
+      return L"Dynamic-link library (DLL) file failure.";
+    case 26:
+      return L"A sharing violation occurred!";
+    case 27:
+      return L"The file name association is incomplete or invalid!";
+    case 28:
+      return L"The DDE transaction could not be completed because the request timed out!";
+    case 29:
+      return L"The DDE transaction failed!";
     case 30:
       return L"The DDE transaction could not be completed because other DDE transactions were "
              L"being processed!";
-    case 31: return L"There is no application associated with the given file name extension!";
-    case 32: return L"The specified DLL was not found!";
-    default: return L"ShellExecute error " + tk::DecimalText(result);
+    case 31:
+      return L"There is no application associated with the given file name extension!";
+    case 32:
+      return L"The specified DLL was not found!";
+    default:
+      return L"ShellExecute error " + tk::DecimalText(result);
   }
 }
 
@@ -41,10 +60,9 @@ bool ExecuteShell(const std::wstring& fileName, const std::wstring& parameters, 
                   int showMode) {
   // A web address holds slashes, which make it an invalid path: it gets no working folder.
   const std::wstring folder = ExtractPath(fileName, true);
-  const INT_PTR result = reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(nullptr, L"open", fileName.c_str(),
-                      parameters.empty() ? nullptr : parameters.c_str(),
-                      folder.empty() ? nullptr : folder.c_str(), showMode));
+  const INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+      nullptr, L"open", fileName.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+      folder.empty() ? nullptr : folder.c_str(), showMode));
   if (result > 32) return true;
   if (showErrors) MesajError(ShellExecuteErrorText(static_cast<int>(result), fileName));
   return false;
@@ -63,7 +81,8 @@ bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters
   info.lpParameters = parameters.c_str();
   info.nShow = showMode;
   if (::ShellExecuteExW(&info)) {
-    if (info.hProcess) ::CloseHandle(info.hProcess);
+    // Not waited for: the program runs on its own.
+    tk::UniqueHandle started(info.hProcess);
     return true;
   }
   if (showErrors) {

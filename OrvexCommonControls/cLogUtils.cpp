@@ -1,10 +1,13 @@
-#include "cLogUtils.h"
+#include "OrvexCommonControls/cLogUtils.h"
 
 #include <string>
 
-#include "../toolkit/Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
-int LogVerbToInt(TLogVerb level) { return static_cast<int>(level) + 1; }
+int LogVerbToInt(TLogVerb level) {
+  return static_cast<int>(level) + 1;
+}
 
 TLogVerb LogVerbFromInt(int value) {
   // A level past lvErrors would silently hide even the errors.

@@ -1,11 +1,11 @@
-#include "cShell.h"
+#include "OrvexCommonControls/cShell.h"
 
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "ccIO.h"
-#include "../toolkit/Handles.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "toolkit/Handles.h"
 
 void ExploreFolder(const std::wstring& folder) {
   if (!DirectoryExistMsg(folder)) return;

@@ -1,7 +1,7 @@
-#include "cWindow.h"
+#include "OrvexCommonControls/cWindow.h"
 
-#include "Errors.h"
-#include "Handles.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
 
 namespace {
 
@@ -29,9 +29,9 @@ bool ActivateWindow(HWND window) {
   tk::Assert(window != nullptr, L"ActivateWindow - the window handle is empty!", kModule);
   // A window that hangs, or never answers this message, must not hang the caller with it.
   DWORD_PTR reply = 0;
-  const bool answered = ::SendMessageTimeoutW(window, WM_ACTIVATE_INSTANCE, 0, 0,
-                                              SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                                              kActivateReplyTimeoutMs, &reply) != 0;
+  const bool answered =
+      ::SendMessageTimeoutW(window, WM_ACTIVATE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                            kActivateReplyTimeoutMs, &reply) != 0;
   // Moving another thread's window waits for that thread; one that did not answer would keep
   // us waiting for good.
   if (answered) {

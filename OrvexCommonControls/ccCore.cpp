@@ -1,6 +1,6 @@
 // Portable half of ccCore: the process-wide names, the text helpers and the number and duration
 // texts. Everything that needs Windows lives in ccCore_win.cpp.
-#include "ccCore.h"
+#include "OrvexCommonControls/ccCore.h"
 
 #include <algorithm>
 #include <vector>
@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 std::wstring AppName = kInitialAppName;
 std::wstring InstanceMutexName;
@@ -32,10 +33,6 @@ std::wstring ReplaceAll(const std::wstring& text, const std::wstring& find,
   }
   out.append(text, from, std::wstring::npos);
   return out;
-}
-
-wchar_t UpperAscii(wchar_t c) {
-  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
 }
 
 std::wstring Widen(const char* first, const char* last) {
@@ -70,7 +67,7 @@ std::wstring RemoveLowChars(const std::wstring& text) {
   std::wstring out;
   out.reserve(text.size());
   for (wchar_t c : text) {
-    if (static_cast<uint32_t>(c) > 31) out += c;
+    if (!tk::IsControlChar(c)) out += c;
   }
   return out;
 }
@@ -102,7 +99,7 @@ int PosInsensitive(const std::wstring& needle, const std::wstring& text) {
 
 std::wstring UpperCaseAscii(const std::wstring& text) {
   std::wstring out = text;
-  for (wchar_t& c : out) c = UpperAscii(c);
+  for (wchar_t& c : out) c = tk::AsciiUpper(c);
   return out;
 }
 
@@ -298,12 +295,17 @@ std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstrin
   return L"@echo off\r\n"
          L"set /a tries=0\r\n"
          L":delete_exe\r\n"
-         L"del /f /q " + exe + L" >nul 2>&1\r\n"
-         L"if not exist " + exe + L" goto delete_script\r\n"
+         L"del /f /q " +
+         exe +
+         L" >nul 2>&1\r\n"
+         L"if not exist " +
+         exe +
+         L" goto delete_script\r\n"
          L"set /a tries+=1\r\n"
          L"if %tries% geq 60 goto delete_script\r\n"
          L"ping -n 2 127.0.0.1 >nul 2>&1\r\n"
          L"goto delete_exe\r\n"
          L":delete_script\r\n"
-         L"del /f /q " + BatchQuoted(scriptPath) + L"\r\n";
+         L"del /f /q " +
+         BatchQuoted(scriptPath) + L"\r\n";
 }

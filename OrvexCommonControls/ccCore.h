@@ -28,7 +28,7 @@ void ReplaceCharInPlace(std::wstring& text, wchar_t find, wchar_t replacement);
 std::wstring RemoveLowChars(const std::wstring& text);
 std::wstring CopyTo(const std::wstring& text, int from, int to);  // 1-based, both inclusive
 std::wstring LastChar(const std::wstring& text);
-int LastPos(wchar_t c, const std::wstring& text);                   // 1-based, 0 when absent
+int LastPos(wchar_t c, const std::wstring& text);                          // 1-based, 0 when absent
 int PosInsensitive(const std::wstring& needle, const std::wstring& text);  // ASCII case folding
 std::wstring UpperCaseAscii(const std::wstring& text);
 

@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "ccCore.h"
-#include "ccIO.h"
-#include "../toolkit/Application.h"
-#include "../toolkit/BufferText.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "../toolkit/SystemLibrary.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/SystemLibrary.h"
+#include "toolkit/Text.h"
 
 int MesajGeneric(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   if (text.empty()) return 0;
@@ -28,7 +29,9 @@ void MesajWarning(const std::wstring& text) {
   MesajGeneric(text, AppName + L" - Warning", MB_ICONWARNING);
 }
 
-void MesajError(const std::wstring& text) { MesajGeneric(text, AppName + L" - Error", MB_ICONERROR); }
+void MesajError(const std::wstring& text) {
+  MesajGeneric(text, AppName + L" - Error", MB_ICONERROR);
+}
 
 bool MesajYesNo(const std::wstring& text, const std::wstring& caption) {
   if (text.empty()) throw tk::Exception(L"No message provided for MesajYesNo() !");
@@ -55,16 +58,15 @@ std::wstring AppExeName() {
 }
 
 bool RunningInDevFolder() {
-  std::wstring project = AppExeName();
-  size_t dot = project.find_last_of(L".\\/:");
-  if (dot != std::wstring::npos && project[dot] == L'.') project.resize(dot);
-  project += L".dpr";
-  return IsFile(project);
+  const std::wstring exe = AppExeName();
+  return IsFile(FolderPart(exe, psAll) + WithoutExtension(FileNamePart(exe, psAll)) + L".dpr");
 }
 
 // --- version text ---
 
-std::wstring AppShortName() { return ExtractOnlyName(AppExeName()); }
+std::wstring AppShortName() {
+  return ExtractOnlyName(AppExeName());
+}
 
 bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block) {
   using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
@@ -112,38 +114,22 @@ bool IsAscii(const std::wstring& text) {
 // names; then the long form is the best there is.
 std::wstring BatchSpelling(const std::wstring& path) {
   if (IsAscii(path)) return path;
-  const DWORD needed = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (needed == 0) return path;
-  std::wstring shortPath(needed, L'\0');
-  const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath.data(), needed);
-  if (length == 0 || length >= needed) return path;
-  shortPath.resize(length);
-  return shortPath;
+  const std::wstring shortPath = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetShortPathNameW(path.c_str(), buffer, size);
+  });
+  return shortPath.empty() ? path : shortPath;
 }
 
 // AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). A % would be
 // expanded on the interpreter's command line, where it cannot be escaped, so it is replaced.
 std::wstring SelfDeleteScriptName() {
-  std::wstring name = AppShortName();
-  const size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.resize(dot);
+  std::wstring name = WithoutExtension(AppShortName());
   ReplaceCharInPlace(name, L'%', L'_');
   return name + L".BAT";
 }
 
-std::string ToAnsi(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-  return bytes;
-}
-
 [[noreturn]] void ThrowCreateError(const std::wstring& fileName, DWORD error) {
-  throw tk::EFCreateError(L"Cannot create file \"" + fileName + L"\". " +
-                          tk::SystemErrorText(error));
+  throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
 }
 
 // Creates (or replaces) the script first, so that its own short name exists to be written into it.
@@ -152,7 +138,7 @@ void SaveSelfDeleteScript(const std::wstring& scriptPath) {
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) ThrowCreateError(scriptPath, ::GetLastError());
   const std::string bytes =
-      ToAnsi(SelfDeleteScriptText(BatchSpelling(AppExeName()), BatchSpelling(scriptPath)));
+      tk::ToAnsi(SelfDeleteScriptText(BatchSpelling(AppExeName()), BatchSpelling(scriptPath)));
   DWORD written = 0;
   if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {
@@ -169,10 +155,9 @@ void SaveSelfDeleteScript(const std::wstring& scriptPath) {
 // /d skips AutoRun commands; /e:on and /v:off keep set /a available and a ! in a path plain text,
 // whatever the registry asks for.
 void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scriptName) {
-  wchar_t system[MAX_PATH] = {};
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  const std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
+  const std::wstring system = tk::SystemFolder();
+  if (system.empty()) return;
+  const std::wstring interpreter = system + L"\\cmd.exe";
   std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\"" + scriptName + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -182,8 +167,9 @@ void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scrip
   if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         IDLE_PRIORITY_CLASS, nullptr, folder.c_str(), &startup, &process))
     return;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // Not waited for: the script outlives this process.
+  tk::UniqueHandle thread(process.hThread);
+  tk::UniqueHandle script(process.hProcess);
 }
 
 }  // namespace

@@ -1,37 +1,26 @@
 // The portable half of ccIO: spelling and comparing folder paths, validity tests, the path
 // grammar behind the directory-name and create-directory steps, and small text formats.
-#include "ccIO.h"
+#include "OrvexCommonControls/ccIO.h"
 
-#include "../toolkit/Errors.h"
+#include <algorithm>
+
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace {
 
 constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
 constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
 
-wchar_t AsciiUpper(wchar_t c) {
-  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
-}
-
-bool IsAsciiLetter(wchar_t c) {
-  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
   return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
 }
 
-bool HasControlChar(const std::wstring& text) {
-  for (wchar_t c : text)
-    if (c < 32) return true;
-  return false;
-}
+constexpr const wchar_t* kSeparatorSets[] = {L"\\", L"\\:", L"\\/:"};
 
-std::wstring TrimBlanks(const std::wstring& text) {
-  size_t first = text.find_first_not_of(L' ');
-  if (first == std::wstring::npos) return L"";
-  size_t last = text.find_last_not_of(L' ');
-  return text.substr(first, last - first + 1);
+size_t NameStart(const std::wstring& path, TPathSeparators separators) {
+  const size_t separator = path.find_last_of(kSeparatorSets[separators]);
+  return separator == std::wstring::npos ? 0 : separator + 1;
 }
 
 std::wstring TwoDigits(int value) {
@@ -49,10 +38,7 @@ std::wstring Trail(const std::wstring& path) {
 bool SameFolder(const std::wstring& a, const std::wstring& b) {
   const std::wstring left = Trail(a);
   const std::wstring right = Trail(b);
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i)
-    if (AsciiUpper(left[i]) != AsciiUpper(right[i])) return false;
-  return true;
+  return tk::SameTextAscii(left, right);
 }
 
 bool HasValidPathChars(const std::wstring& path) {
@@ -68,7 +54,7 @@ int PathStartPos(const std::wstring& path) {
 
 bool IsDriveRooted(const std::wstring& path) {
   const size_t start = static_cast<size_t>(PathStartPos(path)) - 1;
-  return path.size() >= start + 2 && IsAsciiLetter(path[start]) && path[start + 1] == L':';
+  return path.size() >= start + 2 && tk::IsAsciiLetter(path[start]) && path[start + 1] == L':';
 }
 
 bool HasNoStrayColon(const std::wstring& path) {
@@ -79,15 +65,38 @@ bool HasNoStrayColon(const std::wstring& path) {
 }
 
 std::wstring ExtractOnlyName(const std::wstring& path) {
-  const size_t separator = path.find_last_of(L"\\:");
-  std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
-  const size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.resize(dot);
-  return name;
+  return WithoutExtension(FileNamePart(path, psBackslashColon));
+}
+
+std::wstring FileNamePart(const std::wstring& path, TPathSeparators separators) {
+  return path.substr(NameStart(path, separators));
+}
+
+std::wstring FolderPart(const std::wstring& path, TPathSeparators separators) {
+  return path.substr(0, NameStart(path, separators));
+}
+
+std::wstring WithoutExtension(const std::wstring& name) {
+  return name.substr(0, name.find_last_of(L'.'));
+}
+
+std::wstring WithoutTrailingBackslash(const std::wstring& path) {
+  std::wstring folder = path;
+  while (folder.size() > PathRootLength(folder) && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
+bool IsFileNameChar(wchar_t c) {
+  return !tk::IsControlChar(c) &&
+         std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
+}
+
+bool IsValidFileName(const std::wstring& name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), IsFileNameChar);
 }
 
 int DriveLetterToNumber(wchar_t letter) {
-  return static_cast<int>(AsciiUpper(letter)) - 64;
+  return static_cast<int>(tk::AsciiUpper(letter)) - 64;
 }
 
 std::wstring TimeToFileNameStr(const TLocalTime& time) {
@@ -118,8 +127,8 @@ size_t PathRootLength(const std::wstring& path) {
 }
 
 std::wstring PathDirectoryName(const std::wstring& path) {
-  const std::wstring trimmed = TrimBlanks(path);
-  if (trimmed.empty() || HasControlChar(trimmed))
+  const std::wstring trimmed = tk::Trim(path, tk::TrimOpt::Spaces);
+  if (trimmed.empty() || tk::HasControlChar(trimmed))
     throw tk::EArgumentException(L"Invalid characters in file name");
   if (trimmed.size() >= 260) throw tk::EArgumentException(L"The specified path is too long");
   const size_t root = PathRootLength(trimmed);
@@ -130,7 +139,7 @@ std::wstring PathDirectoryName(const std::wstring& path) {
 }
 
 void CheckFolderPathSyntax(const std::wstring& path) {
-  if (TrimBlanks(path).empty() || HasControlChar(path) ||
+  if (tk::Trim(path, tk::TrimOpt::Spaces).empty() || tk::HasControlChar(path) ||
       path.find_first_of(L"\"<>|") != std::wstring::npos)
     throw tk::EArgumentException(L"Invalid characters in path");
   if (!HasNoStrayColon(path)) throw tk::EArgumentException(L"The path format is not supported");
@@ -138,9 +147,8 @@ void CheckFolderPathSyntax(const std::wstring& path) {
 
 void CheckFolderPathLength(const std::wstring& fullPath) {
   if (PathStartPos(fullPath) > 1) return;
-  std::wstring folder = fullPath;
-  while (folder.size() > PathRootLength(folder) && folder.back() == L'\\') folder.pop_back();
-  if (folder.size() >= 248) throw tk::EArgumentException(L"The specified path is too long");
+  if (WithoutTrailingBackslash(fullPath).size() >= 248)
+    throw tk::EArgumentException(L"The specified path is too long");
 }
 
 std::vector<std::wstring> FolderChain(const std::wstring& fullPath) {

@@ -22,10 +22,12 @@ bool HasNoStrayColon(const std::wstring& path);
 bool IsDriveRooted(const std::wstring& path);
 
 // --- existence ---
+// Something, file or folder, is at the path (a link itself counts).
+bool PathExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path, bool followLinks = true);
-// A file, not a folder, is at the path; a symbolic link counts by what it leads to, so a link to
-// nothing is no file.
-bool IsFile(const std::wstring& path);
+// A file, not a folder, is at the path; with followLinks a symbolic link counts by what it leads
+// to, so a link to nothing is no file.
+bool IsFile(const std::wstring& path, bool followLinks = true);
 bool IsFolder(const std::wstring& path);
 bool DirectoryExistMsg(const std::wstring& path);
 
@@ -38,6 +40,24 @@ bool ForceDirectoriesMsg(const std::wstring& path);
 std::wstring ExtractPath(const std::wstring& path, bool silent);
 std::wstring ExtractOnlyName(const std::wstring& path);  // portable
 std::wstring AppFolder();
+
+// --- the rules behind the path parts (portable) ---
+// What ends a path's folder part: its last backslash; for a path that may name a drive without a
+// backslash ("C:name"), also a colon; for one that may come spelled with forward slashes, those
+// too.
+enum TPathSeparators { psBackslash, psBackslashColon, psAll };
+// What follows the last separator: the whole path when it has none.
+std::wstring FileNamePart(const std::wstring& path, TPathSeparators separators);
+// Up to and including the last separator: empty when there is none.
+std::wstring FolderPart(const std::wstring& path, TPathSeparators separators);
+// What stands before the name's last dot: the whole name when it has none.
+std::wstring WithoutExtension(const std::wstring& name);
+// Trailing backslashes removed, the root's own kept (C:\ stays C:\).
+std::wstring WithoutTrailingBackslash(const std::wstring& path);
+// A character that may stand in a file name: no control character, no wildcard, no separator.
+bool IsFileNameChar(wchar_t c);
+// A name of at least one character, each of them IsFileNameChar.
+bool IsValidFileName(const std::wstring& name);
 
 // --- shell folders ---
 std::wstring GetSpecialFolder(int csidl, bool create = false);

@@ -10,29 +10,27 @@
 #include <memory>
 #include <string>
 
-#include "../toolkit/Application.h"
-#include "../toolkit/BufferText.h"
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "../toolkit/SystemLibrary.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccStringList.h"
-#include "ccWinVersion.h"
+#include "toolkit/Application.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/SystemLibrary.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 namespace {
 
 const wchar_t kModule[] = L"ccIO";
 
-bool PathExists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Attributes of what the path names, following a symbolic link or junction to its target.
-DWORD TargetAttributes(const std::wstring& path) {
+// Attributes of what the path names; with followLinks, of a symbolic link's or junction's target.
+DWORD Attributes(const std::wstring& path, bool followLinks) {
   DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+  if (!followLinks || attributes == INVALID_FILE_ATTRIBUTES ||
+      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return attributes;
   tk::UniqueFile target(::CreateFileW(path.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -42,9 +40,13 @@ DWORD TargetAttributes(const std::wstring& path) {
   return info.dwFileAttributes;
 }
 
+bool HasAttributes(const std::wstring& path, bool followLinks, DWORD mask, DWORD wanted) {
+  const DWORD attributes = Attributes(path, followLinks);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & mask) == wanted;
+}
+
 bool IsDirectory(const std::wstring& path) {
-  const DWORD attributes = TargetAttributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return HasAttributes(path, true, FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::wstring FullPathOf(const std::wstring& path) {
@@ -93,25 +95,8 @@ void CreateFolderTree(const std::wstring& path) {
   }
 }
 
-bool IsValidFileName(const std::wstring& name) {
-  if (name.empty()) return false;
-  for (wchar_t c : name)
-    if (c < 32) return false;
-  return name.find_first_of(L"\"*/:<>?\\|") == std::wstring::npos;
-}
-
-// The shell takes a folder named with its trailing backslash as done without touching it.
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-  while (path.size() > PathRootLength(path) && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
 std::wstring DriveRootOf(int driveNumber) {
   return std::wstring(1, static_cast<wchar_t>(L'A' + driveNumber - 1)) + L":\\";
-}
-
-std::wstring FileErrorText(const wchar_t* what, const std::wstring& fileName, DWORD error) {
-  return std::wstring(what) + L" \"" + fileName + L"\". " + tk::SystemErrorText(error);
 }
 
 void WriteAll(HANDLE file, const std::string& bytes, const std::wstring& fileName) {
@@ -120,7 +105,7 @@ void WriteAll(HANDLE file, const std::string& bytes, const std::wstring& fileNam
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD written = 0;
     if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-      throw tk::EInOutError(FileErrorText(L"Cannot write to file", fileName, ::GetLastError()));
+      throw tk::EInOutError(tk::FileErrorText(L"Cannot write to file", fileName, ::GetLastError()));
     done += written;
   }
 }
@@ -129,57 +114,35 @@ std::string ReadAll(const std::wstring& fileName) {
   tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw tk::EFOpenError(FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
+  if (!file)
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
   std::string bytes;
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
     if (!::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr))
-      throw tk::EInOutError(FileErrorText(L"Cannot read file", fileName, ::GetLastError()));
+      throw tk::EInOutError(tk::FileErrorText(L"Cannot read file", fileName, ::GetLastError()));
     if (got == 0) break;
     bytes.append(buffer, got);
   }
   return bytes;
 }
 
-std::wstring Decode(const std::string& bytes, size_t skip, UINT codePage) {
-  const int size = static_cast<int>(bytes.size() - skip);
-  if (size <= 0) return L"";
-  const int length = ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, size, nullptr, 0);
-  std::wstring text(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, size, text.data(), length);
-  return text;
-}
-
-std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian) {
-  std::wstring text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    const unsigned first = static_cast<unsigned char>(bytes[i]);
-    const unsigned second = static_cast<unsigned char>(bytes[i + 1]);
-    text += static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
-  }
-  return text;
-}
-
-bool StartsWithBytes(const std::string& bytes, const char* mark, size_t length) {
-  return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
-}
-
 }  // namespace
 
 // --- existence ---
 
-bool FolderExists(const std::wstring& path, bool followLinks) {
-  if (!path.empty() && path.back() == L' ') return false;
-  if (followLinks) return IsDirectory(path);
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool PathExists(const std::wstring& path) {
+  return Attributes(path, false) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsFile(const std::wstring& path) {
-  const DWORD attributes = TargetAttributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool FolderExists(const std::wstring& path, bool followLinks) {
+  if (!path.empty() && path.back() == L' ') return false;
+  return HasAttributes(path, followLinks, FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::wstring& path, bool followLinks) {
+  return HasAttributes(path, followLinks, FILE_ATTRIBUTE_DIRECTORY, 0);
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -306,6 +269,7 @@ bool DriveIsReady(const std::wstring& path) {
 // --- files ---
 
 bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent) {
+  // The shell takes a folder named with its trailing backslash as done without touching it.
   const std::wstring item = WithoutTrailingBackslash(path);
   if (item.empty()) return false;
   std::wstring source = item;
@@ -348,8 +312,8 @@ void StringToFile(const std::wstring& fileName, const std::wstring& text, bool o
                                     nullptr));
   if (!file) {
     const DWORD error = ::GetLastError();
-    if (create) throw tk::EFCreateError(FileErrorText(L"Cannot create file", fileName, error));
-    throw tk::EFOpenError(FileErrorText(L"Cannot open file", fileName, error));
+    if (create) throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, error));
   }
   if (!create) ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
   std::string bytes = (create && writeMark) ? std::string("\xEF\xBB\xBF") : std::string();
@@ -358,11 +322,7 @@ void StringToFile(const std::wstring& fileName, const std::wstring& text, bool o
 }
 
 std::wstring StringFromFile(const std::wstring& fileName) {
-  const std::string bytes = ReadAll(fileName);
-  if (StartsWithBytes(bytes, "\xEF\xBB\xBF", 3)) return Decode(bytes, 3, CP_UTF8);
-  if (StartsWithBytes(bytes, "\xFF\xFE", 2)) return DecodeUtf16(bytes, false);
-  if (StartsWithBytes(bytes, "\xFE\xFF", 2)) return DecodeUtf16(bytes, true);
-  return Decode(bytes, 0, CP_ACP);
+  return tk::TextFromBytes(ReadAll(fileName));
 }
 
 TTSL* StringFromFileTSL(const std::wstring& fileName) {
@@ -393,9 +353,7 @@ std::wstring GetTempFolder() {
 }
 
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite) {
-  size_t slash = source.find_last_of(L"\\/:");
-  std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
-  std::wstring target = destFolder + name;
+  const std::wstring target = destFolder + FileNamePart(source, psAll);
   return ::CopyFileW(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE) != FALSE;
 }
 

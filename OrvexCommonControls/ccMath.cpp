@@ -1,9 +1,9 @@
-#include "ccMath.h"
+#include "OrvexCommonControls/ccMath.h"
 
 #include <cmath>
 #include <limits>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
 
 namespace {
 

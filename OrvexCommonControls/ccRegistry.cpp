@@ -1,7 +1,7 @@
-#include "ccRegistry.h"
+#include "OrvexCommonControls/ccRegistry.h"
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
 
 namespace {
 
@@ -17,8 +17,12 @@ std::wstring TextOf(const std::wstring& buffer, DWORD bytes) {
   return text;
 }
 
+// A value that grows between the size query and the read (another program writing it) is read
+// again at its new size; one that keeps growing is as unreadable as one that cannot be read.
+constexpr int kReadTries = 4;
+
 std::wstring ReadStringValue(HKEY key, const std::wstring& valueName, DWORD bytes) {
-  for (;;) {
+  for (int attempt = 1; attempt <= kReadTries; ++attempt) {
     std::wstring buffer((bytes + 1) / sizeof(wchar_t) + 1, L'\0');
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     DWORD type = 0;
@@ -28,12 +32,12 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& valueName, DWORD byte
       bytes = size;
       continue;
     }
-    if (status != ERROR_SUCCESS)
-      throw tk::ERegistryException(L"Failed to get data for '" + valueName + L"'");
+    if (status != ERROR_SUCCESS) break;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
       throw tk::ERegistryException(L"Invalid data type for '" + valueName + L"'");
     return TextOf(buffer, size);
   }
+  throw tk::ERegistryException(L"Failed to get data for '" + valueName + L"'");
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 
 // The maker's registry key prefix; a product's key is this prefix followed by its name.
 inline constexpr wchar_t kOrvexKeyPrefix[] = L"Software\\OrvexDesign\\";
-// The product whose values are read here.
+// The product whose values are read here, and the one name the program has for it: also used in
+// messages, the shortcut names and the log file name.
 inline constexpr wchar_t kProductName[] = L"Pelmor Wallpaper Changer";
 
 // The string (or unexpanded expandable-string) value, exactly as stored; the default when the

@@ -1,29 +1,15 @@
 // The deleting operations walk from the last line to the first, so that deleting a line never
 // moves one still to be visited.
-#include "ccStringList.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 #include <chrono>
 #include <random>
 
-#include "Errors.h"
-#include "ccCore.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
-
-bool SameTextAscii(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && UpperCaseAscii(a) == UpperCaseAscii(b);
-}
-
-bool IsBlankOrControl(wchar_t c) {
-  return static_cast<uint32_t>(c) <= 0x20;
-}
-
-std::wstring TrimBlanks(const std::wstring& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && IsBlankOrControl(s[first])) ++first;
-  while (last > first && IsBlankOrControl(s[last - 1])) --last;
-  return s.substr(first, last - first);
-}
 
 // One generator for the whole process, seeded once on first use from the clock: the runtime's
 // random device would bring a second string implementation into the shipped program.
@@ -82,15 +68,16 @@ void TTSL::Trim() {
   const bool wasSorted = Sorted();
   SetSorted(false);
   for (int i = Count() - 1; i >= 0; --i) Put(i, RemoveLowChars(Strings(i)));
-  for (int i = Count() - 1; i >= 0; --i) Put(i, TrimBlanks(Strings(i)));
+  for (int i = Count() - 1; i >= 0; --i)
+    Put(i, tk::Trim(Strings(i), tk::TrimOpt::SpacesAndControls));
   SetSorted(wasSorted);
 }
 
 void TTSL::SortReverse() {
   // Asking for the reverse order is asking for the list to stop keeping the ascending one.
   SetSorted(false);
-  CustomSort([](TStringList& list, int index1, int index2) {
-    return LocaleCompare(list[index2], list[index1], true);
+  CustomSort([](tk::TStringList& list, int index1, int index2) {
+    return tk::LocaleCompare(list[index2], list[index1], true);
   });
 }
 
@@ -104,7 +91,7 @@ void TTSL::Shuffle() {
 
 void TTSL::RemoveDuplicateString(const std::wstring& s) {
   for (int i = Count() - 1; i >= 0; --i) {
-    if (SameTextAscii(Strings(i), s)) {
+    if (tk::SameTextAscii(Strings(i), s)) {
       Delete(i);
       return;
     }
@@ -117,9 +104,9 @@ void TTSL::RemoveDuplicateFile(const std::wstring& fileName) {
 
 void TTSL::RemoveDuplicates() {
   Sort();
-  TStringList unique;
+  tk::TStringList unique;
   unique.SetSorted(true);
-  unique.SetDuplicates(dupIgnore);
+  unique.SetDuplicates(tk::dupIgnore);
   unique.SetCaseSensitive(false);
   unique.BeginUpdate();
   for (int i = 0; i < Count(); ++i) unique.Add(Strings(i));

@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "StringList.h"
+#include "toolkit/StringList.h"
 
-class TTSL : public TStringList {
+class TTSL : public tk::TStringList {
  public:
-  using TStringList::TStringList;
+  using tk::TStringList::TStringList;
 
   // Index of the first line containing needle (case matters); -1 when none does or it is empty.
   int FindLine(const std::wstring& needle) const;

@@ -1,4 +1,4 @@
-#include "ccWinVersion.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 #include <windows.h>
 
@@ -28,4 +28,6 @@ int GetWinMajorVersion() {
   return major;
 }
 
-bool IsWindowsVistaUp() { return GetWinMajorVersion() > 5; }
+bool IsWindowsVistaUp() {
+  return GetWinMajorVersion() > 5;
+}

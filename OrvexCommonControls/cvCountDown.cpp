@@ -1,9 +1,9 @@
-#include "cvCountDown.h"
+#include "OrvexCommonControls/cvCountDown.h"
 
 #include <windows.h>
 
-#include "ccCore.h"
-#include "ccMath.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccMath.h"
 
 namespace {
 
@@ -14,10 +14,10 @@ constexpr uint32_t kLongCountdown = 900000;
 
 }  // namespace
 
-TCountDown::TCountDown(TComponent* owner) : TComponent(owner) {
+TCountDown::TCountDown(tk::TComponent* owner) : tk::TComponent(owner) {
   Timer = new TOrvexTimer(this);
   Timer->Stop();
-  Timer->OnTimer = [this](TObject* Sender) { TimerTimer(Sender); };
+  Timer->OnTimer = [this](tk::TObject* Sender) { TimerTimer(Sender); };
   Timer->SetInterval(1000);
 }
 
@@ -51,14 +51,18 @@ void TCountDown::Restart() {
   Timer->SetEnabled(true);
 }
 
-bool TCountDown::Enabled() const { return Timer->Enabled(); }
+bool TCountDown::Enabled() const {
+  return Timer->Enabled();
+}
 
 int32_t TCountDown::TimeLeftNice() const {
   if (FStartValue > kLongCountdown) return RoundHalfUp(FTimeLeft / 60000.0L);
   return RoundHalfUp(FTimeLeft / 1000.0L);
 }
 
-std::wstring TCountDown::TimeLeftS() const { return MilisecondsToTimeText(FTimeLeft); }
+std::wstring TCountDown::TimeLeftS() const {
+  return MilisecondsToTimeText(FTimeLeft);
+}
 
 void TCountDown::SetStartValue(uint32_t value) {
   if (value == 0) {
@@ -70,11 +74,17 @@ void TCountDown::SetStartValue(uint32_t value) {
   FTimeLeft = value;
 }
 
-uint32_t TCountDown::Resolution() const { return Timer->Interval(); }
+uint32_t TCountDown::Resolution() const {
+  return Timer->Interval();
+}
 
-void TCountDown::SetResolution(uint32_t value) { Timer->SetInterval(value); }
+void TCountDown::SetResolution(uint32_t value) {
+  Timer->SetInterval(value);
+}
 
-void TCountDown::TimerTimer(TObject*) { Tick(); }
+void TCountDown::TimerTimer(tk::TObject*) {
+  Tick();
+}
 
 void TCountDown::Tick() {
   if (!Timer->Enabled()) return;

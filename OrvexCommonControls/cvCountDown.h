@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "Component.h"
-#include "cvTimer.h"
+#include "toolkit/Component.h"
+#include "OrvexCommonControls/cvTimer.h"
 
-class TCountDown : public TComponent {
+class TCountDown : public tk::TComponent {
  public:
-  explicit TCountDown(TComponent* owner);
+  explicit TCountDown(tk::TComponent* owner);
   ~TCountDown() override;
 
   void Start();
@@ -30,11 +30,11 @@ class TCountDown : public TComponent {
   void SetResolution(uint32_t value);
   uint32_t TimeLeft() const { return FTimeLeft; }
 
-  TNotifyEvent OnTimesUp;
-  TNotifyEvent OnTick;
+  tk::TNotifyEvent OnTimesUp;
+  tk::TNotifyEvent OnTick;
 
  private:
-  void TimerTimer(TObject* Sender);
+  void TimerTimer(tk::TObject* Sender);
   void Tick();
 
   bool wasEnabled = false;

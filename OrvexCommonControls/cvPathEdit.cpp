@@ -1,4 +1,4 @@
-#include "cvPathEdit.h"
+#include "OrvexCommonControls/cvPathEdit.h"
 
 #include <shobjidl.h>
 
@@ -6,12 +6,14 @@
 #include <initializer_list>
 #include <utility>
 
-#include "Errors.h"
-#include "Handles.h"
-#include "ListBoxes.h"
-#include "cShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/ListBoxes.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/cShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 
@@ -32,37 +34,12 @@ constexpr size_t kMaxFolderPath = 248;
 constexpr unsigned kFolderPickerOptions =
     FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_DEFAULTNOMINIMODE;
 
-std::wstring TrimBlanks(const std::wstring& text) {
-  const auto isBlank = [](wchar_t c) { return c <= L' '; };
-  auto first = std::find_if_not(text.begin(), text.end(), isBlank);
-  auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
-  return first < last ? std::wstring(first, last) : std::wstring();
-}
-
-bool HasControlChar(const std::wstring& text) {
-  return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < L' '; });
-}
-
-// The name part of a path: what follows the last backslash or colon.
-std::wstring FileNamePart(const std::wstring& path) {
-  const size_t cut = path.find_last_of(L"\\:");
-  return cut == std::wstring::npos ? path : path.substr(cut + 1);
-}
-
-bool FileNameHasInvalidChars(const std::wstring& name) {
-  return std::any_of(name.begin(), name.end(), [](wchar_t c) {
-    return c < L' ' || std::wstring_view(L"\"*/:<>?\\|").find(c) != std::wstring_view::npos;
-  });
-}
-
 // Root of the absolute form of the path: C:\ for a drive, \\server\share\ for a network path.
 std::wstring FullPathRoot(const std::wstring& path) {
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return {};
-  full.resize(length);
+  const std::wstring full = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  if (full.empty()) return {};
   if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2) + L"\\";
   if (full.starts_with(L"\\\\")) {
     const size_t serverEnd = full.find(L'\\', 2);
@@ -89,13 +66,13 @@ bool IsAbsoluteFolder(const std::wstring& folder) {
 
 }  // namespace
 
-TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
+TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
   SetBounds(0, 0, 350, 41);
 
-  imgList = new TImageList(this, 16, 16);
+  imgList = new tk::TImageList(this, 16, 16);
   LoadFolderIcons();
 
-  edtPath = new TButtonedEdit(this);
+  edtPath = new tk::TButtonedEdit(this);
   edtPath->Name = L"PathEdit";
   edtPath->SetParent(this);
   edtPath->SetImages(imgList);
@@ -103,12 +80,14 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   edtPath->RightButton().SetVisible(true);
   edtPath->RightButton().SetImageIndex(0);
   edtPath->RightButton().SetHotImageIndex(1);
-  edtPath->OnRightButtonClick = [this](TObject* sender) { BrowseClick(sender); };
-  edtPath->OnKeyPress = [this](TObject* sender, wchar_t& key) { PathEditKeyPress(sender, key); };
-  edtPath->OnClick = [this](TObject*) { ColorizePath(); };
-  edtPath->OnChange = [this](TObject*) { UpdatePathState(); };
+  edtPath->OnRightButtonClick = [this](tk::TObject* sender) { BrowseClick(sender); };
+  edtPath->OnKeyPress = [this](tk::TObject* sender, wchar_t& key) {
+    PathEditKeyPress(sender, key);
+  };
+  edtPath->OnClick = [this](tk::TObject*) { ColorizePath(); };
+  edtPath->OnChange = [this](tk::TObject*) { UpdatePathState(); };
 
-  btnApply = new TButton(this);
+  btnApply = new tk::TButton(this);
   btnApply->Name = L"ButtonApply";
   btnApply->SetVisible(false);
   btnApply->SetEnabled(false);
@@ -116,17 +95,17 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   btnApply->SetHint(L"Apply changes");
   btnApply->SetCaption(L"Apply");
   btnApply->SetParent(this);
-  btnApply->OnClick = [this](TObject* sender) { ApplyClick(sender); };
+  btnApply->OnClick = [this](tk::TObject* sender) { ApplyClick(sender); };
 
-  btnExplore = new TButton(this);
+  btnExplore = new tk::TButton(this);
   btnExplore->Name = L"ButtonExplore";
   btnExplore->SetBounds(0, 0, 28, 25);
   btnExplore->SetCaption(L"^");
   btnExplore->SetHint(L"Locate this file/folder in Windows Explorer");
   btnExplore->SetParent(this);
-  btnExplore->OnClick = [this](TObject* sender) { ExploreClick(sender); };
+  btnExplore->OnClick = [this](tk::TObject* sender) { ExploreClick(sender); };
 
-  btnCreate = new TButton(this);
+  btnCreate = new tk::TButton(this);
   btnCreate->Name = L"ButtonCreate";
   btnCreate->SetVisible(FShowCreate);
   btnCreate->SetEnabled(false);
@@ -134,7 +113,7 @@ TOrvexPathEdit::TOrvexPathEdit(TComponent* owner) : TGroupBox(owner) {
   btnCreate->SetHint(L"Create folder");
   btnCreate->SetCaption(L"Create");
   btnCreate->SetParent(this);
-  btnCreate->OnClick = [this](TObject* sender) { CreateClick(sender); };
+  btnCreate->OnClick = [this](tk::TObject* sender) { CreateClick(sender); };
 }
 
 void TOrvexPathEdit::LoadFolderIcons() {
@@ -146,13 +125,14 @@ void TOrvexPathEdit::LoadFolderIcons() {
     SHSTOCKICONID stock;
   } icons[] = {{L"xFOLDER", SIID_FOLDER}, {L"xFOLDER_OPEN", SIID_FOLDEROPEN}};
   for (const auto& icon : icons) {
-    if (imgList->AddResourceIcon(module, icon.resource) < 0 && imgList->AddStockIcon(icon.stock) < 0)
+    if (imgList->AddResourceIcon(module, icon.resource) < 0 &&
+        imgList->AddStockIcon(icon.stock) < 0)
       imgList->AddBlank();
   }
 }
 
 void TOrvexPathEdit::CreateWnd() {
-  TGroupBox::CreateWnd();
+  tk::TGroupBox::CreateWnd();
   if (!Initialized) {
     Initialized = true;
     ApplyInputType();
@@ -166,7 +146,7 @@ void TOrvexPathEdit::AlignControls() {
   const int height = area.bottom - area.top;
   // Right-aligned buttons with one unit of margin around each: locate, Create, Apply.
   int right = area.right;
-  for (TButton* button : {btnExplore, btnCreate, btnApply}) {
+  for (tk::TButton* button : {btnExplore, btnCreate, btnApply}) {
     if (!button->Visible()) continue;
     const int width = button->Width();
     right -= 1;
@@ -187,7 +167,8 @@ std::wstring TOrvexPathEdit::PathHasValidChars() const {
   // any length limit.
   if (Trail(text).size() > kMaxFolderPath) return kPathTooLong + text;
   if (FInputType == itFolder) return FolderTextProblem(text);
-  if (FileNameHasInvalidChars(FileNamePart(text))) return kInvalidCharacters;
+  const std::wstring name = FileNamePart(text, psBackslashColon);
+  if (!std::all_of(name.begin(), name.end(), IsFileNameChar)) return kInvalidCharacters;
   return {};
 }
 
@@ -210,18 +191,25 @@ bool TOrvexPathEdit::PathIsValidMsg() const {
 
 std::wstring TOrvexPathEdit::Path() const {
   const std::wstring text = edtPath->Text();
-  if (FInputType == itFolder && !text.empty()) return Trail(TrimBlanks(text));
+  if (FInputType == itFolder && !text.empty())
+    return Trail(tk::Trim(text, tk::TrimOpt::SpacesAndControls));
   return text;
 }
 
 void TOrvexPathEdit::SetPath(const std::wstring& value) {
-  if (Loading() || FInputType == itFile) edtPath->SetText(value);
-  else edtPath->SetText(Trail(value));
+  if (Loading() || FInputType == itFile)
+    edtPath->SetText(value);
+  else
+    edtPath->SetText(Trail(value));
 }
 
-bool TOrvexPathEdit::IsReadOnly() const { return edtPath->ReadOnly(); }
+bool TOrvexPathEdit::IsReadOnly() const {
+  return edtPath->ReadOnly();
+}
 
-void TOrvexPathEdit::SetIsReadOnly(bool value) { edtPath->SetReadOnly(value); }
+void TOrvexPathEdit::SetIsReadOnly(bool value) {
+  edtPath->SetReadOnly(value);
+}
 
 void TOrvexPathEdit::SetInputType(TInputType value) {
   FInputType = value;
@@ -241,7 +229,7 @@ void TOrvexPathEdit::SetShowOpenSrc(bool value) {
 }
 
 void TOrvexPathEdit::SetEnabled(bool enabled) {
-  TGroupBox::SetEnabled(enabled);
+  tk::TGroupBox::SetEnabled(enabled);
   edtPath->SetEnabled(enabled);
   btnCreate->SetEnabled(enabled);
 }
@@ -277,7 +265,7 @@ void TOrvexPathEdit::UpdateDirectoryPartner() {
   const std::wstring path = Path();
   if (!FolderExists(path, true)) return;
   // The partner's own listeners hear of the user's choices in it, not of the path typed here.
-  TNotifyEvent detached = std::exchange(FDirListBox->OnChange, nullptr);
+  tk::TNotifyEvent detached = std::exchange(FDirListBox->OnChange, nullptr);
   tk::ScopeExit restore([&] { FDirListBox->OnChange = std::move(detached); });
   FDirListBox->SetDirectory(path);
 }
@@ -298,12 +286,12 @@ void TOrvexPathEdit::ApplyInputType() {
 
 void TOrvexPathEdit::Click() {
   ColorizePath();
-  TGroupBox::Click();
+  tk::TGroupBox::Click();
 }
 
 // --- actions ---
 
-void TOrvexPathEdit::BrowseClick(TObject*) {
+void TOrvexPathEdit::BrowseClick(tk::TObject*) {
   std::wstring path = Path();
   if (FInputType == itFolder) {
     if (SelectAFolder(path, FOpenDlgTitle, kFolderPickerOptions)) SetPath(path);
@@ -320,7 +308,7 @@ void TOrvexPathEdit::BrowseClick(TObject*) {
   }
 }
 
-void TOrvexPathEdit::PathEditKeyPress(TObject*, wchar_t& Key) {
+void TOrvexPathEdit::PathEditKeyPress(tk::TObject*, wchar_t& Key) {
   KeyPress(Key);
   if (Key != L'\r') return;
   if (btnCreate->Visible() && btnCreate->Enabled()) CreateClick(this);
@@ -329,16 +317,15 @@ void TOrvexPathEdit::PathEditKeyPress(TObject*, wchar_t& Key) {
 
 std::wstring TOrvexPathEdit::FileCreationProblem() const {
   const std::wstring path = Path();
-  const size_t cut = path.find_last_of(L'\\');
-  const std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
-  const std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
-  if (TrimBlanks(name).empty() || !IsAbsoluteFolder(folder) || HasControlChar(folder) ||
-      !FolderTextProblem(folder).empty())
+  const std::wstring folder = FolderPart(path, psBackslash);
+  const std::wstring name = FileNamePart(path, psBackslash);
+  if (tk::Trim(name, tk::TrimOpt::SpacesAndControls).empty() || !IsAbsoluteFolder(folder) ||
+      tk::HasControlChar(folder) || !FolderTextProblem(folder).empty())
     return kNoFolderForFile + path;
   return {};
 }
 
-void TOrvexPathEdit::CreateClick(TObject*) {
+void TOrvexPathEdit::CreateClick(tk::TObject*) {
   std::wstring problem = PathHasValidChars();
   if (problem.empty() && FInputType == itFile) problem = FileCreationProblem();
   // A text of blanks passes the character checks but names no folder at all.
@@ -354,8 +341,10 @@ void TOrvexPathEdit::CreateClick(TObject*) {
 
 void TOrvexPathEdit::CreateTarget() {
   try {
-    if (FInputType == itFolder) ForceDirectoriesMsg(Path());
-    else StringToFile(Path(), L"", false, false);
+    if (FInputType == itFolder)
+      ForceDirectoriesMsg(Path());
+    else
+      StringToFile(Path(), L"", false, false);
   } catch (const tk::EAssertionFailed&) {
     throw;
   } catch (const tk::Exception& e) {
@@ -365,17 +354,19 @@ void TOrvexPathEdit::CreateTarget() {
   }
 }
 
-void TOrvexPathEdit::ApplyClick(TObject*) {
+void TOrvexPathEdit::ApplyClick(tk::TObject*) {
   btnApply->SetEnabled(false);
   if (OnApplyButton) OnApplyButton(btnApply);
 }
 
-void TOrvexPathEdit::ExploreClick(TObject*) {
+void TOrvexPathEdit::ExploreClick(tk::TObject*) {
   const std::wstring path = Path();
   if (path.empty()) {
     MesajError(kNothingSelected);
     return;
   }
-  if (FInputType == itFile) (void)LocateInExplorer(path);
-  else ExploreFolder(path);
+  if (FInputType == itFile)
+    (void)LocateInExplorer(path);
+  else
+    ExploreFolder(path);
 }

@@ -8,19 +8,21 @@
 
 #include <string>
 
-#include "Controls.h"
-#include "EditControls.h"
-#include "GroupBox.h"
-#include "ImageList.h"
+#include "toolkit/Controls.h"
+#include "toolkit/EditControls.h"
+#include "toolkit/GroupBox.h"
+#include "toolkit/ImageList.h"
 
+namespace tk {
 class TDirectoryListBox;
 class TFileListBox;
+}  // namespace tk
 
 enum TInputType { itFile = 0, itFolder = 1 };
 
-class TOrvexPathEdit : public TGroupBox {
+class TOrvexPathEdit : public tk::TGroupBox {
  public:
-  explicit TOrvexPathEdit(TComponent* owner);
+  explicit TOrvexPathEdit(tk::TComponent* owner);
 
   // Empty when the edit text is a well-formed path, otherwise the first problem found.
   std::wstring PathHasValidChars() const;
@@ -30,10 +32,10 @@ class TOrvexPathEdit : public TGroupBox {
   bool PathIsValidMsg() const;
 
   // Partners, referred to and not owned: each must outlive the control or be cleared first.
-  TFileListBox* FileListBox() const { return FFileList; }
-  void SetFileListBox(TFileListBox* value) { FFileList = value; }
-  TDirectoryListBox* Directory() const { return FDirListBox; }
-  void SetDirectory(TDirectoryListBox* value) { FDirListBox = value; }
+  tk::TFileListBox* FileListBox() const { return FFileList; }
+  void SetFileListBox(tk::TFileListBox* value) { FFileList = value; }
+  tk::TDirectoryListBox* Directory() const { return FDirListBox; }
+  void SetDirectory(tk::TDirectoryListBox* value) { FDirListBox = value; }
 
   // In folder mode the text trimmed of blanks, with a trailing backslash (empty stays empty).
   std::wstring Path() const;
@@ -60,10 +62,10 @@ class TOrvexPathEdit : public TGroupBox {
   // A click on the frame also colours the field afresh.
   void Click() override;
 
-  TNotifyEvent OnPressEnter;
-  TNotifyEvent OnPathChanged;
-  TNotifyEvent OnCreateFolder;
-  TNotifyEvent OnApplyButton;  // the sender is the Apply button
+  tk::TNotifyEvent OnPressEnter;
+  tk::TNotifyEvent OnPathChanged;
+  tk::TNotifyEvent OnCreateFolder;
+  tk::TNotifyEvent OnApplyButton;  // the sender is the Apply button
 
  protected:
   void CreateWnd() override;
@@ -76,23 +78,23 @@ class TOrvexPathEdit : public TGroupBox {
   void UpdatePathState();
   void UpdateDirectoryPartner();
   void UpdateFileListPartner();
-  void BrowseClick(TObject* Sender);
-  void PathEditKeyPress(TObject* Sender, wchar_t& Key);
-  void CreateClick(TObject* Sender);
-  void ApplyClick(TObject* Sender);
-  void ExploreClick(TObject* Sender);
+  void BrowseClick(tk::TObject* Sender);
+  void PathEditKeyPress(tk::TObject* Sender, wchar_t& Key);
+  void CreateClick(tk::TObject* Sender);
+  void ApplyClick(tk::TObject* Sender);
+  void ExploreClick(tk::TObject* Sender);
   // Why the Create action cannot make the file of a file-mode path; empty when it can.
   std::wstring FileCreationProblem() const;
   void CreateTarget();
 
   bool Initialized = false;
-  TButton* btnApply;
-  TButton* btnCreate;
-  TButton* btnExplore;
-  TButtonedEdit* edtPath;
-  TDirectoryListBox* FDirListBox = nullptr;
-  TImageList* imgList;
-  TFileListBox* FFileList = nullptr;
+  tk::TButton* btnApply;
+  tk::TButton* btnCreate;
+  tk::TButton* btnExplore;
+  tk::TButtonedEdit* edtPath;
+  tk::TDirectoryListBox* FDirListBox = nullptr;
+  tk::TImageList* imgList;
+  tk::TFileListBox* FFileList = nullptr;
   TInputType FInputType = itFolder;
   std::wstring FFileFilter;
   std::wstring FOpenDlgTitle;
@@ -102,5 +104,5 @@ class TOrvexPathEdit : public TGroupBox {
 };
 
 // Background colours of the field: the path exists / does not exist.
-inline constexpr TColor clPathExists = 0xCCFFCC;
-inline constexpr TColor clPathMissing = 0xD0D0FF;
+inline constexpr tk::TColor clPathExists = 0xCCFFCC;
+inline constexpr tk::TColor clPathMissing = 0xD0D0FF;

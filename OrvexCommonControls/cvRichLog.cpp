@@ -1,13 +1,14 @@
-#include "cvRichLog.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 #include <memory>
 
-#include "../toolkit/Errors.h"
-#include "../toolkit/Handles.h"
-#include "../toolkit/SysError.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SysError.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 TRichLog* AppLog = nullptr;
 
@@ -58,8 +59,7 @@ std::string ReadWholeFile(const std::wstring& path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    DWORD error = ::GetLastError();
-    throw tk::EFOpenError(L"Cannot open file \"" + path + L"\". " + tk::SystemErrorText(error));
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", path, ::GetLastError()));
   }
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFF0)
@@ -69,43 +69,15 @@ std::string ReadWholeFile(const std::wstring& path) {
   if (!bytes.empty() &&
       (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
        read != bytes.size())) {
-    DWORD error = ::GetLastError();
-    throw tk::EInOutError(L"Cannot read file \"" + path + L"\". " + tk::SystemErrorText(error));
+    throw tk::EInOutError(tk::FileErrorText(L"Cannot read file", path, ::GetLastError()));
   }
   return bytes;
 }
 
-std::wstring Decode(const char* data, size_t size, UINT codePage) {
-  if (size == 0) return L"";
-  int length = ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), nullptr, 0);
-  std::wstring text(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), text.data(), length);
-  return text;
-}
-
-// Plain text by its byte-order mark: UTF-16 LE or BE, UTF-8, or else the system ANSI code page.
-std::wstring DecodeText(const std::string& bytes) {
-  auto starts = [&bytes](const char* mark, size_t length) {
-    return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
-  };
-  if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-    const bool bigEndian = bytes[0] == '\xFE';
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-      auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
-      auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
-      text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-    return text;
-  }
-  if (starts("\xEF\xBB\xBF", 3)) return Decode(bytes.data() + 3, bytes.size() - 3, CP_UTF8);
-  return Decode(bytes.data(), bytes.size(), CP_ACP);
-}
-
 }  // namespace
 
-TRichLog::TRichLog(TComponent* owner) : TRichEdit(owner) {
-  SetScrollBars(ssBoth);
+TRichLog::TRichLog(tk::TComponent* owner) : tk::TRichEdit(owner) {
+  SetScrollBars(tk::ssBoth);
   SetMaxLength(kMaxLength);
   SetWordWrap(false);
   if (AppLog && !Loading()) {
@@ -115,16 +87,22 @@ TRichLog::TRichLog(TComponent* owner) : TRichEdit(owner) {
   AppLog = this;
 }
 
-TRichLog::~TRichLog() { AppLog = nullptr; }
+TRichLog::~TRichLog() {
+  AppLog = nullptr;
+}
 
-int TRichLog::VerbosityAsInt() const { return LogVerbToInt(FVerbosity); }
+int TRichLog::VerbosityAsInt() const {
+  return LogVerbToInt(FVerbosity);
+}
 
-void TRichLog::SetVerbosityAsInt(int value) { FVerbosity = LogVerbFromInt(value); }
+void TRichLog::SetVerbosityAsInt(int value) {
+  FVerbosity = LogVerbFromInt(value);
+}
 
-void TRichLog::AddColorMsg(const std::wstring& Mesaj, TColor Culoare) {
-  TRichEditUpdate update(*this);
+void TRichLog::AddColorMsg(const std::wstring& Mesaj, tk::TColor Culoare) {
+  tk::TRichEditUpdate update(*this);
   const unsigned style = SelStyle();
-  TStringList lines;
+  tk::TStringList lines;
   lines.SetText(ReplaceChar(Mesaj, L'\0', L' '));
   for (int i = 0; i < lines.Count(); ++i) {
     std::wstring line = lines[i];
@@ -143,36 +121,58 @@ void TRichLog::AddColorMsg(const std::wstring& Mesaj, TColor Culoare) {
   if (FAutoScroll) ScrollToBottom();
 }
 
-void TRichLog::AddMsg(const std::wstring& Mesaj) { AddColorMsg(Mesaj, clLogInfo); }
+void TRichLog::AddMsg(const std::wstring& Mesaj) {
+  AddColorMsg(Mesaj, clLogInfo);
+}
 
 void TRichLog::AddBold(const std::wstring& Mesaj) {
-  TRichEditUpdate update(*this);
+  tk::TRichEditUpdate update(*this);
   // Bold goes to the insertion point at the end, never to text the user may have selected.
   SelectEnd();
-  SetSelStyle(fsBold);
+  SetSelStyle(tk::fsBold);
   AddColorMsg(Mesaj, clLogInfo);
   SetSelStyle(0);
 }
 
-void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, TColor color) {
+void TRichLog::AddLevelled(const std::wstring& Mesaj, TLogVerb level, tk::TColor color) {
   if (!Mesaj.empty() && FVerbosity <= level) AddColorMsg(Mesaj, color);
 }
 
 void TRichLog::AddMsgLvl(const std::wstring& Mesaj, TLogVerb MsgType) {
   switch (MsgType) {
-    case lvVerbose: AddVerb(Mesaj); break;
-    case lvHints: AddHint(Mesaj); break;
-    case lvInfos: AddInfo(Mesaj); break;
-    case lvImportant: AddImpo(Mesaj); break;
-    case lvWarnings: AddWarn(Mesaj); break;
-    case lvErrors: AddError(Mesaj); break;
+    case lvVerbose:
+      AddVerb(Mesaj);
+      break;
+    case lvHints:
+      AddHint(Mesaj);
+      break;
+    case lvInfos:
+      AddInfo(Mesaj);
+      break;
+    case lvImportant:
+      AddImpo(Mesaj);
+      break;
+    case lvWarnings:
+      AddWarn(Mesaj);
+      break;
+    case lvErrors:
+      AddError(Mesaj);
+      break;
   }
 }
 
-void TRichLog::AddVerb(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvVerbose, clLogVerbose); }
-void TRichLog::AddHint(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvHints, clLogHint); }
-void TRichLog::AddInfo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvInfos, clLogInfo); }
-void TRichLog::AddImpo(const std::wstring& Mesaj) { AddLevelled(Mesaj, lvImportant, clLogImportant); }
+void TRichLog::AddVerb(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvVerbose, clLogVerbose);
+}
+void TRichLog::AddHint(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvHints, clLogHint);
+}
+void TRichLog::AddInfo(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvInfos, clLogInfo);
+}
+void TRichLog::AddImpo(const std::wstring& Mesaj) {
+  AddLevelled(Mesaj, lvImportant, clLogImportant);
+}
 
 void TRichLog::AddWarn(const std::wstring& Mesaj) {
   AddLevelled(Mesaj, lvWarnings, clLogWarning);
@@ -184,9 +184,13 @@ void TRichLog::AddError(const std::wstring& Mesaj) {
   if (OnError) OnError(this);
 }
 
-void TRichLog::AddInteger(int i) { AddInfo(tk::DecimalText(i)); }
+void TRichLog::AddInteger(int i) {
+  AddInfo(tk::DecimalText(i));
+}
 
-void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) { AddInfo(Mesaj + tk::DecimalText(i)); }
+void TRichLog::AddMsgInt(const std::wstring& Mesaj, int i) {
+  AddInfo(Mesaj + tk::DecimalText(i));
+}
 
 void TRichLog::AddEmptyRow() {
   StampsOff plain(*this);
@@ -203,7 +207,9 @@ void TRichLog::AddFromFile(const std::wstring& FileName, TLogVerb MsgType) {
   for (int i = 0; i < lines->Count(); ++i) AddMsgLvl((*lines)[i], MsgType);
 }
 
-void TRichLog::AddLineFlat(const std::wstring& line) { AddRawLine(ReplaceEnters(line, L" ")); }
+void TRichLog::AddLineFlat(const std::wstring& line) {
+  AddRawLine(ReplaceEnters(line, L" "));
+}
 
 void TRichLog::AddRawLine(std::wstring line) {
   ReplaceCharInPlace(line, L'\0', L' ');
@@ -223,7 +229,7 @@ LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     ScrollToLastRow();
     return 0;
   }
-  return TRichEdit::WndProc(msg, wParam, lParam);
+  return tk::TRichEdit::WndProc(msg, wParam, lParam);
 }
 
 void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
@@ -232,16 +238,12 @@ void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
   tk::UniqueFile file(::CreateFileW(FullPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    DWORD error = ::GetLastError();
-    throw tk::EFCreateError(L"Cannot create file \"" + FullPath + L"\". " +
-                            tk::SystemErrorText(error));
+    throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", FullPath, ::GetLastError()));
   }
   DWORD written = 0;
   if (!::WriteFile(file.get(), rtf.data(), static_cast<DWORD>(rtf.size()), &written, nullptr) ||
       written != rtf.size()) {
-    DWORD error = ::GetLastError();
-    throw tk::EInOutError(L"Cannot write file \"" + FullPath + L"\". " +
-                          tk::SystemErrorText(error));
+    throw tk::EInOutError(tk::FileErrorText(L"Cannot write file", FullPath, ::GetLastError()));
   }
 }
 
@@ -255,7 +257,7 @@ bool TRichLog::LoadFromFile(const std::wstring& FullPath) {
   const std::string before = SaveRtfToString();
   if (LoadRtfFromString(bytes)) return true;
   try {
-    LoadPlainText(DecodeText(bytes));
+    LoadPlainText(tk::TextFromBytes(bytes));
   } catch (...) {
     LoadRtfFromString(before);
     throw;

@@ -5,20 +5,20 @@
 
 #include <string>
 
-#include "RichEdit.h"
-#include "cLogUtils.h"
+#include "toolkit/RichEdit.h"
+#include "OrvexCommonControls/cLogUtils.h"
 
 // Row colours of the levels (red in the low byte).
-inline constexpr TColor clLogVerbose = 0x808080;    // grey, also for hints
-inline constexpr TColor clLogHint = 0x808080;       // grey
-inline constexpr TColor clLogInfo = 0x000000;       // black, also for unlevelled rows
-inline constexpr TColor clLogImportant = 0xAE0D3E;  // deep blue-violet 62,13,174
-inline constexpr TColor clLogWarning = 0x0058DF;    // orange 223,88,0
-inline constexpr TColor clLogError = 0x0000FF;      // red
+inline constexpr tk::TColor clLogVerbose = 0x808080;    // grey, also for hints
+inline constexpr tk::TColor clLogHint = 0x808080;       // grey
+inline constexpr tk::TColor clLogInfo = 0x000000;       // black, also for unlevelled rows
+inline constexpr tk::TColor clLogImportant = 0xAE0D3E;  // deep blue-violet 62,13,174
+inline constexpr tk::TColor clLogWarning = 0x0058DF;    // orange 223,88,0
+inline constexpr tk::TColor clLogError = 0x0000FF;      // red
 
-class TRichLog : public TRichEdit {
+class TRichLog : public tk::TRichEdit {
  public:
-  explicit TRichLog(TComponent* owner);
+  explicit TRichLog(tk::TComponent* owner);
   ~TRichLog() override;
 
   // Threshold: a levelled message is added only when its level is at or above it (lvInfos).
@@ -38,10 +38,10 @@ class TRichLog : public TRichEdit {
 
   // Fired after every error / warning message, with the log as sender, also when the message
   // was filtered out or empty.
-  TNotifyEvent OnError;
-  TNotifyEvent OnWarn;
+  tk::TNotifyEvent OnError;
+  tk::TNotifyEvent OnWarn;
 
-  void AddColorMsg(const std::wstring& Mesaj, TColor Culoare);
+  void AddColorMsg(const std::wstring& Mesaj, tk::TColor Culoare);
   void AddMsg(const std::wstring& Mesaj);
   void AddBold(const std::wstring& Mesaj);
   void AddMsgLvl(const std::wstring& Mesaj, TLogVerb MsgType);
@@ -74,7 +74,7 @@ class TRichLog : public TRichEdit {
   int Indent = 0;
 
  private:
-  void AddLevelled(const std::wstring& Mesaj, TLogVerb level, TColor color);
+  void AddLevelled(const std::wstring& Mesaj, TLogVerb level, tk::TColor color);
   void AddLineFlat(const std::wstring& line);
   void AddRawLine(std::wstring line);
   void ScrollToBottom();

@@ -1,6 +1,6 @@
-#include "cvTimer.h"
+#include "OrvexCommonControls/cvTimer.h"
 
-TOrvexTimer::TOrvexTimer(TComponent* owner) : TTimer(owner) {}
+TOrvexTimer::TOrvexTimer(tk::TComponent* owner) : tk::TTimer(owner) {}
 
 void TOrvexTimer::Restart() {
   // Off and on again is what makes the platform timer begin a fresh period.
@@ -12,4 +12,6 @@ void TOrvexTimer::Reset() {
   if (Enabled()) Restart();
 }
 
-void TOrvexTimer::Stop() { SetEnabled(false); }
+void TOrvexTimer::Stop() {
+  SetEnabled(false);
+}

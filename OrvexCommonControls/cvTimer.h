@@ -1,11 +1,11 @@
 // The periodic timer with the restart operations the countdown needs.
 #pragma once
 
-#include "Timer.h"
+#include "toolkit/Timer.h"
 
-class TOrvexTimer : public TTimer {
+class TOrvexTimer : public tk::TTimer {
  public:
-  explicit TOrvexTimer(TComponent* owner);
+  explicit TOrvexTimer(tk::TComponent* owner);
 
   // Runs the timer; its next tick comes one full Interval from now.
   void Restart();

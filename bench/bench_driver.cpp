@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "AppDriver.h"
-#include "BoxDriver.h"
-#include "TestEnv.h"
+#include "tests/support/AppDriver.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "Application.h"
-#include "Form.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "cvRichLog.h"
+#include "toolkit/Application.h"
+#include "toolkit/Form.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ int wmain(int argc, wchar_t** argv) {
   const int rows = argc > 1 ? std::stoi(argv[1]) : 10000;
   AppName = L"LogBench";
   tk::App().Initialize();
-  auto host = std::make_unique<TForm>(nullptr, L"LogBenchHost");
+  auto host = std::make_unique<tk::TForm>(nullptr, L"LogBenchHost");
   host->SetClientSize(520, 320);
   host->CreateForm(false);
   host->Show();

@@ -67,7 +67,8 @@ int wmain(int argc, wchar_t** argv) {
                                   nullptr, nullptr, nullptr);
     ::DestroyWindow(edit);
   });
-  Measure("com", [] { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); });
+  Measure("com",
+          [] { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); });
   Measure("wic_logo", [] { DecodeLogo(); });
   if (argc > 1) {
     // The shell starting a program, as the restart does: until ShellExecuteEx returns.

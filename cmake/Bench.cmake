@@ -9,7 +9,7 @@ add_executable(bench_driver EXCLUDE_FROM_ALL bench/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE orvex_test_support psapi)
 # The start-up's pieces on their own, with the uninstaller's own resources (manifest, logo).
 add_executable(startup_probe EXCLUDE_FROM_ALL bench/startup_probe.cpp resources/Uninstaller.rc)
-target_include_directories(startup_probe PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+target_include_directories(startup_probe PRIVATE ${ORVEX_RESOURCE_DIRS})
 target_link_libraries(startup_probe PRIVATE comctl32 ole32 shell32 windowscodecs uuid)
 foreach(t baseline_restart baseline_recycle logbench bench_driver startup_probe)
   target_link_options(${t} PRIVATE -municode)

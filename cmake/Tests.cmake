@@ -21,11 +21,11 @@ function(orvex_wine_path out unix_path)
 endfunction()
 
 # Helper programs used by tests: the product stand-in, the sandbox installer and the like.
-file(GLOB ORVEX_FIXTURE_SOURCES CONFIGURE_DEPENDS tests/fixtures/*.cpp)
+set(ORVEX_FIXTURES pelmor_install pelmor_product screenshot selfdeleter selfdeletewatch selfreport
+                   syslib_probe)
 set(ORVEX_FIXTURE_TARGETS)
-foreach(src ${ORVEX_FIXTURE_SOURCES})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} WIN32 ${src})
+foreach(name ${ORVEX_FIXTURES})
+  add_executable(${name} WIN32 tests/fixtures/${name}.cpp)
   target_link_libraries(${name} PRIVATE orvex_test_support)
   target_link_options(${name} PRIVATE -municode)
   list(APPEND ORVEX_FIXTURE_TARGETS ${name})
@@ -39,9 +39,12 @@ set_target_properties(planted PROPERTIES PREFIX "")
 target_compile_definitions(planted PRIVATE "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
 list(APPEND ORVEX_FIXTURE_TARGETS planted)
 
-file(GLOB ORVEX_SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
-add_library(orvex_test_support STATIC ${ORVEX_SUPPORT_SOURCES})
-target_include_directories(orvex_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
+add_library(orvex_test_support STATIC
+  tests/support/AppDriver.cpp tests/support/BoxDriver.cpp tests/support/BoxScript.cpp
+  tests/support/BoxWatch.cpp tests/support/BoxesDuring.cpp tests/support/ImportTable.cpp
+  tests/support/Planted.cpp tests/support/ProcessInfo.cpp tests/support/RtfReader.cpp
+  tests/support/SandboxGuard.cpp tests/support/Screenshot.cpp tests/support/TestEnv.cpp
+  tests/support/WindowWatch.cpp)
 # Tests may call what the product only loads at run time (the version resources, say).
 target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version)
 orvex_wine_path(ORVEX_WIN_BIN_DIR ${CMAKE_BINARY_DIR})
@@ -97,7 +100,18 @@ function(orvex_add_wine_test name)
   endforeach()
 endfunction()
 
-file(GLOB ORVEX_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp tests/e2e/*_test.cpp)
+set(ORVEX_UNIT_TESTS CountDown Drives ExceptionBoundary ExecuteShell InternetLabel Math
+                      MessageBoxes PathEdit Paths Pickers Recycle Registry RichLog SelfDelete
+                      SharedUninstaller SpecialFolders StartupServices StringList SystemLibrary
+                      TextFiles TextHelpers Version Window)
+set(ORVEX_E2E_TESTS Hostile MainForm PlantedDll Startup Uninstall)
+set(ORVEX_TEST_SOURCES)
+foreach(area ${ORVEX_UNIT_TESTS})
+  list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/unit/${area}_test.cpp)
+endforeach()
+foreach(area ${ORVEX_E2E_TESTS})
+  list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/e2e/${area}_test.cpp)
+endforeach()
 foreach(src ${ORVEX_TEST_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
@@ -105,7 +119,7 @@ foreach(src ${ORVEX_TEST_SOURCES})
   get_filename_component(dir ${src} DIRECTORY)
   if(EXISTS ${dir}/${name}.rc)
     target_sources(${name} PRIVATE ${dir}/${name}.rc)
-    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+    target_include_directories(${name} PRIVATE ${ORVEX_RESOURCE_DIRS})
   endif()
   target_link_libraries(${name} PRIVATE orvex_test_support GTest::gtest_main)
   add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})

@@ -1,9 +1,10 @@
-#include "Application.h"
+#include "toolkit/Application.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace tk {
 
@@ -35,11 +36,10 @@ int Application::ShowMessageBox(const std::wstring& text, const std::wstring& ca
   return ::MessageBoxW(DialogOwner(), text.c_str(), caption.c_str(), flags);
 }
 
-bool Application::Dispatch(MSG& msg) {
-  if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return true;
+void Application::Dispatch(MSG& msg) {
+  if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return;
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);
-  return true;
 }
 
 int Application::Run() {
@@ -79,7 +79,8 @@ void Application::HandleException(std::exception_ptr error) {
     OnException(message);
     return;
   }
-  std::wstring caption = (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
+  std::wstring caption =
+      (title_.empty() ? std::wstring(L"Application") : title_) + L" - Error report";
   std::wstring text = message +
                       L"\r\n\r\nThe action was stopped at this point. You can go on using the "
                       L"program.";

@@ -17,7 +17,6 @@ class Application {
   // Common controls, rich edit, COM for the shell.
   void Initialize();
 
-  const std::wstring& Title() const { return title_; }
   void SetTitle(const std::wstring& title) { title_ = title; }
 
   HWND MainFormHandle() const { return mainForm_; }
@@ -48,14 +47,16 @@ class Application {
 
  private:
   Application() = default;
-  bool Dispatch(MSG& msg);
+  void Dispatch(MSG& msg);
 
   std::wstring title_;
   HWND mainForm_ = nullptr;
   bool terminated_ = false;
 };
 
-inline Application& App() { return Application::Instance(); }
+inline Application& App() {
+  return Application::Instance();
+}
 
 // The text that the report shows for an exception.
 std::wstring ExceptionText(std::exception_ptr error);

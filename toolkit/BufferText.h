@@ -25,4 +25,18 @@ std::wstring GrowingBufferText(Fill fill) {
   }
 }
 
+// Asks fill(nullptr, 0) for the size the text needs, then fills a buffer of that size; the empty
+// text when either call fails or the text grew in between. For calls that answer an empty buffer
+// with the size they need.
+template <typename Fill>
+std::wstring SizedBufferText(Fill fill) {
+  const DWORD needed = fill(nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring text(needed, L'\0');
+  const DWORD length = fill(text.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  text.resize(length);
+  return text;
+}
+
 }  // namespace tk

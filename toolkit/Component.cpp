@@ -1,6 +1,8 @@
-#include "Component.h"
+#include "toolkit/Component.h"
 
 #include <algorithm>
+
+namespace tk {
 
 TComponent::TComponent(TComponent* owner) : owner_(owner) {
   if (owner_) owner_->Insert(this);
@@ -18,9 +20,12 @@ TComponent* TComponent::FindComponent(const std::wstring& name) const {
   return nullptr;
 }
 
-bool TComponent::Loading() const { return loading_ || (owner_ && owner_->Loading()); }
+bool TComponent::Loading() const {
+  return loading_ || (owner_ && owner_->Loading());
+}
 
 void TComponent::Remove(TComponent* child) {
-  components_.erase(std::remove(components_.begin(), components_.end(), child),
-                    components_.end());
+  components_.erase(std::remove(components_.begin(), components_.end(), child), components_.end());
 }
+
+}  // namespace tk

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace tk {
+
 class TObject {
  public:
   virtual ~TObject() = default;
@@ -19,7 +21,6 @@ class TComponent : public TObject {
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
-  TComponent* Owner() const { return owner_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const { return components_.at(index); }
   TComponent* FindComponent(const std::wstring& name) const;
@@ -38,3 +39,5 @@ class TComponent : public TObject {
   std::vector<TComponent*> components_;
   bool loading_ = false;
 };
+
+}  // namespace tk

@@ -1,24 +1,20 @@
-#include "Controls.h"
+#include "toolkit/Controls.h"
 
 #include <commctrl.h>
 
+#include <windowsx.h>
+
 #include <algorithm>
 
-#include "Application.h"
-#include "Dpi.h"
-#include "Errors.h"
+#include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
+#include "toolkit/Errors.h"
+
+namespace tk {
 
 namespace {
 
-constexpr wchar_t kObjectProp[] = L"tk.control";
 constexpr wchar_t kTooltipProp[] = L"tk.tooltip";
-// The procedure that a subclassed system window had, kept with the window so that messages find
-// it also after the control object has gone.
-constexpr wchar_t kClassProcProp[] = L"tk.classproc";
-
-WNDPROC ClassProcOf(HWND hwnd) {
-  return reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kClassProcProp));
-}
 
 UINT NextControlId() {
   static UINT next = 1000;
@@ -35,32 +31,26 @@ COLORREF ColorToRGB(TColor color) {
 TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
 
 TWinControl::~TWinControl() {
-  if (parent_) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  }
+  LeaveParent();
   for (TWinControl* child : children_) child->parent_ = nullptr;
-  if (hwnd_) {
-    ::RemovePropW(hwnd_.get(), kObjectProp);
-    ::SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
-    // Put the class's procedure back unless another procedure stands in front of ours now; ours
-    // then keeps passing messages on.
-    if (!ownClass_ &&
-        ::GetWindowLongPtrW(hwnd_.get(), GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SubclassProc))
-      ::SetWindowLongPtrW(hwnd_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc_));
-  }
+  if (HWND hwnd = DetachWindow()) ::DestroyWindow(hwnd);
 }
 
-TWinControl* TWinControl::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<TWinControl*>(::GetPropW(hwnd, kObjectProp)) : nullptr;
+TWinControl* TWinControl::ChildByHandle(HWND hwnd) const {
+  for (TWinControl* child : children_)
+    if (hwnd && child->Handle() == hwnd) return child;
+  return nullptr;
+}
+
+void TWinControl::LeaveParent() {
+  if (!parent_) return;
+  auto& siblings = parent_->children_;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
 }
 
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent_ == parent) return;
-  if (parent_) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  }
+  LeaveParent();
   parent_ = parent;
   if (!parent_) return;
   parent_->children_.push_back(this);
@@ -80,13 +70,14 @@ const wchar_t* TWinControl::OwnClass(const wchar_t* name, UINT classStyle, HBRUS
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof(wc);
     wc.style = classStyle;
-    wc.lpfnWndProc = OwnClassProc;
+    wc.lpfnWndProc = StaticProc;
     wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.lpszClassName = name;
     wc.hIcon = ::LoadIconW(instance, L"MAINICON");
-    ::RegisterClassExW(&wc);
+    if (!::RegisterClassExW(&wc))
+      throw Exception(L"Cannot register the window class " + std::wstring(name));
   }
   return name;
 }
@@ -97,32 +88,22 @@ void TWinControl::CreateHandle() {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   ownClass_ = ::GetClassInfoExW(::GetModuleHandleW(nullptr), params.ClassName, &wc) &&
-              wc.lpfnWndProc == OwnClassProc;
+              wc.lpfnWndProc == StaticProc;
   HWND parentHandle = parent_ ? parent_->Handle() : nullptr;
   DWORD style = params.Style | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
   if (parentHandle) style |= WS_CHILD | WS_CLIPSIBLINGS;
   // A top-level window's bounds are screen pixels already; a child's are 96-DPI units.
-  UINT dpi = parentHandle ? tk::dpi::ForWindow(parentHandle) : tk::dpi::kDesign;
+  UINT dpi = parentHandle ? dpi::ForWindow(parentHandle) : dpi::kDesign;
   if (parentFont_ && parent_) font_ = parent_->font_;
-  HMENU id = parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
+  HMENU id =
+      parentHandle ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
   HWND hwnd = ::CreateWindowExW(params.ExStyle, params.ClassName, caption_.c_str(), style,
-                                tk::dpi::Scale(bounds_.left, dpi), tk::dpi::Scale(bounds_.top, dpi),
-                                tk::dpi::Scale(bounds_.right, dpi),
-                                tk::dpi::Scale(bounds_.bottom, dpi), parentHandle, id,
-                                ::GetModuleHandleW(nullptr), this);
-  if (!hwnd) throw tk::Exception(L"Cannot create the window of " + Name);
-  hwnd_.reset(hwnd);
-  ::SetPropW(hwnd, kObjectProp, this);
-  // Classic subclassing: the common controls' subclass helper costs a measurable time on every
-  // message of a busy control such as the log pane.
-  if (!ownClass_) {
-    classProc_ = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
-    ::SetPropW(hwnd, kClassProcProp, reinterpret_cast<HANDLE>(classProc_));
-    // The object is found through the window's own slot on every message: a property lookup
-    // can cost a round trip to the window server each time.
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
-  }
+                                dpi::Scale(bounds_.x, dpi), dpi::Scale(bounds_.y, dpi),
+                                dpi::Scale(bounds_.dx, dpi), dpi::Scale(bounds_.dy, dpi),
+                                parentHandle, id, ::GetModuleHandleW(nullptr), this);
+  if (!hwnd) throw Exception(L"Cannot create the window of " + Name);
+  // A window of our own class was tied to this object by its first message (WM_NCCREATE).
+  if (!ownClass_) Subclass(hwnd);
   ApplyFont();
   RegisterHint();
   CreateWnd();
@@ -142,31 +123,33 @@ void TWinControl::RecreateIfNeeded() {
 }
 
 UINT TWinControl::Dpi() const {
-  if (hwnd_) return tk::dpi::ForWindow(hwnd_.get());
-  return parent_ ? parent_->Dpi() : tk::dpi::ForSystem();
+  if (hwnd_) return dpi::ForWindow(hwnd_.get());
+  return parent_ ? parent_->Dpi() : dpi::ForSystem();
 }
 
-int TWinControl::Scale(int value96) const { return tk::dpi::Scale(value96, Dpi()); }
+int TWinControl::Scale(int value96) const {
+  return dpi::Scale(value96, Dpi());
+}
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
-  bounds_ = RECT{left, top, width, height};
+  bounds_ = Rect{left, top, width, height};
   ApplyBounds();
 }
 
 void TWinControl::ApplyBounds() {
   if (!hwnd_ || !parent_) return;
   UINT dpi = Dpi();
-  ::SetWindowPos(hwnd_.get(), nullptr, tk::dpi::Scale(bounds_.left, dpi),
-                 tk::dpi::Scale(bounds_.top, dpi), tk::dpi::Scale(bounds_.right, dpi),
-                 tk::dpi::Scale(bounds_.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_.get(), nullptr, dpi::Scale(bounds_.x, dpi), dpi::Scale(bounds_.y, dpi),
+                 dpi::Scale(bounds_.dx, dpi), dpi::Scale(bounds_.dy, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 SIZE TWinControl::ClientSize96() const {
-  if (!hwnd_) return SIZE{bounds_.right, bounds_.bottom};
+  if (!hwnd_) return SIZE{bounds_.dx, bounds_.dy};
   RECT rc{};
   ::GetClientRect(hwnd_.get(), &rc);
   UINT dpi = Dpi();
-  return SIZE{tk::dpi::Unscale(rc.right, dpi), tk::dpi::Unscale(rc.bottom, dpi)};
+  return SIZE{dpi::Unscale(rc.right, dpi), dpi::Unscale(rc.bottom, dpi)};
 }
 
 std::wstring TWinControl::Caption() const {
@@ -198,10 +181,20 @@ void TWinControl::SetHint(const std::wstring& hint) {
 }
 
 void TWinControl::RegisterHint() {
-  if (hwnd_ && !hint_.empty()) tk::SetHintFor(hwnd_.get(), hint_);
+  if (hwnd_ && !hint_.empty()) SetHintFor(hwnd_.get(), hint_);
 }
 
-void TWinControl::FontChanged() { ApplyFont(); }
+void TWinControl::SetFont(const TFontSpec& font) {
+  const bool sameFace =
+      font.Name == font_.Name && font.Height == font_.Height && font.Style == font_.Style;
+  font_ = font;
+  parentFont_ = false;
+  if (!sameFace) ApplyFont();
+}
+
+void TWinControl::FontChanged() {
+  ApplyFont();
+}
 
 void TWinControl::ApplyFont() {
   if (!hwnd_) return;
@@ -240,8 +233,9 @@ void TWinControl::Repaint() {
     control->PrepareRepaint();
     pending.insert(pending.end(), control->children_.begin(), control->children_.end());
   }
-  if (hwnd_) ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
-                            RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (hwnd_)
+    ::RedrawWindow(hwnd_.get(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void TWinControl::DpiChanged() {
@@ -250,11 +244,15 @@ void TWinControl::DpiChanged() {
   for (TWinControl* child : children_) child->DpiChanged();
 }
 
-HBRUSH TWinControl::CtlColor(HDC dc) {
-  ::SetTextColor(dc, ColorToRGB(font_.Color));
+TColor TWinControl::ShownColor() const {
   TColor color = color_;
   for (TWinControl* p = parent_; color == clDefault && p; p = p->parent_) color = p->color_;
-  if (color == clDefault) color = clBtnFace;
+  return color == clDefault ? clBtnFace : color;
+}
+
+HBRUSH TWinControl::CtlColor(HDC dc) {
+  ::SetTextColor(dc, ColorToRGB(font_.Color));
+  const TColor color = ShownColor();
   if (!brush_ || brushColor_ != color) {
     brush_.reset(::CreateSolidBrush(ColorToRGB(color)));
     brushColor_ = color;
@@ -264,28 +262,28 @@ HBRUSH TWinControl::CtlColor(HDC dc) {
 }
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (ownClass_) return ::DefWindowProcW(hwnd_.get(), msg, wParam, lParam);
-  return ::CallWindowProcW(classProc_, hwnd_.get(), msg, wParam, lParam);
+  return ::CallWindowProcW(next_, hwnd_.get(), msg, wParam, lParam);
 }
 
 bool TWinControl::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (msg) {
     case WM_COMMAND:
-      if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lParam))) {
+      if (TWinControl* child = ChildByHandle(reinterpret_cast<HWND>(lParam))) {
         result = 0;
         return child->CommandNotify(HIWORD(wParam));
       }
       return false;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (TWinControl* child = FromHandle(header->hwndFrom)) return child->Notify(header, result);
+      if (TWinControl* child = ChildByHandle(header->hwndFrom))
+        return child->Notify(header, result);
       return false;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
-      if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lParam))) {
+      if (TWinControl* child = ChildByHandle(reinterpret_cast<HWND>(lParam))) {
         if (HBRUSH brush = child->CtlColor(reinterpret_cast<HDC>(wParam))) {
           result = reinterpret_cast<LRESULT>(brush);
           return true;
@@ -303,54 +301,103 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefaultHandler(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  // Once the object has gone only the window remembers the class's procedure.
-  const WNDPROC classProc = self ? self->classProc_ : ClassProcOf(hwnd);
-  if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    ::RemovePropW(hwnd, kObjectProp);
-    ::RemovePropW(hwnd, kClassProcProp);
-    if (::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SubclassProc))
-      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc));
-    if (self) self->hwnd_.release();
-    return ::CallWindowProcW(classProc, hwnd, msg, wParam, lParam);
-  }
-  if (!self) return ::CallWindowProcW(classProc, hwnd, msg, wParam, lParam);
-  try {
-    return self->WndProc(msg, wParam, lParam);
-  } catch (...) {
-    tk::App().HandleException(std::current_exception());
-    return 0;
-  }
+// --- the window's lifetime ---
+
+void TWinControl::Subclass(HWND hwnd) {
+  hwnd_.reset(hwnd);
+  // Classic subclassing: the common controls' subclass helper costs a measurable time on every
+  // message of a busy control such as the log pane.
+  next_ = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  // The object is found through the window's own slot on every message: a property lookup
+  // can cost a round trip to the window server each time.
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticProc));
 }
 
-LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+HWND TWinControl::DetachWindow() {
+  HWND hwnd = hwnd_.release();
+  if (!hwnd) return nullptr;
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  // The class's procedure comes back unless another procedure stands in front of ours now; ours
+  // then keeps passing messages on.
+  if (!ownClass_ &&
+      ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(StaticProc))
+    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next_));
+  return hwnd;
+}
+
+WNDPROC TWinControl::ProcWithoutObject(HWND hwnd) {
+  const auto classProc = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+  return classProc == StaticProc ? ::DefWindowProcW : classProc;
+}
+
+LRESULT CALLBACK TWinControl::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<TWinControl*>(create->lpCreateParams);
+    // Only windows of our own classes get here so early; the others are subclassed once made.
+    auto* self =
+        static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     if (self) self->hwnd_.reset(hwnd);
   }
   auto* self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (!self) return ::CallWindowProcW(ProcWithoutObject(hwnd), hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    ::RemovePropW(hwnd, kObjectProp);
-    self->hwnd_.release();
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    const WNDPROC next = self->next_;
+    self->DetachWindow();
+    return ::CallWindowProcW(next, hwnd, msg, wParam, lParam);
   }
   try {
     return self->WndProc(msg, wParam, lParam);
   } catch (...) {
-    tk::App().HandleException(std::current_exception());
+    App().HandleException(std::current_exception());
     return 0;
+  }
+}
+
+// --- TCustomControl ---
+
+void TCustomControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+LRESULT TCustomControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      UniquePaintDC paint(Handle());
+      OnPaint(paint.get());
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      OnPaint(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      ::SetCapture(Handle());
+      return 0;
+    case WM_LBUTTONUP: {
+      if (!pressed_) return 0;
+      pressed_ = false;
+      ::ReleaseCapture();
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      if (::PtInRect(&client, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) Click();
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      return 0;
+    default:
+      return TWinControl::WndProc(msg, wParam, lParam);
   }
 }
 
 // --- TPanel ---
 
-TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetColor(clBtnFace); }
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
+  SetColor(clBtnFace);
+}
 
 void TPanel::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TPanel");
@@ -362,7 +409,7 @@ LRESULT TPanel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_ERASEBKGND) {
     RECT rc{};
     ::GetClientRect(Handle(), &rc);
-    tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
+    UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
     ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
     return 1;
   }
@@ -444,8 +491,6 @@ LRESULT TLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // --- hints ---
-
-namespace tk {
 
 void SetHintFor(HWND control, const std::wstring& text) {
   HWND root = ::GetAncestor(control, GA_ROOT);

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "Component.h"
-#include "Handles.h"
+#include "toolkit/Component.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Rect.h"
+
+namespace tk {
 
 using TColor = COLORREF;
 // Colours that follow the system's settings, as in the platform's colour constants.
@@ -44,7 +47,8 @@ class TWinControl : public TComponent {
 
   HWND Handle() const { return hwnd_.get(); }
   bool HandleAllocated() const { return static_cast<bool>(hwnd_); }
-  static TWinControl* FromHandle(HWND hwnd);
+  // The child control whose window this is; null for any other window.
+  TWinControl* ChildByHandle(HWND hwnd) const;
 
   // Placing a control on a parent creates its window there (when the parent has one).
   TWinControl* Parent() const { return parent_; }
@@ -53,12 +57,13 @@ class TWinControl : public TComponent {
 
   // Bounds in 96-DPI units relative to the parent's client area.
   void SetBounds(int left, int top, int width, int height);
-  int Left() const { return bounds_.left; }
-  int Top() const { return bounds_.top; }
-  int Width() const { return bounds_.right; }
-  int Height() const { return bounds_.bottom; }
-  void SetWidth(int width) { SetBounds(bounds_.left, bounds_.top, width, bounds_.bottom); }
-  void SetHeight(int height) { SetBounds(bounds_.left, bounds_.top, bounds_.right, height); }
+  const Rect& Bounds() const { return bounds_; }
+  int Left() const { return bounds_.x; }
+  int Top() const { return bounds_.y; }
+  int Width() const { return bounds_.dx; }
+  int Height() const { return bounds_.dy; }
+  void SetWidth(int width) { SetBounds(bounds_.x, bounds_.y, width, bounds_.dy); }
+  void SetHeight(int height) { SetBounds(bounds_.x, bounds_.y, bounds_.dx, height); }
   // Client size in 96-DPI units as the window has it now.
   SIZE ClientSize96() const;
 
@@ -73,13 +78,11 @@ class TWinControl : public TComponent {
   const std::wstring& Hint() const { return hint_; }
   void SetHint(const std::wstring& hint);
 
-  // Writing through Font() ends taking the parent's font.
-  TFontSpec& Font() {
-    parentFont_ = false;
-    return font_;
-  }
-  // Applies a changed font description to the window.
-  void FontChanged();
+  // The font description; until SetFont, the parent's, taken when the window is created.
+  const TFontSpec& Font() const { return font_; }
+  // Gives the control a font of its own, from now on instead of the parent's, and applies it to
+  // the window (a change of colour alone shows at the next repaint).
+  void SetFont(const TFontSpec& font);
   TColor Color() const { return color_; }
   void SetColor(TColor color);
 
@@ -112,6 +115,11 @@ class TWinControl : public TComponent {
   // written in one go must be in place by then.
   virtual void PrepareRepaint() {}
   void RecreateIfNeeded();
+  // Creates the window, and the windows of the children; a top-level window's bounds are then
+  // taken as screen pixels.
+  void CreateHandle();
+  // Applies the font description to the window again, for the current DPI.
+  void FontChanged();
 
   // Notifications from this control's window, reflected by the parent.
   virtual bool CommandNotify(WORD code) {
@@ -125,42 +133,76 @@ class TWinControl : public TComponent {
   }
   // Background and text colour when the parent is asked to colour this control.
   virtual HBRUSH CtlColor(HDC dc);
+  // The colour the control shows behind its content: its own Color, else the nearest parent's,
+  // else the button face.
+  TColor ShownColor() const;
 
   LRESULT DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam);
   bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  HFONT FontHandle() const { return fontHandle_.get(); }
+  // The font the window draws with: its own, or the system's GUI font while it has none.
+  HGDIOBJ ShownFont() const {
+    return fontHandle_ ? fontHandle_.get() : ::GetStockObject(DEFAULT_GUI_FONT);
+  }
 
  private:
-  friend class TForm;
-  void CreateHandle();
+  // Takes this control out of its parent's children (the parent pointer stays).
+  void LeaveParent();
   void ApplyBounds();
   void ApplyFont();
   void RegisterHint();
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
+  // Stands this control's procedure in front of a system class's window.
+  void Subclass(HWND hwnd);
+  // The one teardown, at WM_NCDESTROY or when the object goes first: the window stops naming
+  // this object, which stops owning the window. Returns the window, null when there was none.
+  HWND DetachWindow();
+  // Where messages go once the window names no object: the class's procedure, or the default
+  // one for a class of ours.
+  static WNDPROC ProcWithoutObject(HWND hwnd);
+  // The one procedure of our own classes and of the system windows we subclass; it finds the
+  // object in GWLP_USERDATA and is the exception boundary of every message.
+  static LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
 
-  tk::UniqueHWND hwnd_;
+  UniqueHWND hwnd_;
   bool ownClass_ = false;
-  // The window procedure of a system class that this control's procedure stands in front of.
-  WNDPROC classProc_ = nullptr;
+  // Where a message goes that this control does not handle itself: the system class's own
+  // procedure, or the default one for a class of ours.
+  WNDPROC next_ = ::DefWindowProcW;
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;
-  RECT bounds_{0, 0, 100, 25};  // left, top, width, height
+  Rect bounds_{0, 0, 100, 25};
   std::wstring caption_;
   bool visible_ = true;
   bool enabled_ = true;
   std::wstring hint_;
   TFontSpec font_;
   bool parentFont_ = true;
-  tk::UniqueHFONT fontHandle_;
+  UniqueHFONT fontHandle_;
   TColor color_ = clDefault;
-  tk::UniqueHBRUSH brush_;
+  UniqueHBRUSH brush_;
   TColor brushColor_ = clDefault;
 
  protected:
   // Registers (once) one of our own window classes, served by the shared window procedure.
   static const wchar_t* OwnClass(const wchar_t* name, UINT classStyle = CS_DBLCLKS,
                                  HBRUSH background = nullptr);
+};
+
+// A control of our own class that paints itself: one OnPaint for the screen and for
+// WM_PRINTCLIENT, and one click rule: the mouse is captured when the left button goes down, and
+// the click comes only when the button is released inside the control.
+class TCustomControl : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+  // Raises OnClick, as a click does; descendants add their own reaction.
+  virtual void Click();
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  // Paints the whole client area; the background is not erased first.
+  virtual void OnPaint(HDC dc) = 0;
+
+ private:
+  bool pressed_ = false;
 };
 
 // Plain container used as the right-hand area of a form.
@@ -216,6 +258,6 @@ class TLabel : public TWinControl {
 };
 
 // The tooltip that shows the hints of one top-level window.
-namespace tk {
 void SetHintFor(HWND control, const std::wstring& text);
-}
+
+}  // namespace tk

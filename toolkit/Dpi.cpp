@@ -1,4 +1,6 @@
-#include "Dpi.h"
+#include "toolkit/Dpi.h"
+
+#include "toolkit/Handles.h"
 
 namespace tk::dpi {
 namespace {
@@ -12,9 +14,8 @@ Fn User32Export(const char* name) {
 }
 
 UINT ScreenDpi() {
-  HDC screen = ::GetDC(nullptr);
-  UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSX));
-  ::ReleaseDC(nullptr, screen);
+  UniqueWindowDC screen(nullptr);
+  const UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen.get(), LOGPIXELSX));
   return dpi ? dpi : kDesign;
 }
 

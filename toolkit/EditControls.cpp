@@ -1,6 +1,6 @@
-#include "EditControls.h"
+#include "toolkit/EditControls.h"
 
-#include <windowsx.h>
+namespace tk {
 
 namespace {
 // The embedded button: a 16-pixel picture with one pixel of air on each side (96-DPI units).
@@ -10,7 +10,9 @@ constexpr int kIconSize = 16;
 
 // --- TEdit ---
 
-TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 121, 21); }
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+}
 
 void TEdit::FillCreateParams(CreateParams& params) {
   params.ClassName = L"EDIT";
@@ -93,7 +95,7 @@ LRESULT TEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // --- TEditButton ---
 
-TEditButton::TEditButton(TButtonedEdit* edit) : TWinControl(edit), edit_(edit) {
+TEditButton::TEditButton(TButtonedEdit* edit) : TCustomControl(edit), edit_(edit) {
   SetBounds(0, 0, kButtonWidth, kIconSize);
 }
 
@@ -135,16 +137,15 @@ void TEditButton::SetHot(bool hot) {
   Invalidate();
 }
 
-void TEditButton::Paint(HDC dc) {
+void TEditButton::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
   // The field's parent decides the field's colour; asking it the same way keeps both alike.
   HWND field = edit_->Handle();
   const bool enabled = ::IsWindowEnabled(field) != FALSE;
   const UINT colorMsg = (edit_->ReadOnly() || !enabled) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
-  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(::GetParent(field), colorMsg,
-                                                       reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(field)));
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+      ::GetParent(field), colorMsg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
   ::FillRect(dc, &rc, brush ? brush : ::GetSysColorBrush(COLOR_WINDOW));
   if (TImageList* images = edit_->Images()) {
     const int size = Scale(kIconSize);
@@ -155,41 +156,15 @@ void TEditButton::Paint(HDC dc) {
 
 LRESULT TEditButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
-      return 0;
-    }
     case WM_MOUSEMOVE:
       SetHot(true);
       return 0;
     case WM_MOUSELEAVE:
       SetHot(false);
       return 0;
-    case WM_LBUTTONDOWN:
-      pressed_ = true;
-      ::SetCapture(Handle());
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!pressed_) return 0;
-      pressed_ = false;
-      ::ReleaseCapture();
-      RECT rc{};
-      ::GetClientRect(Handle(), &rc);
-      if (::PtInRect(&rc, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) Click();
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      pressed_ = false;
-      return 0;
     default:
-      break;
+      return TCustomControl::WndProc(msg, wParam, lParam);
   }
-  return TWinControl::WndProc(msg, wParam, lParam);
 }
 
 // --- TButtonedEdit ---
@@ -240,8 +215,7 @@ LRESULT TButtonedEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
       // Whatever repainted the field (a new colour, enabling) may concern the button too.
       LRESULT result = TEdit::WndProc(msg, wParam, lParam);
-      if (rightButton_->HandleAllocated())
-        ::InvalidateRect(rightButton_->Handle(), nullptr, FALSE);
+      if (rightButton_->HandleAllocated()) ::InvalidateRect(rightButton_->Handle(), nullptr, FALSE);
       return result;
     }
     default:
@@ -249,3 +223,5 @@ LRESULT TButtonedEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TEdit::WndProc(msg, wParam, lParam);
 }
+
+}  // namespace tk

@@ -2,9 +2,11 @@
 // right end (the button lives inside the field, the text stops short of it).
 #pragma once
 
-#include "Controls.h"
-#include "ImageList.h"
-#include "KeyEvents.h"
+#include "toolkit/Controls.h"
+#include "toolkit/ImageList.h"
+#include "toolkit/KeyEvents.h"
+
+namespace tk {
 
 class TEdit : public TWinControl {
  public:
@@ -26,9 +28,9 @@ class TEdit : public TWinControl {
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-  TNotifyEvent OnChange;     // after every change of the text, typed or set
+  TNotifyEvent OnChange;      // after every change of the text, typed or set
   TKeyPressEvent OnKeyPress;  // a typed character, before the field takes it
-  // OnClick (inherited): a left click inside the text area.
+                              // OnClick (inherited): a left click inside the text area.
 
  protected:
   void FillCreateParams(CreateParams& params) override;
@@ -42,7 +44,7 @@ class TEdit : public TWinControl {
   bool wantReturn_ = false;
   bool settingText_ = false;
   bool mouseDown_ = false;
-  tk::UniqueHBRUSH brush_;
+  UniqueHBRUSH brush_;
   COLORREF brushColor_ = CLR_INVALID;
 };
 
@@ -50,7 +52,7 @@ class TButtonedEdit;
 
 // The picture button inside a TButtonedEdit: shows ImageIndex, or HotImageIndex while the mouse
 // is over it, and raises the field's OnRightButtonClick when clicked.
-class TEditButton : public TWinControl {
+class TEditButton : public TCustomControl {
  public:
   explicit TEditButton(TButtonedEdit* edit);
 
@@ -64,22 +66,21 @@ class TEditButton : public TWinControl {
 
   void SetVisible(bool visible) override;
   // Presses the button as a click does.
-  void Click();
+  void Click() override;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void OnPaint(HDC dc) override;
 
  private:
-  void Paint(HDC dc);
   void SetHot(bool hot);
 
   TButtonedEdit* edit_;
   int imageIndex_ = -1;
   int hotImageIndex_ = -1;
   bool hot_ = false;
-  bool pressed_ = false;
 };
 
 class TButtonedEdit : public TEdit {
@@ -107,3 +108,5 @@ class TButtonedEdit : public TEdit {
   TImageList* images_ = nullptr;
   TEditButton* rightButton_;
 };
+
+}  // namespace tk

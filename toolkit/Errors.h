@@ -7,28 +7,6 @@
 
 namespace tk {
 
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
-// Appends a whole number in decimal, a leading "-" for negatives and no grouping, to narrow or
-// wide text. Ours rather than the runtime's, whose wide-text conversion brings a whole
-// formatted-printing engine along.
-template <typename Text>
-void AppendDecimal(Text& out, long long value) {
-  // Works on the magnitude as unsigned, so the most negative value needs no special case.
-  unsigned long long magnitude = static_cast<unsigned long long>(value);
-  if (value < 0) {
-    magnitude = 0ULL - magnitude;
-    out += '-';
-  }
-  typename Text::value_type digits[20];
-  int count = 0;
-  do digits[count++] = static_cast<typename Text::value_type>('0' + magnitude % 10);
-  while ((magnitude /= 10) > 0);
-  while (count > 0) out += digits[--count];
-}
-
-std::wstring DecimalText(long long value);
-
 // Base of every error raised by our code: the message is what the user reads.
 class Exception : public std::runtime_error {
  public:

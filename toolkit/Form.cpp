@@ -1,10 +1,12 @@
-#include "Form.h"
+#include "toolkit/Form.h"
 
-#include "Application.h"
-#include "Dpi.h"
+#include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 
 #include <cstdlib>
 #include <exception>
+
+namespace tk {
 
 namespace {
 constexpr int kSnapDistance = 10;
@@ -25,7 +27,9 @@ void TForm::SetClientSize(int width96, int height96) {
   clientHeight_ = height96;
 }
 
-void TForm::SetPosition(int left, int top) { position_ = POINT{left, top}; }
+void TForm::SetPosition(int left, int top) {
+  position_ = POINT{left, top};
+}
 
 void TForm::SetAlphaBlendValue(BYTE alpha) {
   alpha_ = alpha;
@@ -35,8 +39,6 @@ void TForm::SetAlphaBlendValue(BYTE alpha) {
     ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
   }
 }
-
-bool TForm::IsMainForm() const { return mainForm_; }
 
 void TForm::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(windowClass_.c_str(), CS_DBLCLKS);
@@ -53,16 +55,16 @@ void TForm::CreateForm(bool asMainForm) {
   FillCreateParams(params);
   const bool showWhenDone = Visible();
   TWinControl::SetVisible(false);
-  SIZE size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style,
-                                           params.ExStyle, tk::dpi::ForSystem());
-  bounds_ = RECT{position_.x, position_.y, size.cx, size.cy};
+  SIZE size = dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
+                                       dpi::ForSystem());
+  SetBounds(position_.x, position_.y, size.cx, size.cy);
   CreateHandle();
   if (alpha_ < 255) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
-  if (asMainForm) tk::App().SetMainFormHandle(Handle());
+  if (asMainForm) App().SetMainFormHandle(Handle());
   // The window may have opened on a monitor whose DPI differs from the primary one.
-  if (Dpi() != tk::dpi::ForSystem()) {
-    size = tk::dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle,
-                                        Dpi());
+  if (Dpi() != dpi::ForSystem()) {
+    size =
+        dpi::WindowSizeForClient(clientWidth_, clientHeight_, params.Style, params.ExStyle, Dpi());
     ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     for (TWinControl* child : Children()) child->DpiChanged();
   }
@@ -74,13 +76,13 @@ void TForm::CreateForm(bool asMainForm) {
     failure = std::current_exception();
   }
   if (showWhenDone) Show();
-  if (failure) tk::App().HandleException(failure);
+  if (failure) App().HandleException(failure);
 }
 
 void TForm::Show() {
   // A process that is ending (the first one of a run, which has handed over to its copy) keeps
   // its form hidden.
-  if (tk::App().Terminated()) return;
+  if (App().Terminated()) return;
   TWinControl::SetVisible(true);
   if (HandleAllocated()) {
     ::ShowWindow(Handle(), SW_SHOW);
@@ -92,9 +94,10 @@ void TForm::Close() {
   if (HandleAllocated()) ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
-TWinControl* TForm::FindById(HWND root, UINT id) {
-  for (HWND child = ::GetWindow(root, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (static_cast<UINT>(::GetDlgCtrlID(child)) == id) return FromHandle(child);
+TWinControl* TForm::FindById(const TWinControl* from, UINT id) {
+  for (TWinControl* child : from->Children()) {
+    if (child->HandleAllocated() && static_cast<UINT>(::GetDlgCtrlID(child->Handle())) == id)
+      return child;
     if (TWinControl* found = FindById(child, id)) return found;
   }
   return nullptr;
@@ -115,10 +118,14 @@ void TForm::SnapToWorkArea(RECT& rc) {
   const RECT& work = info.rcWork;
   const int width = rc.right - rc.left;
   const int height = rc.bottom - rc.top;
-  if (std::abs(rc.left - work.left) < kSnapDistance) rc.left = work.left;
-  else if (std::abs(rc.right - work.right) < kSnapDistance) rc.left = work.right - width;
-  if (std::abs(rc.top - work.top) < kSnapDistance) rc.top = work.top;
-  else if (std::abs(rc.bottom - work.bottom) < kSnapDistance) rc.top = work.bottom - height;
+  if (std::abs(rc.left - work.left) < kSnapDistance)
+    rc.left = work.left;
+  else if (std::abs(rc.right - work.right) < kSnapDistance)
+    rc.left = work.right - width;
+  if (std::abs(rc.top - work.top) < kSnapDistance)
+    rc.top = work.top;
+  else if (std::abs(rc.bottom - work.bottom) < kSnapDistance)
+    rc.top = work.bottom - height;
   rc.right = rc.left + width;
   rc.bottom = rc.top + height;
 }
@@ -128,7 +135,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT rc{};
       ::GetClientRect(Handle(), &rc);
-      tk::UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
+      UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
       ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
       return 1;
     }
@@ -151,7 +158,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       // The dialog manager reports the default button by id alone when it is not a direct child.
       if (lParam == 0 && HIWORD(wParam) == BN_CLICKED) {
-        if (auto* button = dynamic_cast<TButton*>(FindById(Handle(), LOWORD(wParam)))) {
+        if (auto* button = dynamic_cast<TButton*>(FindById(this, LOWORD(wParam)))) {
           button->Click();
           return 0;
         }
@@ -162,7 +169,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       if (mainForm_) {
-        tk::App().SetMainFormHandle(nullptr);
+        App().SetMainFormHandle(nullptr);
         ::PostQuitMessage(0);
       }
       return 0;
@@ -171,3 +178,5 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TWinControl::WndProc(msg, wParam, lParam);
 }
+
+}  // namespace tk

@@ -1,7 +1,9 @@
 // A top-level window whose window class is the form's class name.
 #pragma once
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
+
+namespace tk {
 
 class TForm : public TWinControl {
  public:
@@ -10,13 +12,10 @@ class TForm : public TWinControl {
 
   // Design-time settings, applied when the window is created.
   void SetClientSize(int width96, int height96);
-  int ClientWidth() const { return clientWidth_; }
-  int ClientHeight() const { return clientHeight_; }
   void SetPosition(int left, int top);
   void SetToolWindowBorder(bool tool) { toolWindow_ = tool; }
   void SetAlphaBlendValue(BYTE alpha);
   void SetScreenSnap(bool snap) { screenSnap_ = snap; }
-  bool IsMainForm() const;
 
   // Creates the window and its controls, runs FormCreate, then shows the form when Visible.
   void CreateForm(bool asMainForm);
@@ -32,7 +31,7 @@ class TForm : public TWinControl {
   void FillCreateParams(CreateParams& params) override;
 
  private:
-  TWinControl* FindById(HWND root, UINT id);
+  TWinControl* FindById(const TWinControl* from, UINT id);
   TWinControl* FindDefaultButton(TWinControl* from);
   void SnapToWorkArea(RECT& rc);
 
@@ -45,3 +44,5 @@ class TForm : public TWinControl {
   bool screenSnap_ = false;
   bool mainForm_ = false;
 };
+
+}  // namespace tk

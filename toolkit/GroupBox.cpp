@@ -1,8 +1,12 @@
-#include "GroupBox.h"
+#include "toolkit/GroupBox.h"
 
-#include "Dpi.h"
+#include "toolkit/Dpi.h"
 
-TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 185, 105); }
+namespace tk {
+
+TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
+  SetBounds(0, 0, 185, 105);
+}
 
 void TGroupBox::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TGroupBox", CS_HREDRAW | CS_VREDRAW);
@@ -12,35 +16,27 @@ void TGroupBox::FillCreateParams(CreateParams& params) {
 }
 
 int TGroupBox::CaptionHeight() const {
-  HDC dc = ::GetDC(Handle());
-  HGDIOBJ old = ::SelectObject(dc, FontHandle() ? FontHandle() : ::GetStockObject(DEFAULT_GUI_FONT));
+  UniqueWindowDC dc(Handle());
+  UniqueSelectObject font(dc.get(), ShownFont());
   TEXTMETRICW tm{};
-  ::GetTextMetricsW(dc, &tm);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(Handle(), dc);
+  ::GetTextMetricsW(dc.get(), &tm);
   return tm.tmHeight;
 }
 
 RECT TGroupBox::DisplayRect96() const {
   const SIZE size = ClientSize96();
-  const int caption = HandleAllocated() ? tk::dpi::Unscale(CaptionHeight(), Dpi()) : 13;
+  const int caption = HandleAllocated() ? dpi::Unscale(CaptionHeight(), Dpi()) : 13;
   // Two pixels of frame on each side; the caption line replaces the top edge.
   return RECT{2, caption + 2, size.cx - 2, size.cy - 2};
 }
 
-COLORREF TGroupBox::BackgroundColor() const {
-  TColor color = Color();
-  for (TWinControl* p = Parent(); color == clDefault && p; p = p->Parent()) color = p->Color();
-  return ColorToRGB(color == clDefault ? clBtnFace : color);
-}
-
-void TGroupBox::Paint(HDC dc) {
+void TGroupBox::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
-  tk::UniqueHBRUSH background(::CreateSolidBrush(BackgroundColor()));
+  UniqueHBRUSH background(::CreateSolidBrush(ColorToRGB(ShownColor())));
   ::FillRect(dc, &rc, background.get());
 
-  HGDIOBJ oldFont = ::SelectObject(dc, FontHandle() ? FontHandle() : ::GetStockObject(DEFAULT_GUI_FONT));
+  UniqueSelectObject font(dc, ShownFont());
   const std::wstring caption = Caption();
   const int captionHeight = CaptionHeight();
   RECT frame = rc;
@@ -52,16 +48,12 @@ void TGroupBox::Paint(HDC dc) {
     RECT textRect{Scale(8), 0, Scale(8) + text.cx + Scale(4), captionHeight};
     ::FillRect(dc, &textRect, background.get());
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(Handle()) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    ::SetTextColor(dc,
+                   ::GetSysColor(::IsWindowEnabled(Handle()) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     textRect.left += Scale(2);
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect,
                 DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
   }
-  ::SelectObject(dc, oldFont);
-}
-
-void TGroupBox::Click() {
-  if (OnClick) OnClick(this);
 }
 
 void TGroupBox::KeyPress(wchar_t& key) {
@@ -69,21 +61,12 @@ void TGroupBox::KeyPress(wchar_t& key) {
 }
 
 void TGroupBox::DpiChanged() {
-  TWinControl::DpiChanged();
+  TCustomControl::DpiChanged();
   AlignControls();
 }
 
 LRESULT TGroupBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
-      return 0;
-    }
     case WM_SIZE:
     case WM_SETFONT:
       AlignControls();
@@ -91,7 +74,7 @@ LRESULT TGroupBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETTEXT:
     case WM_ENABLE: {
-      LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
+      LRESULT result = TCustomControl::WndProc(msg, wParam, lParam);
       Invalidate();
       return result;
     }
@@ -100,17 +83,9 @@ LRESULT TGroupBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       KeyPress(key);
       return 0;
     }
-    case WM_LBUTTONDOWN:
-      mouseDown_ = true;
-      return 0;
-    case WM_LBUTTONUP:
-      if (mouseDown_) {
-        mouseDown_ = false;
-        Click();
-      }
-      return 0;
     default:
-      break;
+      return TCustomControl::WndProc(msg, wParam, lParam);
   }
-  return TWinControl::WndProc(msg, wParam, lParam);
 }
+
+}  // namespace tk

@@ -2,18 +2,18 @@
 // edge, painted by us so that it can parent children and hand their notifications back to them.
 #pragma once
 
-#include "Controls.h"
-#include "KeyEvents.h"
+#include "toolkit/Controls.h"
+#include "toolkit/KeyEvents.h"
 
-class TGroupBox : public TWinControl {
+namespace tk {
+
+class TGroupBox : public TCustomControl {
  public:
   explicit TGroupBox(TComponent* owner);
 
   // The area inside the frame and below the caption, in 96-DPI units of the frame's window.
   RECT DisplayRect96() const;
 
-  // A left click on the frame itself.
-  virtual void Click();
   // A character typed in the frame, or handed on to it by a child.
   virtual void KeyPress(wchar_t& key);
   TKeyPressEvent OnKeyPress;
@@ -23,14 +23,13 @@ class TGroupBox : public TWinControl {
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void OnPaint(HDC dc) override;
   // Places the children; runs when the size, the font or the DPI changes.
   virtual void AlignControls() {}
 
  private:
   // Caption height in pixels for the current font.
   int CaptionHeight() const;
-  COLORREF BackgroundColor() const;
-  void Paint(HDC dc);
-
-  bool mouseDown_ = false;
 };
+
+}  // namespace tk

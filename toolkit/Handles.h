@@ -10,13 +10,22 @@
 
 namespace tk {
 
-// Owns a handle of type T, closing it with Close. The "no handle" value is null, or
-// INVALID_HANDLE_VALUE (-1) when MinusOneIsInvalid.
-template <typename T, auto Close, bool MinusOneIsInvalid = false>
+// Which values of a handle mean "no handle": null, INVALID_HANDLE_VALUE (-1), or either, for the
+// kinds whose functions return one or the other depending on the call.
+enum class NoHandle { Null, MinusOne, NullOrMinusOne };
+
+// Owns a handle of type T, closing it with Close.
+template <typename T, auto Close, NoHandle Empty = NoHandle::Null>
 class UniqueAny {
-  static T InvalidValue() noexcept {
-    if constexpr (MinusOneIsInvalid) return reinterpret_cast<T>(static_cast<intptr_t>(-1));
-    else return T{};
+  static T MinusOne() noexcept { return reinterpret_cast<T>(static_cast<intptr_t>(-1)); }
+  static T InvalidValue() noexcept { return Empty == NoHandle::Null ? T{} : MinusOne(); }
+  static bool IsValid(T value) noexcept {
+    if constexpr (Empty == NoHandle::Null)
+      return value != T{};
+    else if constexpr (Empty == NoHandle::MinusOne)
+      return value != MinusOne();
+    else
+      return value != T{} && value != MinusOne();
   }
 
  public:
@@ -32,11 +41,11 @@ class UniqueAny {
   ~UniqueAny() { reset(); }
 
   T get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != InvalidValue(); }
+  explicit operator bool() const noexcept { return IsValid(value_); }
   T release() noexcept { return std::exchange(value_, InvalidValue()); }
   void reset(T value = InvalidValue()) noexcept {
     T old = std::exchange(value_, value);
-    if (old != InvalidValue() && old != value) Close(old);
+    if (IsValid(old) && old != value) Close(old);
   }
   // For APIs that write a new handle through a pointer.
   T* put() noexcept {
@@ -49,35 +58,102 @@ class UniqueAny {
 };
 
 namespace detail {
-inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
-inline void CloseHandle(HANDLE h) { ::CloseHandle(h); }
-inline void FindCloseHandle(HANDLE h) { ::FindClose(h); }
-inline void DestroyWnd(HWND h) { ::DestroyWindow(h); }
-inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
-inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
-inline void DestroyImageList(HIMAGELIST h) { ::ImageList_Destroy(h); }
-inline void FreeLib(HMODULE h) { ::FreeLibrary(h); }
-inline void FreePidl(PIDLIST_ABSOLUTE p) { ::ILFree(p); }
-inline void DeleteMemDC(HDC h) { ::DeleteDC(h); }
-inline void FreeCoTask(void* p) { ::CoTaskMemFree(p); }
+// The close functions, as the handle kinds name them.
+struct Close {
+  static void Key(HKEY h) { ::RegCloseKey(h); }
+  static void Handle(HANDLE h) { ::CloseHandle(h); }
+  static void Find(HANDLE h) { ::FindClose(h); }
+  static void Window(HWND h) { ::DestroyWindow(h); }
+  static void Gdi(HGDIOBJ h) { ::DeleteObject(h); }
+  static void Icon(HICON h) { ::DestroyIcon(h); }
+  static void ImageList(HIMAGELIST h) { ::ImageList_Destroy(h); }
+  static void Pidl(PIDLIST_ABSOLUTE p) { ::ILFree(p); }
+  static void MemoryDC(HDC h) { ::DeleteDC(h); }
+  static void CoTask(void* p) { ::CoTaskMemFree(p); }
+  static void Local(void* p) { ::LocalFree(p); }
+};
 }  // namespace detail
 
-using UniqueHKEY = UniqueAny<HKEY, detail::CloseKey>;
+using UniqueHKEY = UniqueAny<HKEY, detail::Close::Key>;
 // Kernel handles whose failure value is null (processes, threads, mutexes, events).
-using UniqueHandle = UniqueAny<HANDLE, detail::CloseHandle>;
-// File handles, whose failure value is INVALID_HANDLE_VALUE.
-using UniqueFile = UniqueAny<HANDLE, detail::CloseHandle, true>;
-using UniqueFindHandle = UniqueAny<HANDLE, detail::FindCloseHandle, true>;
-using UniqueHWND = UniqueAny<HWND, detail::DestroyWnd>;
-using UniqueHFONT = UniqueAny<HFONT, detail::DeleteGdi>;
-using UniqueHBRUSH = UniqueAny<HBRUSH, detail::DeleteGdi>;
-using UniqueHBITMAP = UniqueAny<HBITMAP, detail::DeleteGdi>;
-using UniqueHICON = UniqueAny<HICON, detail::DestroyIconHandle>;
-using UniqueHIMAGELIST = UniqueAny<HIMAGELIST, detail::DestroyImageList>;
-using UniqueHMODULE = UniqueAny<HMODULE, detail::FreeLib>;
-using UniquePIDL = UniqueAny<PIDLIST_ABSOLUTE, detail::FreePidl>;
-using UniqueMemDC = UniqueAny<HDC, detail::DeleteMemDC>;
-using UniqueCoTaskString = UniqueAny<wchar_t*, detail::FreeCoTask>;
+using UniqueHandle = UniqueAny<HANDLE, detail::Close::Handle>;
+// File handles and snapshots: their functions fail with INVALID_HANDLE_VALUE, and a handle that
+// was never filled in is null.
+using UniqueFile = UniqueAny<HANDLE, detail::Close::Handle, NoHandle::NullOrMinusOne>;
+using UniqueFindHandle = UniqueAny<HANDLE, detail::Close::Find, NoHandle::MinusOne>;
+using UniqueHWND = UniqueAny<HWND, detail::Close::Window>;
+using UniqueHFONT = UniqueAny<HFONT, detail::Close::Gdi>;
+using UniqueHBRUSH = UniqueAny<HBRUSH, detail::Close::Gdi>;
+using UniqueHBITMAP = UniqueAny<HBITMAP, detail::Close::Gdi>;
+using UniqueHICON = UniqueAny<HICON, detail::Close::Icon>;
+using UniqueHIMAGELIST = UniqueAny<HIMAGELIST, detail::Close::ImageList>;
+using UniquePIDL = UniqueAny<PIDLIST_ABSOLUTE, detail::Close::Pidl>;
+using UniqueMemDC = UniqueAny<HDC, detail::Close::MemoryDC>;
+using UniqueCoTaskString = UniqueAny<wchar_t*, detail::Close::CoTask>;
+// Memory the system allocated with LocalAlloc for the caller (FormatMessage, CommandLineToArgvW).
+template <typename T>
+using UniqueLocalPtr = UniqueAny<T*, detail::Close::Local>;
+
+// The second half of a paired call, made when the scope ends with what the first half gave
+// (State); the pairs below are owned through it.
+template <typename State, void (*End)(State&)>
+class Paired {
+ public:
+  explicit Paired(State state) noexcept : state_(state) {}
+  Paired(const Paired&) = delete;
+  Paired& operator=(const Paired&) = delete;
+  ~Paired() { End(state_); }
+
+ protected:
+  State state_;
+};
+
+namespace detail {
+struct WindowDC {
+  HWND hwnd;
+  HDC dc;
+};
+struct PaintDC {
+  HWND hwnd;
+  PAINTSTRUCT paint;
+  HDC dc;
+};
+struct Selection {
+  HDC dc;
+  HGDIOBJ old;
+};
+struct End {
+  static void ReleaseWindowDC(WindowDC& s) {
+    if (s.dc) ::ReleaseDC(s.hwnd, s.dc);
+  }
+  static void EndPaintDC(PaintDC& s) { ::EndPaint(s.hwnd, &s.paint); }
+  static void RestoreSelection(Selection& s) {
+    if (s.old && s.old != HGDI_ERROR) ::SelectObject(s.dc, s.old);
+  }
+};
+}  // namespace detail
+
+// A device context borrowed from a window (GetDC), given back when the scope ends.
+class UniqueWindowDC : public Paired<detail::WindowDC, detail::End::ReleaseWindowDC> {
+ public:
+  explicit UniqueWindowDC(HWND hwnd) noexcept : Paired({hwnd, ::GetDC(hwnd)}) {}
+  HDC get() const noexcept { return state_.dc; }
+};
+
+// One WM_PAINT: BeginPaint now, EndPaint when the scope ends.
+class UniquePaintDC : public Paired<detail::PaintDC, detail::End::EndPaintDC> {
+ public:
+  explicit UniquePaintDC(HWND hwnd) noexcept : Paired({hwnd, {}, nullptr}) {
+    state_.dc = ::BeginPaint(hwnd, &state_.paint);
+  }
+  HDC get() const noexcept { return state_.dc; }
+};
+
+// An object selected into a device context; the one it replaced goes back when the scope ends.
+class UniqueSelectObject : public Paired<detail::Selection, detail::End::RestoreSelection> {
+ public:
+  UniqueSelectObject(HDC dc, HGDIOBJ object) noexcept : Paired({dc, ::SelectObject(dc, object)}) {}
+};
 
 // Owning COM interface pointer.
 template <typename I>
@@ -128,7 +204,8 @@ class ScopeExit {
 // COM on this thread for the lifetime of the object (apartment-threaded, as the shell wants).
 class ComInit {
  public:
-  ComInit() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  explicit ComInit(DWORD model = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
+      : hr_(::CoInitializeEx(nullptr, model)) {}
   ComInit(const ComInit&) = delete;
   ComInit& operator=(const ComInit&) = delete;
   ~ComInit() {

@@ -1,35 +1,27 @@
-#include "Image.h"
+#include "toolkit/Image.h"
 
 #include <wincodec.h>
 
 #include <cstring>
 
+namespace tk {
+
 namespace {
 
-// WIC wants COM on the calling thread; the application has it, a test thread may not.
-struct ComOnThread {
-  ComOnThread() : hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComOnThread() {
-    if (SUCCEEDED(hr)) ::CoUninitialize();
-  }
-  HRESULT hr;
-};
-
-tk::ComPtr<IWICImagingFactory> Factory() {
-  tk::ComPtr<IWICImagingFactory> factory;
-  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                     IID_IWICImagingFactory, factory.put_void());
+ComPtr<IWICImagingFactory> Factory() {
+  ComPtr<IWICImagingFactory> factory;
+  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                     factory.put_void());
   return factory;
 }
 
 // Pixels of a WIC source as premultiplied BGRA, width and height as the source has them.
 bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, std::string& pixels,
                        UINT& width, UINT& height) {
-  tk::ComPtr<IWICFormatConverter> converter;
+  ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory->CreateFormatConverter(converter.put())) ||
-      FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA,
-                                   WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)) ||
+      FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
       FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0)
     return false;
   pixels.assign(static_cast<size_t>(width) * height * 4, '\0');
@@ -54,7 +46,7 @@ HBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
 
 }  // namespace
 
-TImage::TImage(TComponent* owner) : TWinControl(owner) {}
+TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
 
 void TImage::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TImage", CS_HREDRAW | CS_VREDRAW);
@@ -76,24 +68,25 @@ bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type) {
 }
 
 bool TImage::LoadFromMemory(const void* data, size_t size) {
-  ComOnThread com;
+  // WIC wants COM on the calling thread; the application has it, a test thread may not.
+  ComInit com(COINIT_APARTMENTTHREADED);
   pixels_.clear();
   width_ = height_ = 0;
   bitmap_.reset();
-  tk::ComPtr<IWICImagingFactory> factory = Factory();
-  tk::ComPtr<IWICStream> stream;
-  tk::ComPtr<IWICBitmapDecoder> decoder;
-  tk::ComPtr<IWICBitmapFrameDecode> frame;
+  ComPtr<IWICImagingFactory> factory = Factory();
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
   UINT width = 0, height = 0;
-  const bool ok =
-      factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
-      SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
-                                             static_cast<DWORD>(size))) &&
-      SUCCEEDED(factory->CreateDecoderFromStream(stream.get(), nullptr,
-                                                 WICDecodeMetadataCacheOnDemand, decoder.put())) &&
-      SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
-      CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
-  if (!ok) pixels_.clear();
+  const bool ok = factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
+                  SUCCEEDED(stream->InitializeFromMemory(
+                      static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size))) &&
+                  SUCCEEDED(factory->CreateDecoderFromStream(
+                      stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) &&
+                  SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
+                  CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
+  if (!ok)
+    pixels_.clear();
   else {
     width_ = static_cast<int>(width);
     height_ = static_cast<int>(height);
@@ -109,7 +102,7 @@ void TImage::SetCenter(bool center) {
 
 void TImage::DpiChanged() {
   bitmap_.reset();
-  TWinControl::DpiChanged();
+  TCustomControl::DpiChanged();
   Invalidate();
 }
 
@@ -130,10 +123,10 @@ void TImage::PrepareBitmap(int width, int height) {
   if (width == width_ && height == height_) {
     bitmap_.reset(MakeBitmap(pixels_, width, height));
   } else {
-    ComOnThread com;
-    tk::ComPtr<IWICImagingFactory> factory = Factory();
-    tk::ComPtr<IWICBitmap> source;
-    tk::ComPtr<IWICBitmapScaler> scaler;
+    ComInit com(COINIT_APARTMENTTHREADED);
+    ComPtr<IWICImagingFactory> factory = Factory();
+    ComPtr<IWICBitmap> source;
+    ComPtr<IWICBitmapScaler> scaler;
     std::string scaled;
     UINT w = 0, h = 0;
     if (factory &&
@@ -150,71 +143,29 @@ void TImage::PrepareBitmap(int width, int height) {
   bitmapSize_ = SIZE{width, height};
 }
 
-COLORREF TImage::BackgroundColor() const {
-  TColor color = Color();
-  for (TWinControl* p = Parent(); color == clDefault && p; p = p->Parent()) color = p->Color();
-  return ColorToRGB(color == clDefault ? clBtnFace : color);
-}
-
-void TImage::Paint(HDC dc) {
+void TImage::OnPaint(HDC dc) {
   RECT client{};
   ::GetClientRect(Handle(), &client);
   // Drawn off screen first so that the background and the picture reach the screen together.
-  tk::UniqueMemDC memory(::CreateCompatibleDC(dc));
-  tk::UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
-  HGDIOBJ oldCanvas = ::SelectObject(memory.get(), canvas.get());
-  tk::UniqueHBRUSH brush(::CreateSolidBrush(BackgroundColor()));
+  UniqueMemDC memory(::CreateCompatibleDC(dc));
+  UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
+  UniqueSelectObject onCanvas(memory.get(), canvas.get());
+  UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
   ::FillRect(memory.get(), &client, brush.get());
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
     PrepareBitmap(target.right - target.left, target.bottom - target.top);
     if (bitmap_) {
-      tk::UniqueMemDC picture(::CreateCompatibleDC(dc));
-      HGDIOBJ oldPicture = ::SelectObject(picture.get(), bitmap_.get());
+      UniqueMemDC picture(::CreateCompatibleDC(dc));
+      UniqueSelectObject onPicture(picture.get(), bitmap_.get());
       BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
       // The system's own blend, which msimg32's AlphaBlend only passes the call on to: that
       // library is not one the system always takes from its own folder.
       ::GdiAlphaBlend(memory.get(), target.left, target.top, bitmapSize_.cx, bitmapSize_.cy,
                       picture.get(), 0, 0, bitmapSize_.cx, bitmapSize_.cy, blend);
-      ::SelectObject(picture.get(), oldPicture);
     }
   }
   ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
-  ::SelectObject(memory.get(), oldCanvas);
 }
 
-LRESULT TImage::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
-    case WM_LBUTTONDOWN:
-      mouseDown_ = true;
-      ::SetCapture(Handle());
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!mouseDown_) return 0;
-      mouseDown_ = false;
-      ::ReleaseCapture();
-      RECT client{};
-      ::GetClientRect(Handle(), &client);
-      const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      if (::PtInRect(&client, at) && OnClick) OnClick(this);
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      mouseDown_ = false;
-      return 0;
-    default:
-      return TWinControl::WndProc(msg, wParam, lParam);
-  }
-}
+}  // namespace tk

@@ -6,10 +6,12 @@
 
 #include <string>
 
-#include "Controls.h"
-#include "Handles.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Handles.h"
 
-class TImage : public TWinControl {
+namespace tk {
+
+class TImage : public TCustomControl {
  public:
   explicit TImage(TComponent* owner);
 
@@ -29,23 +31,22 @@ class TImage : public TWinControl {
   RECT PictureRect() const;
 
   void DpiChanged() override;
-  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void OnPaint(HDC dc) override;
 
  private:
-  void Paint(HDC dc);
   void PrepareBitmap(int width, int height);
-  COLORREF BackgroundColor() const;
 
   // Premultiplied 32-bit BGRA rows of the picture at 96 DPI.
   std::string pixels_;
   int width_ = 0;
   int height_ = 0;
   bool center_ = false;
-  bool mouseDown_ = false;
   // The picture at the size it is drawn now.
-  tk::UniqueHBITMAP bitmap_;
+  UniqueHBITMAP bitmap_;
   SIZE bitmapSize_{0, 0};
 };
+
+}  // namespace tk

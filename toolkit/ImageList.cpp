@@ -1,6 +1,8 @@
-#include "ImageList.h"
+#include "toolkit/ImageList.h"
 
 #include <vector>
+
+namespace tk {
 
 TImageList::TImageList(TComponent* owner, int width, int height)
     : TComponent(owner),
@@ -8,7 +10,9 @@ TImageList::TImageList(TComponent* owner, int width, int height)
       height_(height),
       list_(::ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2)) {}
 
-int TImageList::Count() const { return list_ ? ::ImageList_GetImageCount(list_.get()) : 0; }
+int TImageList::Count() const {
+  return list_ ? ::ImageList_GetImageCount(list_.get()) : 0;
+}
 
 int TImageList::AddIcon(HICON icon) {
   if (!list_ || !icon) return -1;
@@ -16,8 +20,8 @@ int TImageList::AddIcon(HICON icon) {
 }
 
 int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
-  tk::UniqueHICON icon(static_cast<HICON>(
-      ::LoadImageW(module, name, IMAGE_ICON, width_, height_, LR_DEFAULTCOLOR)));
+  UniqueHICON icon(
+      static_cast<HICON>(::LoadImageW(module, name, IMAGE_ICON, width_, height_, LR_DEFAULTCOLOR)));
   return AddIcon(icon.get());
 }
 
@@ -25,7 +29,7 @@ int TImageList::AddStockIcon(SHSTOCKICONID id) {
   SHSTOCKICONINFO info{};
   info.cbSize = sizeof(info);
   if (FAILED(::SHGetStockIconInfo(id, SHGSI_ICON | SHGSI_SMALLICON, &info))) return -1;
-  tk::UniqueHICON icon(info.hIcon);
+  UniqueHICON icon(info.hIcon);
   return AddIcon(icon.get());
 }
 
@@ -39,10 +43,10 @@ int TImageList::AddBlank() {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  tk::UniqueHBITMAP color(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  UniqueHBITMAP color(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!color) return -1;
   std::vector<BYTE> ones(static_cast<size_t>((width_ + 15) / 16 * 2 * height_), 0xFF);
-  tk::UniqueHBITMAP mask(::CreateBitmap(width_, height_, 1, 1, ones.data()));
+  UniqueHBITMAP mask(::CreateBitmap(width_, height_, 1, 1, ones.data()));
   return ::ImageList_Add(list_.get(), color.get(), mask.get());
 }
 
@@ -54,6 +58,8 @@ bool TImageList::Draw(HDC dc, int index, int x, int y, int size, bool enabled) c
                               enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style) != FALSE;
   }
   // Another DPI than the design one: let the icon scale itself.
-  tk::UniqueHICON icon(::ImageList_GetIcon(list_.get(), index, ILD_TRANSPARENT));
+  UniqueHICON icon(::ImageList_GetIcon(list_.get(), index, ILD_TRANSPARENT));
   return icon && ::DrawIconEx(dc, x, y, icon.get(), size, size, 0, nullptr, DI_NORMAL) != FALSE;
 }
+
+}  // namespace tk

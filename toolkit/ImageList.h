@@ -6,8 +6,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "Component.h"
-#include "Handles.h"
+#include "toolkit/Component.h"
+#include "toolkit/Handles.h"
+
+namespace tk {
 
 class TImageList : public TComponent {
  public:
@@ -33,5 +35,7 @@ class TImageList : public TComponent {
  private:
   int width_;
   int height_;
-  tk::UniqueHIMAGELIST list_;
+  UniqueHIMAGELIST list_;
 };
+
+}  // namespace tk

@@ -3,8 +3,12 @@
 
 #include <functional>
 
-#include "Component.h"
+#include "toolkit/Component.h"
+
+namespace tk {
 
 // A typed character on its way into a control; a handler may change it, or set it to 0 to
 // keep it from the control.
 using TKeyPressEvent = std::function<void(TObject* Sender, wchar_t& Key)>;
+
+}  // namespace tk

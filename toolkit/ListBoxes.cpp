@@ -1,10 +1,12 @@
-#include "ListBoxes.h"
+#include "toolkit/ListBoxes.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "Handles.h"
-#include "StringList.h"
+#include "toolkit/Handles.h"
+#include "toolkit/StringList.h"
+
+namespace tk {
 
 namespace {
 
@@ -18,7 +20,7 @@ void CollectNames(const std::wstring& folder, const std::wstring& pattern, bool 
                   std::vector<std::wstring>& names) {
   if (folder.empty() || pattern.empty()) return;
   WIN32_FIND_DATAW data{};
-  tk::UniqueFindHandle find(::FindFirstFileW(JoinName(folder, pattern).c_str(), &data));
+  UniqueFindHandle find(::FindFirstFileW(JoinName(folder, pattern).c_str(), &data));
   if (!find) return;
   do {
     const std::wstring name = data.cFileName;
@@ -140,3 +142,5 @@ void TFileListBox::Update() {
   }
   SetItems(SortedNames(std::move(names)));
 }
+
+}  // namespace tk

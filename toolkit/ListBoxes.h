@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
+
+namespace tk {
 
 // A LISTBOX window and its rows. The rows are kept while there is no window and go into the
 // window when it is made.
@@ -76,3 +78,5 @@ class TFileListBox : public TCustomListBox {
   std::wstring directory_;
   std::wstring mask_ = L"*.*";
 };
+
+}  // namespace tk

@@ -1,4 +1,4 @@
-#include "RichEdit.h"
+#include "toolkit/RichEdit.h"
 
 #include <richedit.h>
 
@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Errors.h"
-#include "SystemLibrary.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+#include "toolkit/SystemLibrary.h"
+
+namespace tk {
 
 namespace {
 
@@ -15,8 +18,8 @@ constexpr wchar_t kRichEditClass[] = L"RICHEDIT50W";
 constexpr unsigned kStyleMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
 
 void LoadRichEditLibrary() {
-  if (!tk::SystemLibrary(L"msftedit.dll"))
-    throw tk::Exception(L"The rich edit control (msftedit.dll) is not available.");
+  if (!SystemLibrary(L"msftedit.dll"))
+    throw Exception(L"The rich edit control (msftedit.dll) is not available.");
 }
 
 LRESULT Send(HWND edit, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -41,7 +44,9 @@ void SelectRange(HWND edit, int start, int end) {
 }
 
 // A position past the end is clamped to the end without finding a character offset first.
-void SelectEndOf(HWND edit) { SelectRange(edit, 0x7FFFFFFF, 0x7FFFFFFF); }
+void SelectEndOf(HWND edit) {
+  SelectRange(edit, 0x7FFFFFFF, 0x7FFFFFFF);
+}
 
 unsigned StyleFromEffects(DWORD effects) {
   return ((effects & CFE_BOLD) ? fsBold : 0u) | ((effects & CFE_ITALIC) ? fsItalic : 0u) |
@@ -100,275 +105,50 @@ DWORD StreamIn(HWND edit, WPARAM format, const char* data, size_t size) {
   return stream.dwError;
 }
 
-}  // namespace
-
-// --- TRichEditLines ---
-
-int TRichEditLines::Count() const {
-  int lines = edit_.LineCount();
-  // The paragraph after the last row's mark is where the next row will go; it is not a row.
-  if (lines > 0 && edit_.LineLength(lines - 1) == 0) --lines;
-  return lines;
-}
-
-std::wstring TRichEditLines::Strings(int index) const {
-  if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
-  int start = edit_.LineStart(index);
-  return edit_.TextRange(start, start + edit_.LineLength(index));
-}
-
-void TRichEditLines::Put(int index, const std::wstring& text) {
-  if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
-  int start = edit_.LineStart(index);
-  edit_.ReplaceRange(start, start + edit_.LineLength(index), text);
-}
-
-void TRichEditLines::Delete(int index) {
-  if (index < 0 || index >= Count())
-    throw tk::ERangeError(L"List index out of bounds (" + tk::DecimalText(index) + L")");
-  int start = edit_.LineStart(index);
-  int end = edit_.LineStart(index + 1);
-  if (end < 0) {
-    // A last row without its own paragraph mark: take the mark before it instead.
-    end = edit_.TextLength();
-    if (start > 0) --start;
-  }
-  edit_.ReplaceRange(start, end, L"");
-}
-
-int TRichEditLines::Add(const std::wstring& text) {
-  // A row of one line for the control's own window waits to go in with the rows after it.
-  const std::wstring line = text.substr(0, text.find(L'\0'));
-  if (edit_.HandleAllocated() && line.find_first_of(L"\r\n") == std::wstring::npos)
-    return edit_.DeferRow(line);
-  // Constant work per row whatever the length of the content: the end is found from the
-  // control's own length and only the character before it is read, so a long log grows in
-  // linear time.
-  HWND edit = edit_.EditHandle();
-  CHARFORMAT2W format = GetSelFormat(edit);
-  format.dwMask = CFM_COLOR | kStyleMask;
-  const bool needsMark = edit_.LastRowIsOpen();
-  TRichEditUpdate update(edit_);
-  ScrollKeeper keep(edit);
-  SelectEndOf(edit);
-  SetSelFormat(edit, format);
-  std::wstring row = (needsMark ? L"\r" : L"") + text + L"\r";
-  Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(row.c_str()));
-  // The insertion point keeps the format, so the next row added here looks the same.
-  SetSelFormat(edit, format);
-  return edit_.LineCount() - 2;
-}
-
-void TRichEditLines::Clear() { edit_.Clear(); }
-
-std::wstring TRichEditLines::Text() const {
-  std::wstring text = edit_.PlainText();
-  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0))
-    text += L"\r\n";
-  return text;
-}
-
-// --- TRichEditUpdate ---
-
-TRichEditUpdate::TRichEditUpdate(TRichEdit& edit) : edit_(edit) { edit_.BeginUpdate(); }
-
-TRichEditUpdate::~TRichEditUpdate() { edit_.EndUpdate(); }
-
-// --- TRichEdit ---
-
-TRichEdit::TRichEdit(TComponent* owner) : TWinControl(owner) {}
-
-TRichEdit::~TRichEdit() = default;
-
-void TRichEdit::FillCreateParams(CreateParams& params) {
-  LoadRichEditLibrary();
-  params.ClassName = kRichEditClass;
-  params.Style = WS_CHILD | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
-                 (wordWrap_ ? 0 : ES_AUTOHSCROLL) |
-                 ((scrollBars_ == ssVertical || scrollBars_ == ssBoth) ? WS_VSCROLL : 0) |
-                 ((scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) ? WS_HSCROLL : 0);
-  params.ExStyle = WS_EX_CLIENTEDGE;
-}
-
-void TRichEdit::CreateWnd() {
-  ApplySettings(Handle());
-  MoveStandInContent();
-}
-
-void TRichEdit::ApplySettings(HWND edit) const {
-  if (maxLength_ > 0) Send(edit, EM_EXLIMITTEXT, 0, maxLength_);
-  // A line width of 1 with no device means "do not wrap"; 0 wraps at the window's edge.
-  Send(edit, EM_SETTARGETDEVICE, 0, wordWrap_ ? 0 : 1);
-  if (Color() != clDefault) Send(edit, EM_SETBKGNDCOLOR, 0, ColorToRGB(Color()));
-}
-
-void TRichEdit::MoveStandInContent() {
-  if (!standIn_) return;
+// The content as rich text; empty when the control reported an error.
+std::string StreamOutRtf(HWND edit) {
   std::string rtf;
-  EDITSTREAM out{reinterpret_cast<DWORD_PTR>(&rtf), 0, StreamOutToString};
-  Send(standIn_.get(), EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&out));
-  standIn_.reset();
-  if (out.dwError != 0 || StreamIn(Handle(), SF_RTF, rtf.data(), rtf.size()) != 0)
-    throw tk::EInOutError(L"The content of " + Name + L" could not be moved into its window.");
-  // The rows keep their colours and styles but take the face and size of the control's font.
-  CHARFORMAT2W font{};
-  font.cbSize = sizeof(font);
-  Send(Handle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
-  font.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
-  Send(Handle(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&font));
-  // Streaming leaves the caret, and with it the view, at the end of the last row; a pane that
-  // opens must show its rows from their first character.
-  SelectRange(Handle(), 0, 0);
-  POINT origin{};
-  Send(Handle(), EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&origin));
+  EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, StreamOutToString};
+  Send(edit, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  if (stream.dwError != 0) rtf.clear();
+  return rtf;
 }
 
-HWND TRichEdit::EditHandle() const {
-  if (HandleAllocated()) {
-    FlushPendingRows();
-    return Handle();
-  }
-  if (!standIn_) {
-    LoadRichEditLibrary();
-    HWND edit = ::CreateWindowExW(0, kRichEditClass, L"",
-                                  WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0, 0,
-                                  400, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    if (!edit) throw tk::Exception(L"Cannot create the window of " + Name);
-    standIn_.reset(edit);
-    // Without a font of its own the control writes in the system font, which is bold, and a row
-    // keeps its weight when it moves into the window: the stand-in writes regular text.
-    Send(edit, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    ApplySettings(edit);
-  }
-  return standIn_.get();
-}
-
-void TRichEdit::BeginUpdate() {
-  ++updateCount_;
-  HoldDrawing();
-}
-
-void TRichEdit::EndUpdate() {
-  if (updateCount_ == 0) return;
-  --updateCount_;
-  ResumeDrawing();
-}
-
-// Some implementations of the control paint after every single change, which makes a burst of
-// rows cost a repaint each; with drawing held, the burst is painted once at the end.
-void TRichEdit::HoldDrawing() const {
-  if (drawingHeld_ || !HandleAllocated()) return;
-  if (!(::GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE)) return;
-  Send(Handle(), WM_SETREDRAW, FALSE);
-  drawingHeld_ = true;
-}
-
-// Painting resumes once no update is under way and no row waits to go in.
-void TRichEdit::ResumeDrawing() const {
-  if (!drawingHeld_ || updateCount_ > 0 || Deferring() || !HandleAllocated()) return;
-  drawingHeld_ = false;
-  Send(Handle(), WM_SETREDRAW, TRUE);
-  ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
-}
-
-void TRichEdit::Clear() {
-  TRichEditUpdate update(*this);
-  ::SetWindowTextW(EditHandle(), L"");
-}
-
-void TRichEdit::SelectAll() { SelectRange(EditHandle(), 0, -1); }
-
-void TRichEdit::CopyToClipboard() { Send(EditHandle(), WM_COPY); }
-
-TColor TRichEdit::SelColor() const {
-  if (Deferring()) return pendingAutoColor_ ? ColorToRGB(clWindowText) : pendingColor_;
-  CHARFORMAT2W format = GetSelFormat(EditHandle());
-  if (format.dwEffects & CFE_AUTOCOLOR) return ColorToRGB(clWindowText);
-  return format.crTextColor;
-}
-
-void TRichEdit::SetSelColor(TColor color) {
-  if (Deferring()) {
-    pendingColor_ = ColorToRGB(color);
-    pendingAutoColor_ = false;
-    return;
-  }
-  CHARFORMAT2W format{};
-  format.dwMask = CFM_COLOR;
-  format.crTextColor = ColorToRGB(color);
-  SetSelFormat(EditHandle(), format);
-}
-
-unsigned TRichEdit::SelStyle() const {
-  if (Deferring()) return pendingStyle_;
-  return StyleFromEffects(GetSelFormat(EditHandle()).dwEffects);
-}
-
-void TRichEdit::SetSelStyle(unsigned style) {
-  if (Deferring()) {
-    pendingStyle_ = style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
-    return;
-  }
-  CHARFORMAT2W format{};
-  format.dwMask = kStyleMask;
-  format.dwEffects = EffectsFromStyle(style);
-  SetSelFormat(EditHandle(), format);
-}
-
-void TRichEdit::SetSel(int start, int end) { SelectRange(EditHandle(), start, end); }
-
-void TRichEdit::SelectEnd() {
-  // A pending row leaves the insertion point at the end already.
-  if (Deferring()) return;
-  HWND edit = EditHandle();
-  ScrollKeeper keep(edit);
-  SelectEndOf(edit);
-}
-
-bool TRichEdit::LastRowIsOpen() const {
-  const int end = TextLength();
-  return end > 0 && TextRange(end - 1, end) != L"\r";
-}
-
-int TRichEdit::TextLength() const {
+int TextLengthOf(HWND edit) {
   GETTEXTLENGTHEX query{GTL_PRECISE | GTL_NUMCHARS, 1200};
-  return static_cast<int>(Send(EditHandle(), EM_GETTEXTLENGTHEX,
-                               reinterpret_cast<WPARAM>(&query), 0));
+  return static_cast<int>(Send(edit, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0));
 }
 
-int TRichEdit::LineCount() const { return static_cast<int>(Send(EditHandle(), EM_GETLINECOUNT)); }
-
-int TRichEdit::LineStart(int line) const {
-  return static_cast<int>(Send(EditHandle(), EM_LINEINDEX, static_cast<WPARAM>(line)));
-}
-
-int TRichEdit::LineLength(int line) const {
-  int start = LineStart(line);
-  if (start < 0) return 0;
-  return static_cast<int>(Send(EditHandle(), EM_LINELENGTH, static_cast<WPARAM>(start)));
-}
-
-std::wstring TRichEdit::TextRange(int start, int end) const {
+std::wstring TextRangeOf(HWND edit, int start, int end) {
   if (end <= start) return L"";
   std::wstring text(static_cast<size_t>(end - start) + 1, L'\0');
   TEXTRANGEW range{{start, end}, text.data()};
-  LRESULT got = Send(EditHandle(), EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  LRESULT got = Send(edit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
   text.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
   return text;
 }
 
-void TRichEdit::ReplaceRange(int start, int end, const std::wstring& text) {
-  HWND edit = EditHandle();
-  TRichEditUpdate update(*this);
-  ScrollKeeper keep(edit);
-  SelectRange(edit, start, end);
-  Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+int LineCountOf(HWND edit) {
+  return static_cast<int>(Send(edit, EM_GETLINECOUNT));
 }
 
-std::wstring TRichEdit::PlainText() const {
-  HWND edit = EditHandle();
+int LineStartOf(HWND edit, int line) {
+  return static_cast<int>(Send(edit, EM_LINEINDEX, static_cast<WPARAM>(line)));
+}
+
+int LineLengthOf(HWND edit, int line) {
+  const int start = LineStartOf(edit, line);
+  if (start < 0) return 0;
+  return static_cast<int>(Send(edit, EM_LINELENGTH, static_cast<WPARAM>(start)));
+}
+
+// The text does not end in a paragraph mark, so a row appended must start with one.
+bool LastRowIsOpen(HWND edit) {
+  const int end = TextLengthOf(edit);
+  return end > 0 && TextRangeOf(edit, end - 1, end) != L"\r";
+}
+
+std::wstring PlainTextOf(HWND edit) {
   GETTEXTLENGTHEX query{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
   LRESULT length = Send(edit, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
   if (length <= 0) return L"";
@@ -383,48 +163,13 @@ std::wstring TRichEdit::PlainText() const {
   return text;
 }
 
-std::string TRichEdit::SaveRtfToString() const {
-  std::string rtf;
-  EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, StreamOutToString};
-  Send(EditHandle(), EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
-  if (stream.dwError != 0 || rtf.empty())
-    throw tk::EInOutError(L"The content of " + Name + L" could not be rendered as rich text.");
-  return rtf;
+void CheckRowIndex(int index, int count) {
+  if (index < 0 || index >= count)
+    throw ERangeError(L"List index out of bounds (" + DecimalText(index) + L")");
 }
 
-bool TRichEdit::LoadRtfFromString(const std::string& rtf) {
-  TRichEditUpdate update(*this);
-  return StreamIn(EditHandle(), SF_RTF, rtf.data(), rtf.size()) == 0;
-}
-
-void TRichEdit::LoadPlainText(const std::wstring& text) {
-  TRichEditUpdate update(*this);
-  if (StreamIn(EditHandle(), SF_TEXT | SF_UNICODE, reinterpret_cast<const char*>(text.data()),
-               text.size() * sizeof(wchar_t)) != 0)
-    throw tk::EInOutError(L"The text could not be loaded into " + Name + L".");
-}
-
-void TRichEdit::ScrollToLastRow() {
-  HWND edit = EditHandle();
-  POINT before{};
-  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&before));
-  Send(edit, WM_VSCROLL, SB_BOTTOM);
-  // Some implementations of the control also scroll to the widest row's end; a pane without
-  // word wrap would then open in the middle of its rows.
-  POINT after{};
-  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
-  if (after.x != before.x) {
-    after.x = before.x;
-    Send(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
-  }
-}
-
-// --- rows waiting to go in ---
-
-namespace {
-
-// Posted to the control's own window so that pending rows go in once the loop comes round.
-constexpr UINT kFlushPendingRows = WM_APP + 0x2A5;
+// Posted to the control's own window so that waiting rows go in once the loop comes round.
+constexpr UINT kMoveWaitingRowsIn = WM_APP + 0x2A5;
 
 CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
   CHARFORMAT2W format{};
@@ -437,56 +182,159 @@ CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
 // A control word with its number, such as \cf2 or \u-1234.
 void AppendWord(std::string& out, const char* word, long value) {
   out += word;
-  tk::AppendDecimal(out, value);
+  AppendDecimal(out, value);
 }
 
 }  // namespace
 
-int TRichEdit::DeferRow(const std::wstring& row) {
-  HWND edit = Handle();
-  if (!Deferring()) {
-    pendingBase_ = lines_.Count();
+// --- TRichEditLines ---
+
+int TRichEditLines::Count() {
+  HWND edit = edit_.ContentWindow();
+  int lines = LineCountOf(edit);
+  // The paragraph after the last row's mark is where the next row will go; it is not a row.
+  if (lines > 0 && LineLengthOf(edit, lines - 1) == 0) --lines;
+  return lines;
+}
+
+std::wstring TRichEditLines::Strings(int index) {
+  CheckRowIndex(index, Count());
+  HWND edit = edit_.ContentWindow();
+  const int start = LineStartOf(edit, index);
+  return TextRangeOf(edit, start, start + LineLengthOf(edit, index));
+}
+
+void TRichEditLines::Put(int index, const std::wstring& text) {
+  CheckRowIndex(index, Count());
+  HWND edit = edit_.ContentWindow();
+  const int start = LineStartOf(edit, index);
+  edit_.ReplaceRange(start, start + LineLengthOf(edit, index), text);
+}
+
+void TRichEditLines::Delete(int index) {
+  CheckRowIndex(index, Count());
+  HWND edit = edit_.ContentWindow();
+  int start = LineStartOf(edit, index);
+  int end = LineStartOf(edit, index + 1);
+  if (end < 0) {
+    // A last row without its own paragraph mark: take the mark before it instead.
+    end = TextLengthOf(edit);
+    if (start > 0) --start;
+  }
+  edit_.ReplaceRange(start, end, L"");
+}
+
+int TRichEditLines::Add(const std::wstring& text) {
+  const std::wstring line = text.substr(0, text.find(L'\0'));
+  if (edit_.HandleAllocated() && line.find_first_of(L"\r\n") == std::wstring::npos)
+    return edit_.KeepRow(line);
+  // Constant work per row whatever the length of the content: the end is found from the
+  // control's own length and only the character before it is read, so a long log grows in
+  // linear time.
+  HWND edit = edit_.ContentWindow();
+  CHARFORMAT2W format = GetSelFormat(edit);
+  format.dwMask = CFM_COLOR | kStyleMask;
+  const bool needsMark = LastRowIsOpen(edit);
+  TRichEditUpdate update(edit_);
+  ScrollKeeper keep(edit);
+  SelectEndOf(edit);
+  SetSelFormat(edit, format);
+  std::wstring row = (needsMark ? L"\r" : L"") + text + L"\r";
+  Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(row.c_str()));
+  // The insertion point keeps the format, so the next row added here looks the same.
+  SetSelFormat(edit, format);
+  return LineCountOf(edit) - 2;
+}
+
+void TRichEditLines::Clear() {
+  edit_.Clear();
+}
+
+std::wstring TRichEditLines::Text() {
+  std::wstring text = PlainTextOf(edit_.ContentWindow());
+  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0))
+    text += L"\r\n";
+  return text;
+}
+
+// --- TRichEditUpdate ---
+
+TRichEditUpdate::TRichEditUpdate(TRichEdit& edit) : edit_(edit) {
+  edit_.BeginUpdate();
+}
+
+TRichEditUpdate::~TRichEditUpdate() {
+  edit_.EndUpdate();
+}
+
+// --- TRichEditStaging ---
+
+HWND TRichEditStaging::CreateStandIn(const std::wstring& controlName) {
+  LoadRichEditLibrary();
+  HWND edit = ::CreateWindowExW(0, kRichEditClass, L"",
+                                WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0, 0,
+                                400, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  if (!edit) throw Exception(L"Cannot create the window of " + controlName);
+  standIn_.reset(edit);
+  // Without a font of its own the control writes in the system font, which is bold, and a row
+  // keeps its weight when it moves into the window: the stand-in writes regular text.
+  Send(edit, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  return edit;
+}
+
+bool TRichEditStaging::MoveStandInto(HWND window, const std::wstring& controlName) {
+  if (!standIn_) return false;
+  const std::string rtf = StreamOutRtf(standIn_.get());
+  standIn_.reset();
+  if (rtf.empty() || StreamIn(window, SF_RTF, rtf.data(), rtf.size()) != 0)
+    throw EInOutError(L"The content of " + controlName + L" could not be moved into its window.");
+  return true;
+}
+
+int TRichEditStaging::KeepRow(HWND window, int rowsInWindow, const std::wstring& row) {
+  if (rows_.empty()) {
+    base_ = rowsInWindow;
     // The row takes the insertion point's format, as one appended at once would.
-    const CHARFORMAT2W format = GetSelFormat(edit);
-    pendingAutoColor_ = (format.dwEffects & CFE_AUTOCOLOR) != 0;
-    pendingColor_ = format.crTextColor;
-    pendingStyle_ = StyleFromEffects(format.dwEffects);
-    HoldDrawing();
+    const CHARFORMAT2W format = GetSelFormat(window);
+    autoColor_ = (format.dwEffects & CFE_AUTOCOLOR) != 0;
+    color_ = format.crTextColor;
+    style_ = StyleFromEffects(format.dwEffects);
   }
-  pending_.push_back(PendingRow{row, pendingColor_, pendingAutoColor_, pendingStyle_});
-  if (!flushPosted_) flushPosted_ = ::PostMessageW(edit, kFlushPendingRows, 0, 0) != FALSE;
-  return pendingBase_ + static_cast<int>(pending_.size()) - 1;
+  rows_.push_back(Row{row, color_, autoColor_, style_});
+  return base_ + static_cast<int>(rows_.size()) - 1;
 }
 
-// Does nothing unless rows wait, and nothing while they are going in.
-void TRichEdit::FlushPendingRows() const {
-  if (!Deferring() || flushing_ || !HandleAllocated()) return;
-  flushing_ = true;
-  tk::ScopeExit done([this] { flushing_ = false; });
-  std::vector<PendingRow> rows;
-  rows.swap(pending_);
-  HWND edit = Handle();
-  {
-    ScrollKeeper keep(edit);
-    SelectEndOf(edit);
-    const std::string rtf = RowsAsRtf(rows, LastRowIsOpen());
-    if (StreamIn(edit, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
-      AppendRowsNow(edit, rows);
-    // The insertion point keeps the last row's format, so the next row looks the same.
-    SetSelFormat(edit, RowFormat(pendingColor_, pendingAutoColor_, pendingStyle_));
-  }
-  ResumeDrawing();
+void TRichEditStaging::SetWaitingColor(COLORREF color) {
+  color_ = color;
+  autoColor_ = false;
 }
 
-// Rows as a rich-text fragment for the end of the content: each row a paragraph in its own colour
-// and style; the font is left to the insertion point, as for a row typed there.
-std::string TRichEdit::RowsAsRtf(const std::vector<PendingRow>& rows, bool startNewParagraph) {
+void TRichEditStaging::SetWaitingStyle(unsigned style) {
+  style_ = style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
+}
+
+void TRichEditStaging::MoveRowsInto(HWND window) {
+  // Taken out first: the messages sent below reach the control, which asks for waiting rows.
+  std::vector<Row> rows;
+  rows.swap(rows_);
+  ScrollKeeper keep(window);
+  SelectEndOf(window);
+  const std::string rtf = RowsAsRtf(rows, LastRowIsOpen(window));
+  if (StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
+    AppendRowsOneByOne(window, rows);
+  // The insertion point keeps the last row's format, so the next row looks the same.
+  SetSelFormat(window, RowFormat(color_, autoColor_, style_));
+}
+
+// Each row a paragraph in its own colour and style; the font is left to the insertion point, as
+// for a row typed there.
+std::string TRichEditStaging::RowsAsRtf(const std::vector<Row>& rows, bool startNewParagraph) {
   std::vector<COLORREF> colors;
   std::string body = startNewParagraph ? "\\par " : "";
   static const char* const kOn[] = {"\\b", "\\i", "\\ul", "\\strike"};
   static const char* const kOff[] = {"\\b0", "\\i0", "\\ulnone", "\\strike0"};
   static const unsigned kBits[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
-  for (const PendingRow& row : rows) {
+  for (const Row& row : rows) {
     size_t color = 0;
     if (!row.autoColor) {
       while (color < colors.size() && colors[color] != row.color) ++color;
@@ -521,36 +369,235 @@ std::string TRichEdit::RowsAsRtf(const std::vector<PendingRow>& rows, bool start
 }
 
 // The slow way, one message per row: for a stream the control did not take.
-void TRichEdit::AppendRowsNow(HWND edit, const std::vector<PendingRow>& rows) const {
-  for (const PendingRow& row : rows) {
-    SelectEndOf(edit);
-    SetSelFormat(edit, RowFormat(row.color, row.autoColor, row.style));
-    const std::wstring text = (LastRowIsOpen() ? L"\r" : L"") + row.text + L"\r";
-    Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+void TRichEditStaging::AppendRowsOneByOne(HWND window, const std::vector<Row>& rows) {
+  for (const Row& row : rows) {
+    SelectEndOf(window);
+    SetSelFormat(window, RowFormat(row.color, row.autoColor, row.style));
+    const std::wstring text = (LastRowIsOpen(window) ? L"\r" : L"") + row.text + L"\r";
+    Send(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+}
+
+// --- TRichEdit ---
+
+TRichEdit::TRichEdit(TComponent* owner) : TWinControl(owner) {}
+
+TRichEdit::~TRichEdit() = default;
+
+void TRichEdit::FillCreateParams(CreateParams& params) {
+  LoadRichEditLibrary();
+  params.ClassName = kRichEditClass;
+  params.Style = WS_CHILD | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
+                 (wordWrap_ ? 0 : ES_AUTOHSCROLL) |
+                 ((scrollBars_ == ssVertical || scrollBars_ == ssBoth) ? WS_VSCROLL : 0) |
+                 ((scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) ? WS_HSCROLL : 0);
+  params.ExStyle = WS_EX_CLIENTEDGE;
+}
+
+void TRichEdit::CreateWnd() {
+  ApplySettings(Handle());
+  if (!staging_.MoveStandInto(Handle(), Name)) return;
+  // The rows keep their colours and styles but take the face and size of the control's font.
+  CHARFORMAT2W font{};
+  font.cbSize = sizeof(font);
+  Send(Handle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
+  font.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
+  Send(Handle(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&font));
+  // Streaming leaves the caret, and with it the view, at the end of the last row; a pane that
+  // opens must show its rows from their first character.
+  SelectRange(Handle(), 0, 0);
+  POINT origin{};
+  Send(Handle(), EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&origin));
+}
+
+void TRichEdit::ApplySettings(HWND edit) const {
+  if (maxLength_ > 0) Send(edit, EM_EXLIMITTEXT, 0, maxLength_);
+  // A line width of 1 with no device means "do not wrap"; 0 wraps at the window's edge.
+  Send(edit, EM_SETTARGETDEVICE, 0, wordWrap_ ? 0 : 1);
+  if (Color() != clDefault) Send(edit, EM_SETBKGNDCOLOR, 0, ColorToRGB(Color()));
+}
+
+HWND TRichEdit::ContentWindow() {
+  if (HandleAllocated()) {
+    MoveWaitingRowsIn();
+    return Handle();
+  }
+  if (!staging_.StandIn()) ApplySettings(staging_.CreateStandIn(Name));
+  return staging_.StandIn();
+}
+
+void TRichEdit::MoveWaitingRowsIn() {
+  if (!staging_.RowsWait() || !HandleAllocated()) return;
+  staging_.MoveRowsInto(Handle());
+  ResumeDrawing();
+}
+
+int TRichEdit::KeepRow(const std::wstring& row) {
+  const bool first = !staging_.RowsWait();
+  const int index = staging_.KeepRow(Handle(), first ? lines_.Count() : 0, row);
+  if (first) HoldDrawing();
+  if (!movePosted_) movePosted_ = ::PostMessageW(Handle(), kMoveWaitingRowsIn, 0, 0) != FALSE;
+  return index;
+}
+
+void TRichEdit::BeginUpdate() {
+  ++updateCount_;
+  HoldDrawing();
+}
+
+void TRichEdit::EndUpdate() {
+  if (updateCount_ == 0) return;
+  --updateCount_;
+  ResumeDrawing();
+}
+
+// Some implementations of the control paint after every single change, which makes a burst of
+// rows cost a repaint each; with drawing held, the burst is painted once at the end.
+void TRichEdit::HoldDrawing() {
+  if (drawingHeld_ || !HandleAllocated()) return;
+  if (!(::GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VISIBLE)) return;
+  Send(Handle(), WM_SETREDRAW, FALSE);
+  drawingHeld_ = true;
+}
+
+// Painting resumes once no update is under way and no row waits to go in.
+void TRichEdit::ResumeDrawing() {
+  if (!drawingHeld_ || updateCount_ > 0 || staging_.RowsWait() || !HandleAllocated()) return;
+  drawingHeld_ = false;
+  Send(Handle(), WM_SETREDRAW, TRUE);
+  ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+}
+
+void TRichEdit::Clear() {
+  TRichEditUpdate update(*this);
+  ::SetWindowTextW(ContentWindow(), L"");
+}
+
+void TRichEdit::SelectAll() {
+  SelectRange(ContentWindow(), 0, -1);
+}
+
+void TRichEdit::CopyToClipboard() {
+  Send(ContentWindow(), WM_COPY);
+}
+
+TColor TRichEdit::SelColor() {
+  if (staging_.RowsWait()) return staging_.WaitingColor();
+  CHARFORMAT2W format = GetSelFormat(ContentWindow());
+  if (format.dwEffects & CFE_AUTOCOLOR) return ColorToRGB(clWindowText);
+  return format.crTextColor;
+}
+
+void TRichEdit::SetSelColor(TColor color) {
+  if (staging_.RowsWait()) {
+    staging_.SetWaitingColor(ColorToRGB(color));
+    return;
+  }
+  CHARFORMAT2W format{};
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = ColorToRGB(color);
+  SetSelFormat(ContentWindow(), format);
+}
+
+unsigned TRichEdit::SelStyle() {
+  if (staging_.RowsWait()) return staging_.WaitingStyle();
+  return StyleFromEffects(GetSelFormat(ContentWindow()).dwEffects);
+}
+
+void TRichEdit::SetSelStyle(unsigned style) {
+  if (staging_.RowsWait()) {
+    staging_.SetWaitingStyle(style);
+    return;
+  }
+  CHARFORMAT2W format{};
+  format.dwMask = kStyleMask;
+  format.dwEffects = EffectsFromStyle(style);
+  SetSelFormat(ContentWindow(), format);
+}
+
+void TRichEdit::SetSel(int start, int end) {
+  SelectRange(ContentWindow(), start, end);
+}
+
+void TRichEdit::SelectEnd() {
+  // A waiting row leaves the insertion point at the end already.
+  if (staging_.RowsWait()) return;
+  HWND edit = ContentWindow();
+  ScrollKeeper keep(edit);
+  SelectEndOf(edit);
+}
+
+int TRichEdit::TextLength() {
+  return TextLengthOf(ContentWindow());
+}
+
+void TRichEdit::ReplaceRange(int start, int end, const std::wstring& text) {
+  HWND edit = ContentWindow();
+  TRichEditUpdate update(*this);
+  ScrollKeeper keep(edit);
+  SelectRange(edit, start, end);
+  Send(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string TRichEdit::SaveRtfToString() {
+  const std::string rtf = StreamOutRtf(ContentWindow());
+  if (rtf.empty())
+    throw EInOutError(L"The content of " + Name + L" could not be rendered as rich text.");
+  return rtf;
+}
+
+bool TRichEdit::LoadRtfFromString(const std::string& rtf) {
+  TRichEditUpdate update(*this);
+  return StreamIn(ContentWindow(), SF_RTF, rtf.data(), rtf.size()) == 0;
+}
+
+void TRichEdit::LoadPlainText(const std::wstring& text) {
+  TRichEditUpdate update(*this);
+  if (StreamIn(ContentWindow(), SF_TEXT | SF_UNICODE, reinterpret_cast<const char*>(text.data()),
+               text.size() * sizeof(wchar_t)) != 0)
+    throw EInOutError(L"The text could not be loaded into " + Name + L".");
+}
+
+void TRichEdit::ScrollToLastRow() {
+  HWND edit = ContentWindow();
+  POINT before{};
+  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&before));
+  Send(edit, WM_VSCROLL, SB_BOTTOM);
+  // Some implementations of the control also scroll to the widest row's end; a pane without
+  // word wrap would then open in the middle of its rows.
+  POINT after{};
+  Send(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
+  if (after.x != before.x) {
+    after.x = before.x;
+    Send(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&after));
   }
 }
 
 LRESULT TRichEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kFlushPendingRows) {
-    flushPosted_ = false;
-    FlushPendingRows();
+  if (msg == kMoveWaitingRowsIn) {
+    movePosted_ = false;
+    MoveWaitingRowsIn();
     return 0;
   }
   // Whoever asks the window anything, this program or another, sees the rows in place.
-  FlushPendingRows();
+  MoveWaitingRowsIn();
   return TWinControl::WndProc(msg, wParam, lParam);
 }
 
-void TRichEdit::SetScrollBars(TScrollStyle value) { scrollBars_ = value; }
+void TRichEdit::SetScrollBars(TScrollStyle value) {
+  scrollBars_ = value;
+}
 
 void TRichEdit::SetMaxLength(int value) {
   maxLength_ = value;
-  if (standIn_) ApplySettings(standIn_.get());
+  if (staging_.StandIn()) ApplySettings(staging_.StandIn());
   if (HandleAllocated()) ApplySettings(Handle());
 }
 
 void TRichEdit::SetWordWrap(bool value) {
   wordWrap_ = value;
-  if (standIn_) ApplySettings(standIn_.get());
+  if (staging_.StandIn()) ApplySettings(staging_.StandIn());
   if (HandleAllocated()) ApplySettings(Handle());
 }
+
+}  // namespace tk

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
+#include "toolkit/Controls.h"
+
+namespace tk {
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
@@ -31,14 +33,15 @@ class TRichEditUpdate {
   TRichEdit& edit_;
 };
 
-// The rows of a rich-edit control, in the manner of a string list.
+// The rows of a rich-edit control, in the manner of a string list. Reading them puts rows that
+// wait to go in into the control first, so no reading method is const.
 class TRichEditLines {
  public:
   explicit TRichEditLines(TRichEdit& edit) : edit_(edit) {}
 
-  int Count() const;
-  std::wstring Strings(int index) const;
-  std::wstring operator[](int index) const { return Strings(index); }
+  int Count();
+  std::wstring Strings(int index);
+  std::wstring operator[](int index) { return Strings(index); }
   void Put(int index, const std::wstring& text);
   void Delete(int index);
   // Appends one row (a line break inside the text starts a further row) and returns its index.
@@ -46,10 +49,62 @@ class TRichEditLines {
   int Add(const std::wstring& text);
   void Clear();
   // Every row followed by CR LF, the last one included.
-  std::wstring Text() const;
+  std::wstring Text();
 
  private:
   TRichEdit& edit_;
+};
+
+// Content on its way into a rich-edit control's window.
+//
+// Rows appended to the window wait here, each with the insertion point's format, until anything
+// else asks for the control (any message to its window included) or the message loop comes
+// round; then they go in with one stream. The control takes a row in a fraction of a millisecond
+// on Windows, but some implementations need more for every message, which makes a burst of rows
+// slow when each row is a message of its own.
+//
+// Before the control has its window, content goes to a hidden stand-in control of the same
+// class, which hands it over, formatting included, when the window is created.
+class TRichEditStaging {
+ public:
+  // The stand-in, null until created.
+  HWND StandIn() const { return standIn_.get(); }
+  // Creates the stand-in; its settings are the control's to apply.
+  HWND CreateStandIn(const std::wstring& controlName);
+  // Streams the stand-in's content into the window and destroys the stand-in; false when there
+  // was none. EInOutError when the window does not take the content.
+  bool MoveStandInto(HWND window, const std::wstring& controlName);
+
+  bool RowsWait() const { return !rows_.empty(); }
+  // Keeps a row back and returns its index in the control; the first of a burst also takes the
+  // window's insertion-point format, and the number of rows the control holds already.
+  int KeepRow(HWND window, int rowsInWindow, const std::wstring& row);
+  // The insertion point's format while rows wait, which the next row kept back takes.
+  COLORREF WaitingColor() const { return autoColor_ ? ColorToRGB(clWindowText) : color_; }
+  void SetWaitingColor(COLORREF color);
+  unsigned WaitingStyle() const { return style_; }
+  void SetWaitingStyle(unsigned style);
+  // Streams every waiting row in at the end of the window's content (one message per row when
+  // the control refuses the stream); the insertion point keeps the last row's format.
+  void MoveRowsInto(HWND window);
+
+ private:
+  struct Row {
+    std::wstring text;
+    COLORREF color;
+    bool autoColor;
+    unsigned style;
+  };
+  // The rows as a rich-text fragment for the end of the content.
+  static std::string RowsAsRtf(const std::vector<Row>& rows, bool startNewParagraph);
+  static void AppendRowsOneByOne(HWND window, const std::vector<Row>& rows);
+
+  UniqueHWND standIn_;
+  std::vector<Row> rows_;
+  int base_ = 0;  // rows in the control when the first waiting row came
+  COLORREF color_ = 0;
+  bool autoColor_ = true;
+  unsigned style_ = 0;
 };
 
 class TRichEdit : public TWinControl {
@@ -58,25 +113,24 @@ class TRichEdit : public TWinControl {
   ~TRichEdit() override;
 
   TRichEditLines& Lines() { return lines_; }
-  const TRichEditLines& Lines() const { return lines_; }
   void Clear();
   void SelectAll();
   void CopyToClipboard();
 
   // Colour and font style (TFontStyle bits) of the selection, or of the insertion point when
   // nothing is selected. A colour that follows the system reads as the system's colour.
-  TColor SelColor() const;
+  TColor SelColor();
   void SetSelColor(TColor color);
-  unsigned SelStyle() const;
+  unsigned SelStyle();
   void SetSelStyle(unsigned style);
   // Selection in characters, a paragraph mark counting as one.
   void SetSel(int start, int end);
   // Collapses the selection at the end of the text.
   void SelectEnd();
-  int TextLength() const;
+  int TextLength();
 
   // The whole content as the control's own Rich Text Format rendering (EInOutError on failure).
-  std::string SaveRtfToString() const;
+  std::string SaveRtfToString();
   // Replaces the content with an RTF document; false when the control does not accept it as RTF.
   bool LoadRtfFromString(const std::string& rtf);
   // Replaces the content with plain text (EInOutError on failure).
@@ -98,65 +152,36 @@ class TRichEdit : public TWinControl {
   // Scrolls to the last row, leaving the horizontal position where it is.
   void ScrollToLastRow();
 
-  // The window that holds the content now: the control's own, or the stand-in before that exists.
-  // Rows still waiting to go in (see Lines().Add) go in first.
-  HWND EditHandle() const;
-
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
   void CreateWnd() override;
-  void PrepareRepaint() override { FlushPendingRows(); }
+  void PrepareRepaint() override { MoveWaitingRowsIn(); }
 
  private:
   friend class TRichEditLines;
-  int LineCount() const;
-  int LineStart(int line) const;
-  int LineLength(int line) const;
-  std::wstring TextRange(int start, int end) const;
+  // The window that holds the content now, with every waiting row in it: the control's own, or
+  // the stand-in (created here on first use) before that exists.
+  HWND ContentWindow();
+  void MoveWaitingRowsIn();
+  // A row of one line for the control's own window, kept back to go in with the rows after it.
+  int KeepRow(const std::wstring& row);
   void ReplaceRange(int start, int end, const std::wstring& text);
-  std::wstring PlainText() const;
   void ApplySettings(HWND edit) const;
-  void HoldDrawing() const;
-  void ResumeDrawing() const;
-  // The text does not end in a paragraph mark, so a row appended must start with one.
-  bool LastRowIsOpen() const;
-  void MoveStandInContent();
+  void HoldDrawing();
+  void ResumeDrawing();
 
-  // Rows appended to the control's window wait here, each with the insertion point's format,
-  // until anything else asks for the control (any message to its window included) or the
-  // message loop comes round; then they go in with one stream. The control takes a row in a
-  // fraction of a millisecond on Windows, but some implementations need more for every message,
-  // which makes a burst of rows slow when each row is a message of its own.
-  struct PendingRow {
-    std::wstring text;
-    COLORREF color;
-    bool autoColor;
-    unsigned style;
-  };
-  int DeferRow(const std::wstring& row);
-  void FlushPendingRows() const;
-  void AppendRowsNow(HWND edit, const std::vector<PendingRow>& rows) const;
-  // The rows as a rich-text fragment for the end of the content.
-  static std::string RowsAsRtf(const std::vector<PendingRow>& rows, bool startNewParagraph);
-  bool Deferring() const { return !pending_.empty(); }
-
-  mutable std::vector<PendingRow> pending_;
-  mutable int pendingBase_ = 0;  // rows in the control when the first pending row came
-  // The insertion point's format while rows are pending.
-  mutable COLORREF pendingColor_ = 0;
-  mutable bool pendingAutoColor_ = true;
-  mutable unsigned pendingStyle_ = 0;
-  mutable bool flushing_ = false;
-  mutable bool flushPosted_ = false;
-
+  TRichEditStaging staging_;
+  // A request to move the waiting rows in is queued on the window.
+  bool movePosted_ = false;
   TRichEditLines lines_{*this};
   TScrollStyle scrollBars_ = ssNone;
   int maxLength_ = 0;
   bool wordWrap_ = true;
   int updateCount_ = 0;
-  // Painting is held during an update and from the first pending row until the rows are in.
-  mutable bool drawingHeld_ = false;
-  mutable tk::UniqueHWND standIn_;
+  // Painting is held during an update and from the first waiting row until the rows are in.
+  bool drawingHeld_ = false;
 };
+
+}  // namespace tk

@@ -1,10 +1,13 @@
-#include "StringList.h"
+#include "toolkit/StringList.h"
 
 #include <algorithm>
 #include <numeric>
 #include <utility>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+
+namespace tk {
 
 namespace {
 
@@ -78,7 +81,7 @@ int TStringList::AddObject(const std::wstring& s, void* object) {
   int index = 0;
   if (Find(s, index)) {
     if (duplicates_ == dupIgnore) return index;
-    if (duplicates_ == dupError) throw tk::Exception(L"String list does not allow duplicates");
+    if (duplicates_ == dupError) throw Exception(L"String list does not allow duplicates");
   }
   InsertItem(index, s, object);
   return index;
@@ -210,12 +213,12 @@ int TStringList::CompareStrings(const std::wstring& a, const std::wstring& b) co
 
 void TStringList::CheckIndex(int index) const {
   if (index < 0 || index >= Count()) {
-    throw tk::Exception(L"List index out of bounds (" + tk::DecimalText(index) + L")");
+    throw Exception(L"List index out of bounds (" + DecimalText(index) + L")");
   }
 }
 
 void TStringList::CheckNotSorted() const {
-  if (sorted_) throw tk::Exception(L"Operation not allowed on sorted list");
+  if (sorted_) throw Exception(L"Operation not allowed on sorted list");
 }
 
 void TStringList::InsertItem(int index, const std::wstring& s, void* object) {
@@ -240,3 +243,5 @@ void TStringList::Changed() {
   changedDuringUpdate_ = false;
   if (OnChange) OnChange(*this);
 }
+
+}  // namespace tk

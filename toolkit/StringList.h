@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Component.h"
+#include "toolkit/Component.h"
+
+namespace tk {
 
 // What Add does in sorted mode with a line that compares equal to one already in the list.
 enum TDuplicates { dupIgnore, dupAccept, dupError };
@@ -104,3 +106,5 @@ class TStringList : public TObject {
   int updateCount_ = 0;
   bool changedDuringUpdate_ = false;
 };
+
+}  // namespace tk

@@ -5,7 +5,9 @@
 #include <cwctype>
 #include <cwchar>
 
-#include "StringList.h"
+#include "toolkit/StringList.h"
+
+namespace tk {
 
 namespace {
 
@@ -33,5 +35,7 @@ int Collate(const std::wstring& a, const std::wstring& b) {
 int LocaleCompare(const std::wstring& a, const std::wstring& b, bool caseSensitive) {
   return caseSensitive ? Collate(a, b) : Collate(FoldCase(a), FoldCase(b));
 }
+
+}  // namespace tk
 
 #endif  // _WIN32

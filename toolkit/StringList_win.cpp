@@ -5,7 +5,9 @@
 
 #include <climits>
 
-#include "StringList.h"
+#include "toolkit/StringList.h"
+
+namespace tk {
 
 namespace {
 
@@ -23,5 +25,7 @@ int LocaleCompare(const std::wstring& a, const std::wstring& b, bool caseSensiti
   if (result == 0) return a.compare(b);
   return result - CSTR_EQUAL;
 }
+
+}  // namespace tk
 
 #endif  // _WIN32

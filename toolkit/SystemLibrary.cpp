@@ -1,9 +1,10 @@
-#include "SystemLibrary.h"
+#include "toolkit/SystemLibrary.h"
 
 #include <string>
 #include <vector>
 
-#include "Handles.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Handles.h"
 
 namespace tk {
 namespace {
@@ -20,19 +21,6 @@ SetDefaultDllDirectoriesFn SetDefaultDllDirectoriesCall() {
                     : nullptr;
   }();
   return call;
-}
-
-std::wstring SystemFolder() {
-  std::wstring folder(MAX_PATH, L'\0');
-  for (;;) {
-    const UINT length = ::GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-    if (length == 0) return {};
-    if (length < folder.size()) {
-      folder.resize(length);
-      return folder;
-    }
-    folder.resize(length);
-  }
 }
 
 // A name that cannot reach outside the system folder: no folder part, no drive, no "..".
@@ -64,6 +52,12 @@ struct Loaded {
 };
 
 }  // namespace
+
+std::wstring SystemFolder() {
+  return GrowingBufferText([](wchar_t* buffer, DWORD size) {
+    return ::GetSystemDirectoryW(buffer, static_cast<UINT>(size));
+  });
+}
 
 void RestrictDllSearch() {
   const auto setDefaultDllDirectories = SetDefaultDllDirectoriesCall();

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 namespace tk {
@@ -16,6 +17,9 @@ namespace tk {
 // where the system has that choice, and the current folder goes where it has not. Called first
 // thing by the program block.
 void RestrictDllSearch();
+
+// The system folder (System32), without a trailing backslash; empty when the system does not say.
+std::wstring SystemFolder();
 
 // The library of that plain file name ("version.dll") from the system folder, loaded once and
 // kept until the process ends; null when it cannot be loaded or the name holds a folder.

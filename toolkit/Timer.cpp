@@ -1,8 +1,10 @@
-#include "Timer.h"
+#include "toolkit/Timer.h"
 
 #include <unordered_map>
 
-#include "Application.h"
+#include "toolkit/Application.h"
+
+namespace tk {
 
 namespace {
 std::unordered_map<UINT_PTR, TTimer*>& Timers() {
@@ -11,7 +13,9 @@ std::unordered_map<UINT_PTR, TTimer*>& Timers() {
 }
 }  // namespace
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner) { Update(); }
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
+  Update();
+}
 
 TTimer::~TTimer() {
   enabled_ = false;
@@ -46,7 +50,9 @@ void CALLBACK TTimer::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   auto found = Timers().find(id);
   if (found == Timers().end()) return;
   TTimer* timer = found->second;
-  tk::Guarded([timer] {
+  Guarded([timer] {
     if (timer->OnTimer) timer->OnTimer(timer);
   });
 }
+
+}  // namespace tk

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
-#include "Component.h"
+#include "toolkit/Component.h"
+
+namespace tk {
 
 class TTimer : public TComponent {
  public:
@@ -29,3 +31,5 @@ class TTimer : public TComponent {
   uint32_t interval_ = 1000;
   UINT_PTR id_ = 0;
 };
+
+}  // namespace tk

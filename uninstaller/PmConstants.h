@@ -1,8 +1,7 @@
-// The product this program removes, and where its maker can be reached.
+// Where the maker of the product this program removes can be reached. The product's name is
+// kProductName (ccRegistry.h), under which the library reads the product's stored paths.
 #pragma once
 
-// Used in messages, the shortcut names, the log file name and the product's registry key.
-inline constexpr wchar_t ProductName[] = L"Pelmor Wallpaper Changer";
 // The product web site, without a trailing slash: page paths are appended to it.
 inline constexpr wchar_t ProductWebSite[] = L"https://www.example.com";
 // The maker's support address, behind "mailto:".

@@ -1,10 +1,9 @@
-#include "SharedUninstaller.h"
+#include "uninstaller/SharedUninstaller.h"
 
-#include "ccIO.h"
+#include "toolkit/Text.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
-
-bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // From `server` on: a server name, a backslash and a share name, each non-empty.
 bool HasServerAndShare(const std::wstring& path, size_t server) {
@@ -18,7 +17,7 @@ bool HasServerAndShare(const std::wstring& path, size_t server) {
 bool IsFullFolderPath(const std::wstring& path) {
   const size_t start = static_cast<size_t>(PathStartPos(path)) - 1;
   if (start == 8) return HasServerAndShare(path, start);  // \\?\UNC\server\share
-  if (path.size() >= start + 3 && IsLetter(path[start]) && path[start + 1] == L':')
+  if (path.size() >= start + 3 && tk::IsAsciiLetter(path[start]) && path[start + 1] == L':')
     return path[start + 2] == L'\\';
   if (start != 0 || path.size() < 3 || path.compare(0, 2, L"\\\\") != 0) return false;
   return HasServerAndShare(path, 2);  // \\server\share

@@ -5,14 +5,15 @@
 #include <memory>
 #include <vector>
 
-#include "Errors.h"
-#include "Handles.h"
-#include "SharedUninstaller.h"
-#include "cWindow.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccRegistry.h"
-#include "ccStringList.h"
+#include "toolkit/BufferText.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "OrvexCommonControls/cWindow.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccRegistry.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 namespace {
 
@@ -21,14 +22,15 @@ constexpr wchar_t kShellFoldersKey[] =
     L"\\"
     L"Shell Folders";
 
-bool DeleteShortcutFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool DeleteShortcutFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 // Folders of the user's that have no CSIDL number, so the special-folder list does not hold them.
 const KNOWNFOLDERID* const kUnlistedFolders[] = {
-    &FOLDERID_Profile,     &FOLDERID_Downloads,       &FOLDERID_UserProfiles,
-    &FOLDERID_Public,      &FOLDERID_PublicDownloads, &FOLDERID_SavedGames,
-    &FOLDERID_Links,       &FOLDERID_Contacts,        &FOLDERID_SavedSearches,
-    &FOLDERID_LocalAppDataLow};
+    &FOLDERID_Profile,         &FOLDERID_Downloads,      &FOLDERID_UserProfiles, &FOLDERID_Public,
+    &FOLDERID_PublicDownloads, &FOLDERID_SavedGames,     &FOLDERID_Links,        &FOLDERID_Contacts,
+    &FOLDERID_SavedSearches,   &FOLDERID_LocalAppDataLow};
 
 std::wstring KnownFolder(const KNOWNFOLDERID& id) {
   tk::UniqueCoTaskString path;
@@ -52,8 +54,7 @@ std::vector<std::wstring> ProtectedFolders() {
 
 std::wstring Upper(const std::wstring& text) {
   std::wstring upper = text;
-  if (!upper.empty())
-    ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   return upper;
 }
 
@@ -63,29 +64,13 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
   return path;
 }
 
-std::wstring WithoutTrailingBackslashes(std::wstring path) {
-  while (path.size() > PathRootLength(path) && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
-template <typename Call>
-std::wstring PathFromCall(Call call) {
-  DWORD needed = call(nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring text(needed, L'\0');
-  const DWORD length = call(text.data(), needed);
-  if (length == 0 || length >= needed) return {};
-  text.resize(length);
-  return text;
-}
-
 // The folder as the file system resolves it: links followed, short names made long.
 std::wstring ResolvedPath(const std::wstring& path) {
   tk::UniqueFile folder(::CreateFileW(path.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder) return {};
-  return WithoutLongPrefix(PathFromCall([&](wchar_t* buffer, DWORD size) {
+  return WithoutLongPrefix(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetFinalPathNameByHandleW(folder.get(), buffer, size, FILE_NAME_NORMALIZED);
   }));
 }
@@ -93,20 +78,19 @@ std::wstring ResolvedPath(const std::wstring& path) {
 // The spellings of one folder that the protected list is compared with.
 std::vector<std::wstring> Spellings(const std::wstring& path) {
   std::vector<std::wstring> spellings{path};
-  const std::wstring full = PathFromCall([&](wchar_t* buffer, DWORD size) {
+  const std::wstring full = tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
   });
   if (!full.empty()) spellings.push_back(full);
-  const std::wstring longForm = PathFromCall([&](wchar_t* buffer, DWORD size) {
-    return ::GetLongPathNameW(path.c_str(), buffer, size);
-  });
+  const std::wstring longForm = tk::SizedBufferText(
+      [&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(path.c_str(), buffer, size); });
   if (!longForm.empty()) spellings.push_back(longForm);
   if (std::wstring resolved = ResolvedPath(path); !resolved.empty()) spellings.push_back(resolved);
   return spellings;
 }
 
 bool IsLink(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(WithoutTrailingBackslashes(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(WithoutTrailingBackslash(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 

@@ -6,32 +6,26 @@
 
 #include <cstdlib>
 
-#include "Application.h"
-#include "SystemLibrary.h"
-#include "UninstallerForm.h"
-#include "cExecuteShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Application.h"
+#include "toolkit/Handles.h"
+#include "toolkit/SystemLibrary.h"
+#include "uninstaller/UninstallerForm.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 
 int ParamCount() {
   int count = 0;
-  if (LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count)) ::LocalFree(args);
+  tk::UniqueLocalPtr<LPWSTR> args(::CommandLineToArgvW(::GetCommandLineW(), &count));
   return count > 0 ? count - 1 : 0;
-}
-
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/:");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 // A process whose current folder lies inside a folder keeps that folder from being removed, and
 // the restarted copy inherits the folder it was started from, often the installation folder.
 void LeaveWorkingFolder() {
-  std::wstring exe = AppExeName();
-  size_t slash = exe.find_last_of(L'\\');
-  if (slash != std::wstring::npos) ::SetCurrentDirectoryW(exe.substr(0, slash + 1).c_str());
+  ::SetCurrentDirectoryW(AppFolder().c_str());
 }
 
 }  // namespace
@@ -40,18 +34,21 @@ void LeaveWorkingFolder() {
 // handler, which would name the exception's type, has nothing to say; replacing it keeps its
 // symbol demangler, a sixth of the program's size, out of the executable.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+  std::abort();
+}
 }  // namespace __gnu_cxx
 
 void RestartFromTempCopy() {
   if (RunningInDevFolder() || ParamCount() > 0) return;
   const std::wstring exe = AppExeName();
-  const std::wstring copy = GetTempFolder() + FileNamePart(exe);
+  const std::wstring copy = GetTempFolder() + FileNamePart(exe, psAll);
   FileCopyTo(exe, GetTempFolder(), true);
-  if (::GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES)
+  if (PathExists(copy))
     ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
   else
-    MesajError(L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
+    MesajError(
+        L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
   tk::App().Terminate();
 }
 
@@ -61,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   tk::Application& app = tk::App();
   app.Initialize();
   app.SetTitle(L"Uninstaller");
-  LeaveWorkingFolder();
+  tk::Guarded(LeaveWorkingFolder);
   tk::Guarded(RestartFromTempCopy);
   frmMain = new TfrmMain(nullptr);
   tk::Guarded([] { frmMain->CreateForm(true); });

@@ -1,22 +1,22 @@
-#include "UninstallerForm.h"
+#include "uninstaller/UninstallerForm.h"
 
 #include <windows.h>
 
 #include <optional>
 
-#include "../toolkit/Image.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "InternetLabel.h"
-#include "PmConstants.h"
-#include "SharedUninstaller.h"
-#include "cExecuteShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccRegistry.h"
-#include "cvCountDown.h"
-#include "cvPathEdit.h"
-#include "cvRichLog.h"
+#include "toolkit/Image.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "OrvexCommonControls/InternetLabel.h"
+#include "uninstaller/PmConstants.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccRegistry.h"
+#include "OrvexCommonControls/cvCountDown.h"
+#include "OrvexCommonControls/cvPathEdit.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -76,35 +76,36 @@ constexpr wchar_t kAbortedDataRow[] =
 // Pause after the first confirmation, with the window frozen, so that the discount is seen.
 constexpr DWORD kDiscountPauseMs = 3000;
 
-std::wstring Product() { return ProductName; }
+std::wstring Product() {
+  return kProductName;
+}
 
-std::wstring WebPage(const wchar_t* path) { return std::wstring(ProductWebSite) + path; }
+std::wstring WebPage(const wchar_t* path) {
+  return std::wstring(ProductWebSite) + path;
+}
 
-void OpenInShell(const std::wstring& target) { ExecuteShell(target, L"", true, SW_SHOWNORMAL); }
+void OpenInShell(const std::wstring& target) {
+  ExecuteShell(target, L"", true, SW_SHOWNORMAL);
+}
 
+// The marker itself counts, not what a link of that name would lead to.
 bool DebugModeOn() {
-  const DWORD attributes = ::GetFileAttributesW((AppFolder() + kDebugModeFile).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return IsFile(AppFolder() + kDebugModeFile, false);
 }
 
 // Widens a label to its text (never below its designed width), as an auto-sized label does: a
 // font that is wider than the designer's must not cut the text.
-void FitWidthToText(TLabel& label) {
+void FitWidthToText(tk::TLabel& label) {
   HWND window = label.Handle();
   if (!window) return;
-  HDC dc = ::GetDC(window);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
+  tk::UniqueWindowDC dc(window);
+  tk::UniqueSelectObject font(dc.get(),
+                              reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
   SIZE text{};
   const std::wstring caption = label.Caption();
-  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(window, dc);
+  ::GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &text);
   const int width = ::MulDiv(text.cx, 96, static_cast<int>(label.Dpi())) + 1;
   if (width > label.Width()) label.SetWidth(width);
-}
-
-bool IsFileNameChar(wchar_t c) {
-  return c >= L' ' && std::wstring_view(L"\"*/:<>?\\|").find(c) == std::wstring_view::npos;
 }
 
 }  // namespace
@@ -112,12 +113,12 @@ bool IsFileNameChar(wchar_t c) {
 // --- free routines ---
 
 void CheckFileName(const std::wstring& name) {
-  bool valid = !name.empty();
-  for (wchar_t c : name) valid = valid && IsFileNameChar(c);
-  if (!valid) throw tk::Exception(name + L" filename is invalid!");
+  if (!IsValidFileName(name)) throw tk::Exception(name + L" filename is invalid!");
 }
 
-void CheckProductName() { CheckFileName(Product()); }
+void CheckProductName() {
+  CheckFileName(Product());
+}
 
 std::wstring UninstallLogName(const std::wstring& desktopFolder, const std::wstring& time) {
   return desktopFolder + Product() + L" - uninstall confirmation " + time + L".RTF";
@@ -131,16 +132,14 @@ std::wstring DeletionQuestion(const std::wstring& installFolder, const std::wstr
 
 // --- creation ---
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner, L"TfrmMain") {
+TfrmMain::TfrmMain(tk::TComponent* owner) : tk::TForm(owner, L"TfrmMain") {
   Name = L"frmMain";
   SetClientSize(682, 314);
   SetPosition(346, 310);
   SetToolWindowBorder(true);
   SetAlphaBlendValue(245);
   SetScreenSnap(true);
-  Font().Name = L"Arial";
-  Font().Height = 11;
-  Font().Color = clWindowText;
+  SetFont({.Name = L"Arial", .Height = 11, .Color = tk::clWindowText});
   SetVisible(true);
 }
 
@@ -148,7 +147,7 @@ void TfrmMain::CreateControls() {
   // What a designer stores is applied as stored, before any handler may react to it.
   SetLoading(true);
   CreateLogoColumn();
-  Panel1 = new TPanel(this);
+  Panel1 = new tk::TPanel(this);
   Panel1->Name = L"Panel1";
   Panel1->SetCaption(L"Panel1");
   Panel1->SetBounds(196, 0, 486, 314);
@@ -159,38 +158,34 @@ void TfrmMain::CreateControls() {
   CountDown = new TCountDown(this);
   CountDown->Name = L"CountDown";
   CountDown->SetStartValue(7000);
-  CountDown->OnTimesUp = [this](TObject* Sender) { CountDownTimesUp(Sender); };
+  CountDown->OnTimesUp = [this](tk::TObject* Sender) { CountDownTimesUp(Sender); };
   SetLoading(false);
 }
 
 void TfrmMain::CreateLogoColumn() {
-  imgLogo = new TImage(this);
+  imgLogo = new tk::TImage(this);
   imgLogo->Name = L"imgLogo";
   imgLogo->SetBounds(0, 0, 196, 314);
   imgLogo->SetCenter(true);
   imgLogo->LoadFromResource(L"LOGO");
-  imgLogo->OnClick = [this](TObject* Sender) { imgLogoClick(Sender); };
+  imgLogo->OnClick = [this](tk::TObject* Sender) { imgLogoClick(Sender); };
   imgLogo->SetParent(this);
 
-  lblVersion = new TLabel(this);
+  lblVersion = new tk::TLabel(this);
   lblVersion->Name = L"lblVersion";
   lblVersion->SetBounds(29, 299, 122, 13);
   lblVersion->SetCaption(L"Uninstaller version: v0.0.0");
-  lblVersion->Font().Name = L"MS Sans Serif";
-  lblVersion->Font().Height = 11;
-  lblVersion->Font().Color = clSilver;
+  lblVersion->SetFont({.Name = L"MS Sans Serif", .Height = 11, .Color = tk::clSilver});
   lblVersion->SetParent(this);
 }
 
 void TfrmMain::CreateDiscountLabels() {
-  lblDiscount = new TLabel(this);
+  lblDiscount = new tk::TLabel(this);
   lblDiscount->Name = L"lblDiscount";
   lblDiscount->SetBounds(4, 4, 478, 24);
   lblDiscount->SetCaption(L"Huge discount for you!");
   lblDiscount->SetCentered(true);
-  lblDiscount->Font().Name = L"Arial";
-  lblDiscount->Font().Height = 21;
-  lblDiscount->Font().Style = fsBold;
+  lblDiscount->SetFont({.Name = L"Arial", .Height = 21, .Style = tk::fsBold});
   lblDiscount->SetTransparent(false);
   lblDiscount->SetColor(8388863);
   lblDiscount->SetVisible(false);
@@ -201,11 +196,13 @@ void TfrmMain::CreateDiscountLabels() {
   inetDiscount->SetBounds(4, 31, 478, 13);
   inetDiscount->SetCaption(L"Click here");
   inetDiscount->SetCentered(true);
-  inetDiscount->Font().Name = L"Tahoma";
-  inetDiscount->Font().Height = 11;
-  inetDiscount->SetNotVisitedColor(clBlue);
-  inetDiscount->SetVisitedColor(clPurple);
-  inetDiscount->SetOverColor(clRed);
+  tk::TFontSpec linkFont = inetDiscount->Font();
+  linkFont.Name = L"Tahoma";
+  linkFont.Height = 11;
+  inetDiscount->SetFont(linkFont);
+  inetDiscount->SetNotVisitedColor(tk::clBlue);
+  inetDiscount->SetVisitedColor(tk::clPurple);
+  inetDiscount->SetOverColor(tk::clRed);
   inetDiscount->SetLinkHint(false);
   inetDiscount->SetVisible(false);
   inetDiscount->SetParent(Panel1);
@@ -216,7 +213,7 @@ void TfrmMain::CreateLog() {
   mmoLog->Name = L"mmoLog";
   mmoLog->SetBounds(4, 50, 478, 167);
   mmoLog->SetColor(Panel1->Color());
-  mmoLog->SetScrollBars(ssVertical);
+  mmoLog->SetScrollBars(tk::ssVertical);
   mmoLog->SetWordWrap(false);
   mmoLog->SetMaxLength(2147483632);
   for (const wchar_t* row : kDisclaimer) mmoLog->Lines().Add(row);
@@ -228,36 +225,36 @@ void TfrmMain::CreateLog() {
   edtPath->SetCaption(L"Folder");
   edtPath->SetInputType(itFolder);
   edtPath->SetShowCreateBtn(false);
-  edtPath->OnPathChanged = [this](TObject* Sender) { edtPathPathChanged(Sender); };
+  edtPath->OnPathChanged = [this](tk::TObject* Sender) { edtPathPathChanged(Sender); };
   edtPath->SetParent(Panel1);
 }
 
 void TfrmMain::CreateButtons() {
-  btnUninstall = new TButton(this);
+  btnUninstall = new tk::TButton(this);
   btnUninstall->Name = L"btnUninstall";
   btnUninstall->SetBounds(4, 280, 68, 25);
   btnUninstall->SetCaption(L"Uninstall");
   btnUninstall->SetEnabled(false);
   btnUninstall->SetHint(kUninstallHint);
-  btnUninstall->OnClick = [this](TObject* Sender) { btnUninstallClick(Sender); };
+  btnUninstall->OnClick = [this](tk::TObject* Sender) { btnUninstallClick(Sender); };
   btnUninstall->SetParent(Panel1);
 
-  btnResetIni = new TButton(this);
+  btnResetIni = new tk::TButton(this);
   btnResetIni->Name = L"btnResetIni";
   btnResetIni->SetBounds(80, 280, 214, 25);
   btnResetIni->SetCaption(L"How to reset program to factory default?");
   btnResetIni->SetHint(kResetIniHint);
-  btnResetIni->OnClick = [this](TObject* Sender) { btnResetIniClick(Sender); };
+  btnResetIni->OnClick = [this](tk::TObject* Sender) { btnResetIniClick(Sender); };
   btnResetIni->SetParent(Panel1);
 
-  btnFeedback = new TButton(this);
+  btnFeedback = new tk::TButton(this);
   btnFeedback->Name = L"btnFeedback";
   btnFeedback->SetBounds(386, 272, 94, 37);
   btnFeedback->SetCaption(L"Send feedback");
   btnFeedback->SetWordWrap(true);
   btnFeedback->SetDefault(true);
   btnFeedback->SetHint(kFeedbackHint);
-  btnFeedback->OnClick = [this](TObject* Sender) { btnFeedbackClick(Sender); };
+  btnFeedback->OnClick = [this](tk::TObject* Sender) { btnFeedbackClick(Sender); };
   btnFeedback->SetParent(Panel1);
 }
 
@@ -270,8 +267,10 @@ void TfrmMain::FormCreate() {
   // The version sits over the logo's column; it must not disappear behind the picture.
   ::SetWindowPos(lblVersion->Handle(), HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (DebugModeOn()) SetCaption(AppExeName());
-  else SetCaption(Product() + L" uninstaller - This program is provided \"as is\"");
+  if (DebugModeOn())
+    SetCaption(AppExeName());
+  else
+    SetCaption(Product() + L" uninstaller - This program is provided \"as is\"");
   mmoLog->AddEmptyRow();
   ShowInstallFolder();
   CheckProductName();
@@ -284,7 +283,8 @@ void TfrmMain::ShowInstallFolder() {
     mmoLog->AddEmptyRow();
     edtPath->SetPath(L"Cannot detect installation folder! Please enter the path here manually.");
     mmoLog->AddWarn(L"Cannot detect installation folder!");
-    mmoLog->AddWarn(L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"");
+    mmoLog->AddWarn(
+        L"Unless changed by user, the default path should be \"C:\\Pelmor Wallpaper\\\"");
     return;
   }
   edtPath->SetPath(folder);
@@ -292,9 +292,10 @@ void TfrmMain::ShowInstallFolder() {
   if (!FolderExists(folder, true)) {
     Show();
     mmoLog->AddEmptyRow();
-    MesajError(L"Original installation folder does not exist. CRLF Probably moved or deleted "
-               L"manually.\r\nFolder: " +
-               folder);
+    MesajError(
+        L"Original installation folder does not exist. CRLF Probably moved or deleted "
+        L"manually.\r\nFolder: " +
+        folder);
     mmoLog->AddWarn(L"Folder to be entered manually by user.");
   }
   CountDown->Start();
@@ -302,18 +303,23 @@ void TfrmMain::ShowInstallFolder() {
 
 // --- path field and countdown ---
 
-void TfrmMain::edtPathPathChanged(TObject*) { btnUninstall->SetEnabled(edtPath->PathIsValid().empty()); }
+void TfrmMain::edtPathPathChanged(tk::TObject*) {
+  btnUninstall->SetEnabled(edtPath->PathIsValid().empty());
+}
 
-void TfrmMain::CountDownTimesUp(TObject*) { btnUninstall->SetEnabled(true); }
+void TfrmMain::CountDownTimesUp(tk::TObject*) {
+  btnUninstall->SetEnabled(true);
+}
 
 // --- the uninstall ---
 
-void TfrmMain::btnUninstallClick(TObject*) {
+void TfrmMain::btnUninstallClick(tk::TObject*) {
   if (uninstalling_) return;
   uninstalling_ = true;
   tk::ScopeExit done([this] { uninstalling_ = false; });
   const std::wstring installFolder = edtPath->Path();
-  const std::wstring dataFolder = DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
+  const std::wstring dataFolder =
+      DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
   mmoLog->Clear();
   mmoLog->AddInfo(L"Uninstall process started...");
   if (!ConfirmUninstall(installFolder)) return;
@@ -393,8 +399,10 @@ void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
 }
 
 void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
-  if (IsProtectedFolder(folder)) RefuseProtectedFolder(folder, kAbortedDataRow);
-  else RecycleFolder(folder);
+  if (IsProtectedFolder(folder))
+    RefuseProtectedFolder(folder, kAbortedDataRow);
+  else
+    RecycleFolder(folder);
 }
 
 bool TfrmMain::RecycleFolder(const std::wstring& folder) {
@@ -441,12 +449,16 @@ void TfrmMain::AskForFeedback() {
 
 // --- feedback and help ---
 
-void TfrmMain::btnFeedbackClick(TObject*) {
+void TfrmMain::btnFeedbackClick(tk::TObject*) {
   OpenInShell(std::wstring(L"mailto:") + SupportEmail);
   OpenInShell(WebPage(kFeedbackPage));
   FeedbackSent = true;
 }
 
-void TfrmMain::btnResetIniClick(TObject*) { OpenInShell(WebPage(kResetHelpPage)); }
+void TfrmMain::btnResetIniClick(tk::TObject*) {
+  OpenInShell(WebPage(kResetHelpPage));
+}
 
-void TfrmMain::imgLogoClick(TObject*) { OpenInShell(WebPage(kFeedbackPage)); }
+void TfrmMain::imgLogoClick(tk::TObject*) {
+  OpenInShell(WebPage(kFeedbackPage));
+}

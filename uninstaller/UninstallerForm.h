@@ -4,39 +4,41 @@
 
 #include <string>
 
-#include "../toolkit/Form.h"
+#include "toolkit/Form.h"
 
+namespace tk {
 class TImage;
 class TLabel;
 class TPanel;
 class TButton;
+}  // namespace tk
 class TCountDown;
 class TRichLog;
 class TOrvexPathEdit;
 class TInternetLabel;
 
-class TfrmMain : public TForm {
+class TfrmMain : public tk::TForm {
  public:
-  explicit TfrmMain(TComponent* owner);
+  explicit TfrmMain(tk::TComponent* owner);
 
-  TImage* imgLogo = nullptr;
-  TLabel* lblVersion = nullptr;
+  tk::TImage* imgLogo = nullptr;
+  tk::TLabel* lblVersion = nullptr;
   TCountDown* CountDown = nullptr;
-  TPanel* Panel1 = nullptr;
+  tk::TPanel* Panel1 = nullptr;
   TRichLog* mmoLog = nullptr;
   TOrvexPathEdit* edtPath = nullptr;
-  TButton* btnUninstall = nullptr;
-  TButton* btnResetIni = nullptr;
-  TButton* btnFeedback = nullptr;
-  TLabel* lblDiscount = nullptr;
+  tk::TButton* btnUninstall = nullptr;
+  tk::TButton* btnResetIni = nullptr;
+  tk::TButton* btnFeedback = nullptr;
+  tk::TLabel* lblDiscount = nullptr;
   TInternetLabel* inetDiscount = nullptr;
 
-  void btnUninstallClick(TObject* Sender);
-  void btnFeedbackClick(TObject* Sender);
-  void imgLogoClick(TObject* Sender);
-  void edtPathPathChanged(TObject* Sender);
-  void btnResetIniClick(TObject* Sender);
-  void CountDownTimesUp(TObject* Sender);
+  void btnUninstallClick(tk::TObject* Sender);
+  void btnFeedbackClick(tk::TObject* Sender);
+  void imgLogoClick(tk::TObject* Sender);
+  void edtPathPathChanged(tk::TObject* Sender);
+  void btnResetIniClick(tk::TObject* Sender);
+  void CountDownTimesUp(tk::TObject* Sender);
 
  protected:
   void CreateControls() override;

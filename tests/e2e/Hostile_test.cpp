@@ -3,7 +3,7 @@
 // wrong type, each stored by the "product" or typed by the user. Every run is watched by the
 // whole-sandbox guard: nothing may change outside what the user confirmed, and whatever goes must
 // be in the trash byte for byte.
-#include "UninstallerFixture.h"
+#include "tests/e2e/UninstallerFixture.h"
 
 namespace {
 

@@ -13,24 +13,24 @@
 #include <algorithm>
 #include <optional>
 
-#include "../../toolkit/Image.h"
-#include "AppDriver.h"
-#include "Application.h"
-#include "BoxScript.h"
-#include "BoxWatch.h"
-#include "Handles.h"
-#include "ImportTable.h"
-#include "Errors.h"
-#include "InternetLabel.h"
-#include "RtfReader.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "UninstallerForm.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "cvCountDown.h"
-#include "cvPathEdit.h"
-#include "cvRichLog.h"
+#include "toolkit/Image.h"
+#include "tests/support/AppDriver.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxScript.h"
+#include "tests/support/BoxWatch.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ImportTable.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/InternetLabel.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "uninstaller/UninstallerForm.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/cvCountDown.h"
+#include "OrvexCommonControls/cvPathEdit.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 using namespace testing_support;
 
@@ -39,7 +39,8 @@ namespace {
 constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kOrange = RGB(223, 88, 0);
-const std::wstring kFeedbackPage = L"https://www.example.com/help/install/uninstall-reason.html#soft";
+const std::wstring kFeedbackPage =
+    L"https://www.example.com/help/install/uninstall-reason.html#soft";
 
 const std::vector<std::wstring> kDisclaimerRows = {
     L"",
@@ -141,7 +142,8 @@ class MainFormTest : public ::testing::Test {
 
   static std::wstring DebugModeFile() { return AppFolder() + L"DebugMode"; }
 
-  void Install(const std::optional<std::wstring>& install, const std::optional<std::wstring>& data) {
+  void Install(const std::optional<std::wstring>& install,
+               const std::optional<std::wstring>& data) {
     StoreValue(L"Install path", install);
     StoreValue(L"App data path", data);
   }
@@ -224,7 +226,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   EXPECT_EQ(FontOf(frmMain->btnUninstall->Handle()).lfHeight, -11);
 
   struct Expected {
-    TWinControl* control;
+    tk::TWinControl* control;
     RECT bounds;  // left, top, width, height
   };
   const Expected expected[] = {
@@ -250,7 +252,8 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
 
   // Z-order and tab order of the right-hand area: the order of creation.
   std::vector<HWND> order;
-  for (HWND w = ::GetWindow(frmMain->Panel1->Handle(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT))
+  for (HWND w = ::GetWindow(frmMain->Panel1->Handle(), GW_CHILD); w;
+       w = ::GetWindow(w, GW_HWNDNEXT))
     order.push_back(w);
   const std::vector<HWND> designed = {
       frmMain->lblDiscount->Handle(),  frmMain->inetDiscount->Handle(),
@@ -258,9 +261,10 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
       frmMain->btnUninstall->Handle(), frmMain->btnResetIni->Handle(),
       frmMain->btnFeedback->Handle()};
   EXPECT_EQ(order, designed);
-  for (TWinControl* stop : std::initializer_list<TWinControl*>{
+  for (tk::TWinControl* stop : std::initializer_list<tk::TWinControl*>{
            frmMain->mmoLog, frmMain->btnUninstall, frmMain->btnResetIni, frmMain->btnFeedback})
-    EXPECT_TRUE(::GetWindowLongPtrW(stop->Handle(), GWL_STYLE) & WS_TABSTOP) << Wide2Utf8(stop->Name);
+    EXPECT_TRUE(::GetWindowLongPtrW(stop->Handle(), GWL_STYLE) & WS_TABSTOP)
+        << Wide2Utf8(stop->Name);
   // The version text lies over the logo's column and stays above the picture.
   HWND above = frmMain->lblVersion->Handle();
   bool versionAboveLogo = false;
@@ -284,17 +288,18 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   EXPECT_TRUE(::GetWindowLongPtrW(frmMain->inetDiscount->Handle(), GWL_STYLE) & SS_CENTER);
   EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfFaceName, std::wstring(L"Tahoma"));
   EXPECT_EQ(FontOf(frmMain->inetDiscount->Handle()).lfHeight, -11);
-  EXPECT_EQ(frmMain->inetDiscount->Font().Color, clBlue);
-  EXPECT_EQ(frmMain->inetDiscount->VisitedColor(), clPurple);
-  EXPECT_EQ(frmMain->inetDiscount->OverColor(), clRed);
+  EXPECT_EQ(frmMain->inetDiscount->Font().Color, tk::clBlue);
+  EXPECT_EQ(frmMain->inetDiscount->VisitedColor(), tk::clPurple);
+  EXPECT_EQ(frmMain->inetDiscount->OverColor(), tk::clRed);
   EXPECT_FALSE(frmMain->inetDiscount->LinkHint());
-  EXPECT_EQ(frmMain->inetDiscount->Link(), L"https://www.example.com/order/uninstall_discount.html");
+  EXPECT_EQ(frmMain->inetDiscount->Link(),
+            L"https://www.example.com/order/uninstall_discount.html");
   EXPECT_EQ(HintShownFor(frmMain->inetDiscount->Handle()), L"");
 
   // Version label.
   EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfFaceName, std::wstring(L"MS Sans Serif"));
   EXPECT_EQ(FontOf(frmMain->lblVersion->Handle()).lfHeight, -11);
-  EXPECT_EQ(frmMain->lblVersion->Font().Color, clSilver);
+  EXPECT_EQ(frmMain->lblVersion->Font().Color, tk::clSilver);
 
   // Buttons, their captions and hints as the tooltip shows them.
   EXPECT_EQ(frmMain->btnUninstall->Caption(), L"Uninstall");
@@ -323,7 +328,7 @@ TEST_F(MainFormTest, WindowLayoutAt96Dpi) {
   HWND log = frmMain->mmoLog->Handle();
   const LONG_PTR logStyle = ::GetWindowLongPtrW(log, GWL_STYLE);
   // The control shows its vertical bar once the rows need it; a horizontal one never.
-  EXPECT_EQ(frmMain->mmoLog->ScrollBars(), ssVertical);
+  EXPECT_EQ(frmMain->mmoLog->ScrollBars(), tk::ssVertical);
   EXPECT_FALSE(logStyle & WS_HSCROLL);
   EXPECT_EQ(::SendMessageW(log, EM_GETLIMITTEXT, 0, 0), 2147483632);
   EXPECT_EQ(frmMain->mmoLog->Lines().Count(), 11) << "a long row would wrap into two";
@@ -349,7 +354,7 @@ TEST_F(MainFormTest, DisclaimerRowsAndTheBlankRowOfStartUp) {
 TEST_F(MainFormTest, LogoIsBlendedAndCentredInItsColumn) {
   Install(installDir_, dataDir_);
   OpenForm();
-  TImage* logo = frmMain->imgLogo;
+  tk::TImage* logo = frmMain->imgLogo;
   ASSERT_FALSE(logo->Empty()) << "the LOGO resource was decoded";
   EXPECT_EQ(logo->PictureWidth(), 193);
   EXPECT_EQ(logo->PictureHeight(), 246);
@@ -399,7 +404,8 @@ TEST_F(MainFormTest, VersionLabelShowsThreeNumbersInFull) {
   EXPECT_EQ(frmMain->lblVersion->Caption(), L"Uninstaller version: 5.0.0");
   HWND label = frmMain->lblVersion->Handle();
   HDC dc = ::GetDC(label);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
   SIZE text{};
   const std::wstring caption = frmMain->lblVersion->Caption();
   ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
@@ -436,9 +442,10 @@ TEST_F(MainFormTest, StoredFolderIsShownAndTheCountdownEnablesTheButton) {
   EXPECT_TRUE(frmMain->CountDown->Enabled());
   // The moment the button is enabled, taken inside the time-up itself.
   std::optional<std::chrono::steady_clock::time_point> enabledAt;
-  frmMain->CountDown->OnTimesUp = [&](TObject* Sender) {
+  frmMain->CountDown->OnTimesUp = [&](tk::TObject* Sender) {
     frmMain->CountDownTimesUp(Sender);
-    if (!enabledAt && frmMain->btnUninstall->Enabled()) enabledAt = std::chrono::steady_clock::now();
+    if (!enabledAt && frmMain->btnUninstall->Enabled())
+      enabledAt = std::chrono::steady_clock::now();
   };
   ASSERT_TRUE(PumpUntil([&] { return enabledAt.has_value(); }, 20s))
       << "the countdown enables it after 7 seconds";
@@ -489,8 +496,10 @@ TEST_F(MainFormTest, MissingStoredFolderIsReportedAndStillCountedDown) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
   EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
-  EXPECT_EQ(boxes[0].text, L"Original installation folder does not exist.\r\nProbably moved or "
-                           L"deleted manually.\r\nFolder: " + missing);
+  EXPECT_EQ(boxes[0].text,
+            L"Original installation folder does not exist.\r\nProbably moved or "
+            L"deleted manually.\r\nFolder: " +
+                missing);
   const std::vector<Row> rows = LogRows();
   ASSERT_GE(rows.size(), 13u);
   const std::vector<Row> tail(rows.begin() + 10, rows.begin() + 13);
@@ -505,8 +514,8 @@ TEST_F(MainFormTest, MissingStoredFolderIsReportedAndStillCountedDown) {
 TEST(ProductName, OnlyFileNameCharactersPass) {
   EXPECT_NO_THROW(CheckProductName());
   EXPECT_NO_THROW(CheckFileName(L"Pelmor Wallpaper Changer"));
-  for (const wchar_t* name : {L"a*b", L"a?b", L"a/b", L"a\\b", L"a:b", L"a<b", L"a>b", L"a|b",
-                              L"a\"b", L"a\tb"}) {
+  for (const wchar_t* name :
+       {L"a*b", L"a?b", L"a/b", L"a\\b", L"a:b", L"a<b", L"a>b", L"a|b", L"a\"b", L"a\tb"}) {
     try {
       CheckFileName(name);
       ADD_FAILURE() << "accepted " << Wide2Utf8(name);
@@ -534,9 +543,11 @@ TEST_F(MainFormTest, SendFeedbackOpensTheMailAndThePage) {
   BoxWatch anyBox(L"OK");
   frmMain->btnFeedback->Click();
   EXPECT_FALSE(anyBox.Stop().has_value()) << "no box";
-  EXPECT_EQ(handed.Files(), (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
+  EXPECT_EQ(handed.Files(),
+            (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
       << "the mail first, then the page";
-  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
+  EXPECT_TRUE(
+      PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
 }
 
@@ -551,8 +562,9 @@ TEST_F(MainFormTest, WithoutAMailProgramTheFailureIsShownAndThePageStillOpens) {
   constexpr wchar_t kKept[] = L"Software\\Classes\\orvex-kept-mailto";
   HKEY classes = HKEY_LOCAL_MACHINE;
   HKEY kept = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(classes, kKept, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &kept, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      ::RegCreateKeyExW(classes, kKept, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &kept, nullptr),
+      ERROR_SUCCESS);
   ASSERT_EQ(::RegCopyTreeW(classes, kMailto, kept), ERROR_SUCCESS);
   ::RegCloseKey(kept);
   ASSERT_EQ(::RegDeleteTreeW(classes, kMailto), ERROR_SUCCESS);
@@ -568,7 +580,8 @@ TEST_F(MainFormTest, WithoutAMailProgramTheFailureIsShownAndThePageStillOpens) {
   const auto boxes = script.Finish();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
-  EXPECT_EQ(boxes[0].text, L"There is no application associated with the given file name extension!");
+  EXPECT_EQ(boxes[0].text,
+            L"There is no application associated with the given file name extension!");
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
   ASSERT_TRUE(WaitForHandOvers(20s));
   EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
@@ -585,9 +598,12 @@ TEST_F(MainFormTest, LogoAndResetButtonOpenTheirPages) {
   ::SendMessageW(frmMain->imgLogo->Handle(), WM_LBUTTONUP, 0, middle);
   EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
   ::SendMessageW(frmMain->btnResetIni->Handle(), BM_CLICK, 0, 0);
-  EXPECT_TRUE(PumpUntil([] {
-    return AnyRecorded(L"xdg-open", L"https://www.example.com/help/support-advanced_topics/index.html");
-  }, 20s));
+  EXPECT_TRUE(PumpUntil(
+      [] {
+        return AnyRecorded(L"xdg-open",
+                           L"https://www.example.com/help/support-advanced_topics/index.html");
+      },
+      20s));
   ASSERT_TRUE(WaitForHandOvers(20s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
   EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
@@ -694,7 +710,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   OpenForm();
   const SandboxGuard guard;
   auto thrower = [](const wchar_t* where) {
-    return [where](TObject*) { throw tk::Exception(std::wstring(L"failure in ") + where); };
+    return [where](tk::TObject*) { throw tk::Exception(std::wstring(L"failure in ") + where); };
   };
   frmMain->btnUninstall->OnClick = thrower(L"btnUninstallClick");
   frmMain->btnFeedback->OnClick = thrower(L"btnFeedbackClick");
@@ -702,7 +718,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   frmMain->imgLogo->OnClick = thrower(L"imgLogoClick");
   frmMain->edtPath->OnPathChanged = thrower(L"edtPathPathChanged");
   frmMain->CountDown->OnTimesUp = thrower(L"CountDownTimesUp");
-  frmMain->inetDiscount->OnLinkActivating = [](TObject*, bool&) {
+  frmMain->inetDiscount->OnLinkActivating = [](tk::TObject*, bool&) {
     throw tk::Exception(L"failure in inetDiscount");
   };
   frmMain->inetDiscount->SetVisible(true);
@@ -716,12 +732,14 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
     ::PostMessageW(window, WM_LBUTTONUP, 0, at);
   };
   const std::vector<std::pair<std::wstring, std::function<void()>>> events = {
-      {L"btnUninstallClick", [] { ::PostMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0); }},
+      {L"btnUninstallClick",
+       [] { ::PostMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0); }},
       {L"btnFeedbackClick", [] { ::PostMessageW(frmMain->btnFeedback->Handle(), BM_CLICK, 0, 0); }},
       {L"btnResetIniClick", [] { ::PostMessageW(frmMain->btnResetIni->Handle(), BM_CLICK, 0, 0); }},
       {L"imgLogoClick", [&] { clickAt(frmMain->imgLogo->Handle()); }},
       // A key typed into the field, as the user changes the path.
-      {L"edtPathPathChanged", [] {
+      {L"edtPathPathChanged",
+       [] {
          ::PostMessageW(FindDescendant(frmMain->edtPath->Handle(), L"Edit"), WM_CHAR, L'x', 1);
        }},
       {L"inetDiscount", [&] { clickAt(frmMain->inetDiscount->Handle()); }},
@@ -744,12 +762,14 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   ASSERT_FALSE(reported_.empty());
   EXPECT_EQ(reported_[0], L"failure in CountDownTimesUp");
   DWORD_PTR answer = 0;
-  EXPECT_TRUE(::SendMessageTimeoutW(frmMain->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+  EXPECT_TRUE(
+      ::SendMessageTimeoutW(frmMain->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
       << "the window still answers";
   EXPECT_EQ(TreeListing(installDir_).size(), 1u) << "nothing was deleted on the way";
   const GuardReport report = guard.Check();
   EXPECT_TRUE(report.Clean()) << report.Describe();
-  for (const auto& event : events) RecordFigure("fault", "exception in " + Wide2Utf8(event.first), report);
+  for (const auto& event : events)
+    RecordFigure("fault", "exception in " + Wide2Utf8(event.first), report);
   RecordFigure("fault", "exception in CountDownTimesUp", report);
 }
 

@@ -2,8 +2,8 @@
 // not from the installation folder that the first process runs from, not from the temporary
 // folder that its copy runs from. Every planted library leaves a marker when it is loaded
 // (tests/fixtures/planted), and a whole uninstall must end with none.
-#include "Planted.h"
-#include "UninstallerFixture.h"
+#include "tests/support/Planted.h"
+#include "tests/e2e/UninstallerFixture.h"
 
 namespace {
 

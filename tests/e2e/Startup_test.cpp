@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "WindowWatch.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/WindowWatch.h"
 
 using namespace testing_support;
 
@@ -74,9 +74,9 @@ class Startup : public ::testing::Test {
 
   // The product's stored installation folder (none for an empty text).
   static void StoreInstallPath(const std::wstring& folder) {
-    Process setup = Start(FixtureExe(L"pelmor_install"),
-                          folder.empty() ? L"--remove"
-                                         : L"--no-shortcuts --install-value " + QuoteArg(folder));
+    Process setup =
+        Start(FixtureExe(L"pelmor_install"),
+              folder.empty() ? L"--remove" : L"--no-shortcuts --install-value " + QuoteArg(folder));
     ASSERT_TRUE(setup.WaitExit(60s));
     ASSERT_EQ(setup.ExitCode(), 0u);
   }
@@ -133,7 +133,8 @@ TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
   auto info = ReadProcessStartInfo(pid);
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(_wcsicmp(info->imagePath.c_str(), tempCopy_.c_str()), 0) << Wide2Utf8(info->imagePath);
-  EXPECT_NE(info->commandLine.find(L"\" uninstall"), std::wstring::npos) << Wide2Utf8(info->commandLine);
+  EXPECT_NE(info->commandLine.find(L"\" uninstall"), std::wstring::npos)
+      << Wide2Utf8(info->commandLine);
   EXPECT_EQ(info->commandLine.substr(info->commandLine.size() - 10), L" uninstall");
   // The copy must not hold the folder it is about to remove as its working folder.
   EXPECT_NE(_wcsnicmp(info->currentDirectory.c_str(), installDir_.c_str(), installDir_.size()), 0)

@@ -1,7 +1,7 @@
 // The real Uninstaller.exe against an installed stand-in product, driven as a person would: its
 // window, its buttons, its message boxes. Each test installs the product afresh with the sandbox
 // installer, starts the uninstaller from the installation folder and follows it to the end.
-#include "UninstallerFixture.h"
+#include "tests/e2e/UninstallerFixture.h"
 
 namespace {
 
@@ -45,7 +45,8 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
   ASSERT_TRUE(feedback.has_value());
   const std::vector<RichRow> shown = RichEditRows(Log());
   ASSERT_FALSE(shown.empty()) << "the pane's rows could not be read";
-  for (const RichRow& row : shown) EXPECT_FALSE(row.bold) << "bold on screen: " << Wide2Utf8(row.text);
+  for (const RichRow& row : shown)
+    EXPECT_FALSE(row.bold) << "bold on screen: " << Wide2Utf8(row.text);
   MessageBoxInfo answered = Answer(L"OK");
   EXPECT_EQ(answered.hwnd, feedback->hwnd);
   EXPECT_EQ(answered.text, kFeedbackRequest);
@@ -61,16 +62,17 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
   EXPECT_FALSE(FileExists(DesktopShortcut()));
   EXPECT_FALSE(FileExists(StartMenuShortcut()));
 
-  const std::vector<Row> expected = CompletedRows(
-      installDir_ + L"\\", dataDir_,
-      {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
-       {L"Folder " + dataDir_ + L" deleted to RecycleBin.", kBlack},
-       {L"Desktop icon removed.", kBlack},
-       {L"Start menu icon removed.", kBlack}});
+  const std::vector<Row> expected =
+      CompletedRows(installDir_ + L"\\", dataDir_,
+                    {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+                     {L"Folder " + dataDir_ + L" deleted to RecycleBin.", kBlack},
+                     {L"Desktop icon removed.", kBlack},
+                     {L"Start menu icon removed.", kBlack}});
   EXPECT_EQ(SavedLogRows(), expected);
   // Read by a reader that is not ours, the saved log is regular throughout.
   const std::string html = UnrtfHtml(SavedLogPath());
-  ASSERT_NE(html.find("Uninstall done."), std::string::npos) << "unrtf did not read the log:\n" << html;
+  ASSERT_NE(html.find("Uninstall done."), std::string::npos) << "unrtf did not read the log:\n"
+                                                             << html;
   EXPECT_TRUE(BoldRunsOf(html).empty()) << html;
 
   // The uninstaller has ended: once Wine's hand-overs are done, the recorder holds all of them.
@@ -92,7 +94,7 @@ TEST_F(UninstallerRun, AnsweringNoStopsAndDeletesNothing) {
   Answer(L"No");
   EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 2; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
-                                                   L"Uninstall process aborted by user."}));
+                                                  L"Uninstall process aborted by user."}));
   EXPECT_FALSE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Huge discount for you!")));
 
   ClickUninstall();
@@ -101,8 +103,8 @@ TEST_F(UninstallerRun, AnsweringNoStopsAndDeletesNothing) {
   EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos);
   EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
-                                                   L"User confirmation obtained.",
-                                                   L"Uninstall process aborted by user."}));
+                                                  L"User confirmation obtained.",
+                                                  L"Uninstall process aborted by user."}));
   EXPECT_TRUE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Huge discount for you!")));
   EXPECT_TRUE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Click here")));
 
@@ -121,16 +123,18 @@ TEST_F(UninstallerRun, MissingFolderGivesOneBoxAndThreeRows) {
   InstallProduct(L"--install \"" + installDir_ + L"\" --install-value \"" + missing + L"\"");
   ASSERT_NE(StartUninstaller(), nullptr);
   MessageBoxInfo atStart = Answer(L"OK");
-  EXPECT_EQ(atStart.text, L"Original installation folder does not exist.\r\nProbably moved or "
-                          L"deleted manually.\r\nFolder: " + missing);
+  EXPECT_EQ(atStart.text,
+            L"Original installation folder does not exist.\r\nProbably moved or "
+            L"deleted manually.\r\nFolder: " +
+                missing);
   ClickUninstall();  // enabled by the countdown alone
   MessageBoxInfo box = Answer(L"OK");
   EXPECT_EQ(box.caption, L"Uninstaller - Error");
   EXPECT_EQ(box.text, L"Folder does not exist:\r\n" + missing + L"\\");
   EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
-                                                   L"Folder does not exist: " + missing + L"\\",
-                                                   L"Uninstall process aborted."}));
+                                                  L"Folder does not exist: " + missing + L"\\",
+                                                  L"Uninstall process aborted."}));
   // The last row is the handler's last step: no box can follow it.
   EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty()) << "one box only";
   CloseWindow();
@@ -233,10 +237,10 @@ TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Wide2Utf8(c.install) + " / " + Wide2Utf8(c.data));
-    const std::wstring installMarker = c.install + (c.install.back() == L'\\' ? L"" : L"\\") +
-                                       L"pelmor-marker.txt";
-    const std::wstring dataMarker = c.data + (c.data.back() == L'\\' ? L"" : L"\\") +
-                                    L"pelmor-marker.txt";
+    const std::wstring installMarker =
+        c.install + (c.install.back() == L'\\' ? L"" : L"\\") + L"pelmor-marker.txt";
+    const std::wstring dataMarker =
+        c.data + (c.data.back() == L'\\' ? L"" : L"\\") + L"pelmor-marker.txt";
     WriteFileBytes(installMarker, "stay");
     WriteFileBytes(dataMarker, "stay");
     InstallProduct(L"--no-shortcuts --install-value " + QuoteArg(c.install) + L" --data-value " +
@@ -281,30 +285,33 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
   EXPECT_TRUE(nuke.HasButton(L"No")) << Wide2Utf8(nuke.text);
   MessageBoxInfo locked = Answer(L"OK");
   EXPECT_EQ(locked.caption, L"Uninstaller");
-  EXPECT_EQ(locked.text, installDir_ + L"\\\r\nThis folder is locked by a 3rd party application. "
-                                       L"Please try to delete it manually.");
+  EXPECT_EQ(locked.text, installDir_ +
+                             L"\\\r\nThis folder is locked by a 3rd party application. "
+                             L"Please try to delete it manually.");
   EXPECT_TRUE(WaitFor([] { return !ShellWindowsTitled(L"Pelmor Wallpaper").empty(); }, 30s))
       << "the folder is opened for the user to delete by hand";
   Answer(L"No");  // the data folder: again not for good
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
   ExpectSelfDeleted();
-  ExpectNothingElseChanged(guard, "fault", "Recycle Bin cannot take the folder, warning answered No");
+  ExpectNothingElseChanged(guard, "fault",
+                           "Recycle Bin cannot take the folder, warning answered No");
   RestoreTrash();
 
   EXPECT_EQ(TreeListing(installDir_), installed) << "nothing lost";
   EXPECT_EQ(TreeListing(dataDir_), data);
-  const std::vector<Row> expected = CompletedRows(
-      installDir_ + L"\\", dataDir_,
-      {{L"Folder " + installDir_ +
-            L"\\ not deleted. Probably another application is locking the folder.",
-        kOrange},
-       {L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack},
-       {L"Folder " + dataDir_ + L" not deleted. Probably another application is locking the folder.",
-        kOrange},
-       // Raw rows take the colour the insertion point was left with: the warning's.
-       {L"Desktop icon removed.", kOrange},
-       {L"Start menu icon removed.", kOrange}});
+  const std::vector<Row> expected =
+      CompletedRows(installDir_ + L"\\", dataDir_,
+                    {{L"Folder " + installDir_ +
+                          L"\\ not deleted. Probably another application is locking the folder.",
+                      kOrange},
+                     {L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack},
+                     {L"Folder " + dataDir_ +
+                          L" not deleted. Probably another application is locking the folder.",
+                      kOrange},
+                     // Raw rows take the colour the insertion point was left with: the warning's.
+                     {L"Desktop icon removed.", kOrange},
+                     {L"Start menu icon removed.", kOrange}});
   EXPECT_EQ(SavedLogRows(), expected);
   ExpectSelfDeleted();
 }
@@ -339,7 +346,8 @@ TEST_F(UninstallerRun, FolderDeletedForGoodIsNotLoggedAsRecycled) {
   EXPECT_FALSE(DirExists(dataDir_));
   const std::vector<Row> expected = CompletedRows(
       installDir_ + L"\\", dataDir_,
-      {{L"Folder " + installDir_ + L"\\ was deleted permanently: the Recycle Bin could not take it.",
+      {{L"Folder " + installDir_ +
+            L"\\ was deleted permanently: the Recycle Bin could not take it.",
         kOrange},
        {L"Folder " + dataDir_ + L" was deleted permanently: the Recycle Bin could not take it.",
         kOrange},
@@ -382,9 +390,10 @@ TEST_F(UninstallerRun, BlockedLogFileIsReportedAndTheUninstallFinishes) {
   MessageBoxInfo blocked = Answer(L"OK");
   EXPECT_EQ(blocked.caption, L"Uninstaller");
   EXPECT_EQ(blocked.icon, BoxIcon::Information);
-  EXPECT_EQ(blocked.text, L"The uninstaller was blocked from creating the uninstall log on your "
-                          L"desktop! Some overzealous antivirus programs misbehave by blocking "
-                          L"legitimate applications.");
+  EXPECT_EQ(blocked.text,
+            L"The uninstaller was blocked from creating the uninstall log on your "
+            L"desktop! Some overzealous antivirus programs misbehave by blocking "
+            L"legitimate applications.");
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
   ExpectSelfDeleted();
@@ -416,11 +425,11 @@ TEST_F(UninstallerRun, DebugModeShowsTheExePathAndSparesTheDataFolder) {
   ASSERT_TRUE(Ended());
   EXPECT_FALSE(DirExists(installDir_));
   EXPECT_EQ(TreeListing(dataDir_), data) << "the data folder is untouched";
-  const std::vector<Row> expected = CompletedRows(
-      installDir_ + L"\\", kDebugText,
-      {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
-       {L"Desktop icon removed.", kBlack},
-       {L"Start menu icon removed.", kBlack}});
+  const std::vector<Row> expected =
+      CompletedRows(installDir_ + L"\\", kDebugText,
+                    {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+                     {L"Desktop icon removed.", kBlack},
+                     {L"Start menu icon removed.", kBlack}});
   EXPECT_EQ(SavedLogRows(), expected);
   ExpectSelfDeleted();
 }
@@ -429,7 +438,8 @@ TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
   InstallBoth();
   ASSERT_NE(StartUninstaller(), nullptr);
   ClickButton(Button(L"Send feedback"));
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-email", L"mailto:support@example.com") == 1; }, 30s));
+  EXPECT_TRUE(PumpUntil(
+      [] { return TimesRecorded(L"xdg-email", L"mailto:support@example.com") == 1; }, 30s));
   EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
   EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty());
   RetypePath(installDir_);
@@ -451,9 +461,10 @@ TEST_F(UninstallerRun, CompleteRunWithoutStoredDataFolder) {
   ClickUninstall();
   Answer(L"Yes");
   // The second item of the list is a line holding one blank.
-  EXPECT_EQ(Answer(L"Yes").text, L"Do you approve deletion of the following items?\r\n " +
-                                     installDir_ + L"\\\r\n \r\n  Desktop icon\r\n  Start menu icon"
-                                     L"\r\n\r\nIf you are not sure, you can also delete them manually.");
+  EXPECT_EQ(Answer(L"Yes").text,
+            L"Do you approve deletion of the following items?\r\n " + installDir_ +
+                L"\\\r\n \r\n  Desktop icon\r\n  Start menu icon"
+                L"\r\n\r\nIf you are not sure, you can also delete them manually.");
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
   // No data folder: its row is three blanks, and nothing is said of removing it.
@@ -526,7 +537,8 @@ TEST_F(UninstallerRun, LogFileOfTheSameNameIsReplaced) {
   const std::string saved = ReadFileBytes(replaced[0]);
   EXPECT_EQ(saved.rfind("{\\rtf", 0), 0u);
   EXPECT_NE(saved.find("Uninstall done."), std::string::npos);
-  const int at = static_cast<int>(std::find(names.begin(), names.end(), replaced[0]) - names.begin()) + second;
+  const int at =
+      static_cast<int>(std::find(names.begin(), names.end(), replaced[0]) - names.begin()) + second;
   EXPECT_GE(at, firstPossible) << "named after a time before the save";
   EXPECT_LE(at, lastPossible) << "named after a time after the save";
   for (const std::wstring& name : names) ::DeleteFileW(name.c_str());

@@ -12,14 +12,14 @@
 #include <algorithm>
 #include <regex>
 
-#include "AppDriver.h"
-#include "BoxDriver.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "RtfReader.h"
-#include "Screenshot.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
+#include "tests/support/AppDriver.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 
@@ -130,8 +130,8 @@ class UninstallerFixture : public ::testing::Test {
 
   // The sandbox installer puts the exe under test into the installation folder.
   void InstallProduct(const std::wstring& args) {
-    Process setup =
-        Start(FixtureExe(L"pelmor_install"), args + L" --uninstaller " + QuoteArg(UninstallerExe()));
+    Process setup = Start(FixtureExe(L"pelmor_install"),
+                          args + L" --uninstaller " + QuoteArg(UninstallerExe()));
     ASSERT_TRUE(setup.WaitExit(60s));
     ASSERT_EQ(setup.ExitCode(), 0u) << Wide2Utf8(args);
   }
@@ -189,7 +189,8 @@ class UninstallerFixture : public ::testing::Test {
   // the box is open.
   void ExpectModal(const MessageBoxInfo& box) const {
     EXPECT_EQ(::GetWindow(box.hwnd, GW_OWNER), window_) << "owner of " << Wide2Utf8(box.text);
-    EXPECT_FALSE(::IsWindowEnabled(window_)) << "main window enabled behind " << Wide2Utf8(box.text);
+    EXPECT_FALSE(::IsWindowEnabled(window_))
+        << "main window enabled behind " << Wide2Utf8(box.text);
   }
 
   // Waits for the next box of the uninstaller, checks that it is modal, presses the button and
@@ -244,7 +245,8 @@ class UninstallerFixture : public ::testing::Test {
     const std::wstring log = SavedLogPath();
     if (log.empty()) return {};
     std::vector<Row> rows;
-    for (const RtfParagraph& p : ReadRtfRows(ReadFileBytes(log))) rows.push_back(Row{p.text, p.color});
+    for (const RtfParagraph& p : ReadRtfRows(ReadFileBytes(log)))
+      rows.push_back(Row{p.text, p.color});
     return rows;
   }
 
@@ -257,8 +259,8 @@ class UninstallerFixture : public ::testing::Test {
     const size_t boxes = OpenBoxes(BoxFilter{pid_, L""}).size();
     HWND button = Button(L"Uninstall");
     ASSERT_NE(button, nullptr);
-    ::PostMessageW(::GetParent(button), WM_COMMAND,
-                   MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
     ::PostMessageW(Log(), EM_SETSEL, 1, 1);
     EXPECT_TRUE(WaitFor(
         [&] {

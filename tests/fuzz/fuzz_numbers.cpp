@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
-#include "Errors.h"
-#include "FuzzInput.h"
-#include "ccCore.h"
-#include "ccMath.h"
+#include "toolkit/Errors.h"
+#include "tests/fuzz/FuzzInput.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccMath.h"
 
 namespace {
 

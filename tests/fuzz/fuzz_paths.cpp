@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "FuzzInput.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Errors.h"
+#include "tests/fuzz/FuzzInput.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 

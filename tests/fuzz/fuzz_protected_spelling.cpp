@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzInput.h"
-#include "SharedUninstaller.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "tests/fuzz/FuzzInput.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 

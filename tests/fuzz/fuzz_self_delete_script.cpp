@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzInput.h"
-#include "ccCore.h"
+#include "tests/fuzz/FuzzInput.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "FuzzInput.h"
-#include "StringList.h"
-#include "ccCore.h"
-#include "ccStringList.h"
+#include "toolkit/Errors.h"
+#include "tests/fuzz/FuzzInput.h"
+#include "toolkit/StringList.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ class TProgram {
       case 9:
         return RemoveDuplicates(before);
       case 10:
-        return ToggleSorted(static_cast<TDuplicates>((code >> 4) % 3), before);
+        return ToggleSorted(static_cast<tk::TDuplicates>((code >> 4) % 3), before);
       case 11:
         return ToggleCaseSensitive(before);
       case 12:
@@ -213,7 +213,7 @@ class TProgram {
     FUZZ_CHECK(!list_.Sorted(), Show(got));
     FUZZ_CHECK(Pairs(got) == Pairs(before), Show(got));
     for (size_t i = 1; i < got.size(); ++i)
-      FUZZ_CHECK(LocaleCompare(got[i - 1].text, got[i].text, true) >= 0, Show(got));
+      FUZZ_CHECK(tk::LocaleCompare(got[i - 1].text, got[i].text, true) >= 0, Show(got));
   }
 
   void Shuffle(const TModel& before) {
@@ -239,7 +239,7 @@ class TProgram {
   void RemoveDuplicates(const TModel& before) {
     list_.RemoveDuplicates();
     const TModel got = Snapshot(list_);
-    FUZZ_CHECK(!list_.Sorted() && !list_.CaseSensitive() && list_.Duplicates() == dupIgnore,
+    FUZZ_CHECK(!list_.Sorted() && !list_.CaseSensitive() && list_.Duplicates() == tk::dupIgnore,
                Show(got));
     std::set<std::wstring> folded;
     const std::multiset<std::wstring> was = Texts(before);
@@ -261,7 +261,7 @@ class TProgram {
   }
 
   // Switching sorted mode on sorts stably; off keeps the order.
-  void ToggleSorted(TDuplicates duplicates, const TModel& before) {
+  void ToggleSorted(tk::TDuplicates duplicates, const TModel& before) {
     const bool sorted = !list_.Sorted();
     list_.SetDuplicates(duplicates);
     list_.SetSorted(sorted);
@@ -302,7 +302,7 @@ class TProgram {
                                      });
     const int position = static_cast<int>(at - expected.begin());
     const bool present = at != expected.end() && list_.CompareStrings(at->text, word) == 0;
-    if (present && list_.Duplicates() == dupError) {
+    if (present && list_.Duplicates() == tk::dupError) {
       bool refused = false;
       try {
         list_.AddObject(word, tag);
@@ -313,7 +313,7 @@ class TProgram {
       return Expect(before, L"Add of a refused duplicate");
     }
     FUZZ_CHECK(list_.AddObject(word, tag) == position, word);
-    if (!(present && list_.Duplicates() == dupIgnore)) expected.insert(at, {word, tag});
+    if (!(present && list_.Duplicates() == tk::dupIgnore)) expected.insert(at, {word, tag});
     Expect(expected, L"Add");
     ExpectOrderedIfSorted();
   }

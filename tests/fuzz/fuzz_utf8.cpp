@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "Errors.h"
-#include "FuzzInput.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
+#include "tests/fuzz/FuzzInput.h"
 
 namespace {
 

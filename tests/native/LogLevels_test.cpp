@@ -4,8 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "Errors.h"
-#include "cLogUtils.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/cLogUtils.h"
 
 TEST(LogLevels, CountFromOneInTheirOrder) {
   EXPECT_EQ(LogVerbToInt(lvVerbose), 1);

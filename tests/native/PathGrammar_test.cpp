@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "ccIO.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/ccIO.h"
 
 namespace {
 

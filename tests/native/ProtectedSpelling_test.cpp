@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "SharedUninstaller.h"
+#include "uninstaller/SharedUninstaller.h"
 
 TEST(ProtectedSpelling, FullPathsStartAtADriveRootOrAShare) {
   EXPECT_TRUE(IsFullFolderPath(L"D:\\Pelmor"));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ccCore.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 

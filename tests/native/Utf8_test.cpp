@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <memory>
 #include <thread>
 
-#include "BoxDriver.h"
-#include "Screenshot.h"
-#include "TestEnv.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 
@@ -34,7 +34,9 @@ std::wstring EnvironmentText(const wchar_t* name) {
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
 
 HWND FindButton(HWND form, const std::wstring& caption) {
   struct Search {
@@ -103,14 +105,15 @@ class Smoke32 : public ::testing::Test {
     RemoveTree(root_);
   }
 
-  std::wstring exe32_, root_, installDir_, dataDir_, tempCopy_, script_, desktopLink_, startMenuLink_;
+  std::wstring exe32_, root_, installDir_, dataDir_, tempCopy_, script_, desktopLink_,
+      startMenuLink_;
 };
 
 TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   // The product as its setup leaves it, with the shipped exe in its installation folder.
-  Process setup = Start(FixtureExe(L"pelmor_install"),
-                        L"--install \"" + installDir_ + L"\" --data \"" + dataDir_ +
-                            L"\" --uninstaller \"" + exe32_ + L"\"");
+  Process setup =
+      Start(FixtureExe(L"pelmor_install"), L"--install \"" + installDir_ + L"\" --data \"" +
+                                               dataDir_ + L"\" --uninstaller \"" + exe32_ + L"\"");
   ASSERT_TRUE(setup.WaitExit(2min));
   ASSERT_EQ(setup.ExitCode(), 0u);
   const auto installFiles = TreeListing(installDir_);
@@ -163,7 +166,8 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   ASSERT_TRUE(feedback.has_value()) << "feedback invitation";
   EXPECT_EQ(feedback->text.rfind(L"Please tell us why you uninstalled the program", 0), 0u)
       << Wide2Utf8(feedback->text);
-  ASSERT_EQ(::WaitForSingleObject(copy, static_cast<DWORD>(std::chrono::milliseconds(kStartTime).count())),
+  ASSERT_EQ(::WaitForSingleObject(
+                copy, static_cast<DWORD>(std::chrono::milliseconds(kStartTime).count())),
             WAIT_OBJECT_0)
       << "the copy ends after the uninstall";
   DWORD exitCode = 1;
@@ -189,9 +193,12 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   EXPECT_NE(rtf.find("Files deleted to Recycle Bin."), std::string::npos);
 
   // The browser hand-off and the self-delete script each start one more process of their own.
-  EXPECT_TRUE(WaitFor([] { return AnyLineContains(RecordedOpens(L"xdg-open"),
-                                                  "/help/install/uninstall-reason.html#soft"); },
-                      kStartTime))
+  EXPECT_TRUE(WaitFor(
+      [] {
+        return AnyLineContains(RecordedOpens(L"xdg-open"),
+                               "/help/install/uninstall-reason.html#soft");
+      },
+      kStartTime))
       << "feedback page requested";
   EXPECT_TRUE(WaitFor([&] { return !FileExists(tempCopy_) && !FileExists(script_); }, kStartTime))
       << "the temporary copy and its script delete themselves";

@@ -1,4 +1,4 @@
-#include "AppDriver.h"
+#include "tests/support/AppDriver.h"
 
 #include <richedit.h>
 
@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace testing_support {
 
@@ -52,7 +52,9 @@ HWND FindButton(HWND root, const std::wstring& caption) {
   return FindDescendant(root, L"Button", caption);
 }
 
-void ClickButton(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
+void ClickButton(HWND button) {
+  ::PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 void TypeText(HWND edit, const std::wstring& text) {
   ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
@@ -85,11 +87,11 @@ class RemoteBuffer {
   RemoteBuffer(HWND window, size_t size) : size_(size) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    process_.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                 FALSE, pid));
+    process_.reset(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
     if (process_)
-      address_ = ::VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE);
+      address_ =
+          ::VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   }
   ~RemoteBuffer() {
     if (address_) ::VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
@@ -137,8 +139,8 @@ std::vector<RichRow> RichEditRows(HWND edit) {
     if (!buffer.Read(&format) || !(format.dwMask & CFM_BOLD)) return {};
     RichRow row;
     row.text = texts[line];
-    row.color = (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT)
-                                                   : format.crTextColor;
+    row.color =
+        (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT) : format.crTextColor;
     row.bold = (format.dwEffects & CFE_BOLD) != 0;
     rows.push_back(row);
   }

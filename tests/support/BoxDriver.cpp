@@ -1,4 +1,4 @@
-#include "BoxDriver.h"
+#include "tests/support/BoxDriver.h"
 
 #include <algorithm>
 #include <thread>
@@ -16,13 +16,15 @@ constexpr int kIconIds[] = {0x14, 1088};
 std::optional<std::wstring> AskText(HWND hwnd) {
   wchar_t buffer[4096] = {};
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_NORMAL, 5000, &copied))
+  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                             5000, &copied))
     return std::nullopt;
   return std::wstring(buffer, std::min<size_t>(copied, 4095));
 }
 
-std::wstring WindowText(HWND hwnd) { return AskText(hwnd).value_or(L""); }
+std::wstring WindowText(HWND hwnd) {
+  return AskText(hwnd).value_or(L"");
+}
 
 std::wstring ClassName(HWND hwnd) {
   wchar_t buffer[256] = {};
@@ -134,12 +136,18 @@ bool Matches(HWND hwnd, const BoxFilter& filter) {
 
 const wchar_t* IconName(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::None: return L"none";
-    case BoxIcon::Information: return L"information";
-    case BoxIcon::Warning: return L"warning";
-    case BoxIcon::Error: return L"error";
-    case BoxIcon::Question: return L"question";
-    default: return L"unknown";
+    case BoxIcon::None:
+      return L"none";
+    case BoxIcon::Information:
+      return L"information";
+    case BoxIcon::Warning:
+      return L"warning";
+    case BoxIcon::Error:
+      return L"error";
+    case BoxIcon::Question:
+      return L"question";
+    default:
+      return L"unknown";
   }
 }
 
@@ -197,7 +205,8 @@ std::vector<MessageBoxInfo> OpenBoxes(const BoxFilter& filter) {
   return boxes;
 }
 
-std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout, const BoxFilter& filter) {
+std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
+                                         const BoxFilter& filter) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   do {
     auto boxes = OpenBoxes(filter);
@@ -214,8 +223,8 @@ std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout, cons
 
 bool PressButton(const MessageBoxInfo& box, const std::wstring& button) {
   static const std::pair<const wchar_t*, int> kStandard[] = {
-      {L"OK", IDOK}, {L"Cancel", IDCANCEL}, {L"Yes", IDYES}, {L"No", IDNO},
-      {L"Abort", IDABORT}, {L"Retry", IDRETRY}, {L"Ignore", IDIGNORE}};
+      {L"OK", IDOK},       {L"Cancel", IDCANCEL}, {L"Yes", IDYES},      {L"No", IDNO},
+      {L"Abort", IDABORT}, {L"Retry", IDRETRY},   {L"Ignore", IDIGNORE}};
   int id = 0;
   for (const auto& b : box.buttons)
     if (b.text == button) id = b.id;
@@ -228,8 +237,8 @@ bool PressButton(const MessageBoxInfo& box, const std::wstring& button) {
                         reinterpret_cast<LPARAM>(control)) != FALSE;
 }
 
-std::optional<MessageBoxInfo> AnswerBox(std::chrono::milliseconds timeout, const std::wstring& button,
-                                        const BoxFilter& filter) {
+std::optional<MessageBoxInfo> AnswerBox(std::chrono::milliseconds timeout,
+                                        const std::wstring& button, const BoxFilter& filter) {
   auto box = WaitForBox(timeout, filter);
   if (!box) return std::nullopt;
   if (!PressButton(*box, button)) return std::nullopt;

@@ -32,7 +32,7 @@ struct MessageBoxInfo {
 };
 
 struct BoxFilter {
-  DWORD processId = 0;        // 0: any process
+  DWORD processId = 0;         // 0: any process
   std::wstring captionPrefix;  // empty: any caption
 };
 
@@ -44,8 +44,8 @@ std::optional<MessageBoxInfo> ReadBox(HWND box);
 // Presses the named button ("OK", "Yes", "No", "Cancel" or the button's own text).
 bool PressButton(const MessageBoxInfo& box, const std::wstring& button);
 // Waits for a box, presses the button, and returns what the box said.
-std::optional<MessageBoxInfo> AnswerBox(std::chrono::milliseconds timeout, const std::wstring& button,
-                                        const BoxFilter& filter = {});
+std::optional<MessageBoxInfo> AnswerBox(std::chrono::milliseconds timeout,
+                                        const std::wstring& button, const BoxFilter& filter = {});
 // Waits until the box window is gone.
 bool WaitForBoxClosed(HWND box, std::chrono::milliseconds timeout);
 // Every visible box on the desktop right now.

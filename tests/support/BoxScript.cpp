@@ -1,4 +1,4 @@
-#include "BoxScript.h"
+#include "tests/support/BoxScript.h"
 
 #include <windows.h>
 
@@ -7,12 +7,13 @@ namespace testing_support {
 BoxScript::BoxScript(std::vector<std::wstring> buttons, BoxFilter filter,
                      std::chrono::milliseconds perBox) {
   if (filter.processId == 0) filter.processId = ::GetCurrentProcessId();
-  thread_ = std::thread([this, buttons = std::move(buttons), filter, perBox] {
-    Run(buttons, filter, perBox);
-  });
+  thread_ = std::thread(
+      [this, buttons = std::move(buttons), filter, perBox] { Run(buttons, filter, perBox); });
 }
 
-BoxScript::~BoxScript() { Finish(); }
+BoxScript::~BoxScript() {
+  Finish();
+}
 
 void BoxScript::Run(std::vector<std::wstring> buttons, BoxFilter filter,
                     std::chrono::milliseconds perBox) {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "BoxDriver.h"
+#include "tests/support/BoxDriver.h"
 
 namespace testing_support {
 

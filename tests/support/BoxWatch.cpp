@@ -1,4 +1,4 @@
-#include "BoxWatch.h"
+#include "tests/support/BoxWatch.h"
 
 #include <chrono>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "BoxDriver.h"
+#include "tests/support/BoxDriver.h"
 
 namespace testing_support {
 

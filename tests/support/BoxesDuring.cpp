@@ -1,4 +1,4 @@
-#include "BoxesDuring.h"
+#include "tests/support/BoxesDuring.h"
 
 #include <windows.h>
 

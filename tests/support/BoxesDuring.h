@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "BoxDriver.h"
+#include "tests/support/BoxDriver.h"
 
 namespace testing_support {
 

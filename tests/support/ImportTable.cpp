@@ -1,4 +1,4 @@
-#include "ImportTable.h"
+#include "tests/support/ImportTable.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -71,7 +71,9 @@ ShellExecuteRecorder::ShellExecuteRecorder()
   recorder = this;
 }
 
-ShellExecuteRecorder::~ShellExecuteRecorder() { recorder = nullptr; }
+ShellExecuteRecorder::~ShellExecuteRecorder() {
+  recorder = nullptr;
+}
 
 std::vector<std::wstring> ShellExecuteRecorder::Files() const {
   std::vector<std::wstring> files;

@@ -1,8 +1,8 @@
-#include "Planted.h"
+#include "tests/support/Planted.h"
 
 #include <windows.h>
 
-#include "TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 namespace testing_support {
 

@@ -1,11 +1,11 @@
-#include "ProcessInfo.h"
+#include "tests/support/ProcessInfo.h"
 
 #include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstring>
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace testing_support {
 namespace {
@@ -102,8 +102,8 @@ std::optional<ProcessStartInfo> Read32(HANDLE process, ULONG_PTR peb32) {
                   params))
     return std::nullopt;
   const auto text = [&](const UnicodeString32& s) {
-    return ReadRemoteString(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(s.Buffer)),
-                            s.Length);
+    return ReadRemoteString(
+        process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(s.Buffer)), s.Length);
   };
   return ProcessStartInfo{text(params.CommandLine), text(params.CurrentDirectoryPath),
                           text(params.ImagePathName), params.WindowFlags, params.ShowWindowFlags};
@@ -132,8 +132,7 @@ std::wstring TempFolder() {
 }  // namespace
 
 std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
-  tk::UniqueHandle process(
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  tk::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   const QueryFn query = QueryInformation();
   if (!process || !query) return std::nullopt;
   // A 32-bit process has a 32-bit environment block of its own, with 32-bit records.

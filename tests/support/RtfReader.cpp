@@ -1,11 +1,11 @@
-#include "RtfReader.h"
+#include "tests/support/RtfReader.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <optional>
 
-#include "TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 namespace testing_support {
 
@@ -86,7 +86,8 @@ class Reader {
     const std::string word = rtf_.substr(start, pos_ - start);
     std::optional<int> param;
     const size_t numberStart = pos_;
-    if (pos_ < rtf_.size() && (rtf_[pos_] == '-' || std::isdigit(static_cast<unsigned char>(rtf_[pos_])))) {
+    if (pos_ < rtf_.size() &&
+        (rtf_[pos_] == '-' || std::isdigit(static_cast<unsigned char>(rtf_[pos_])))) {
       ++pos_;
       while (pos_ < rtf_.size() && std::isdigit(static_cast<unsigned char>(rtf_[pos_]))) ++pos_;
       param = std::stoi(rtf_.substr(numberStart, pos_ - numberStart));
@@ -96,9 +97,9 @@ class Reader {
   }
 
   void Apply(const std::string& word, std::optional<int> param, bool atGroupStart) {
-    if (atGroupStart && (word == "fonttbl" || word == "stylesheet" || word == "info" ||
-                         word == "pict" || word == "header" || word == "footer" ||
-                         word == "generator")) {
+    if (atGroupStart &&
+        (word == "fonttbl" || word == "stylesheet" || word == "info" || word == "pict" ||
+         word == "header" || word == "footer" || word == "generator")) {
       state_.hidden = true;
       return;
     }
@@ -109,33 +110,52 @@ class Reader {
       return;
     }
     if (inColorTable_) {
-      if (word == "red") red_ = param.value_or(0);
-      else if (word == "green") green_ = param.value_or(0);
-      else if (word == "blue") blue_ = param.value_or(0);
+      if (word == "red")
+        red_ = param.value_or(0);
+      else if (word == "green")
+        green_ = param.value_or(0);
+      else if (word == "blue")
+        blue_ = param.value_or(0);
       return;
     }
-    if (word == "par") EndParagraph();
-    else if (word == "cf") state_.colorIndex = param.value_or(0);
-    else if (word == "plain") state_.colorIndex = 0;
-    else if (word == "uc") state_.skipAfterUnicode = param.value_or(1);
-    else if (word == "u") AddUnicode(param.value_or(0));
-    else if (word == "tab") AddChar('\t');
-    else if (word == "line") AddChar('\n');
-    else if (word == "emdash") AddChar(0x2014);
-    else if (word == "endash") AddChar(0x2013);
-    else if (word == "lquote") AddChar(0x2018);
-    else if (word == "rquote") AddChar(0x2019);
-    else if (word == "ldblquote") AddChar(0x201C);
-    else if (word == "rdblquote") AddChar(0x201D);
+    if (word == "par")
+      EndParagraph();
+    else if (word == "cf")
+      state_.colorIndex = param.value_or(0);
+    else if (word == "plain")
+      state_.colorIndex = 0;
+    else if (word == "uc")
+      state_.skipAfterUnicode = param.value_or(1);
+    else if (word == "u")
+      AddUnicode(param.value_or(0));
+    else if (word == "tab")
+      AddChar('\t');
+    else if (word == "line")
+      AddChar('\n');
+    else if (word == "emdash")
+      AddChar(0x2014);
+    else if (word == "endash")
+      AddChar(0x2013);
+    else if (word == "lquote")
+      AddChar(0x2018);
+    else if (word == "rquote")
+      AddChar(0x2019);
+    else if (word == "ldblquote")
+      AddChar(0x201C);
+    else if (word == "rdblquote")
+      AddChar(0x201D);
   }
 
   void AddUnicode(int value) {
     AddChar(static_cast<wchar_t>(value < 0 ? value + 65536 : value));
     // The fallback characters that follow stand for the same character.
     for (int i = 0; i < state_.skipAfterUnicode && pos_ < rtf_.size(); ++i) {
-      if (rtf_[pos_] == '\\' && pos_ + 1 < rtf_.size() && rtf_[pos_ + 1] == '\'') pos_ += 4;
-      else if (rtf_[pos_] == '{' || rtf_[pos_] == '}' || rtf_[pos_] == '\\') break;
-      else ++pos_;
+      if (rtf_[pos_] == '\\' && pos_ + 1 < rtf_.size() && rtf_[pos_ + 1] == '\'')
+        pos_ += 4;
+      else if (rtf_[pos_] == '{' || rtf_[pos_] == '}' || rtf_[pos_] == '\\')
+        break;
+      else
+        ++pos_;
     }
   }
 
@@ -149,8 +169,10 @@ class Reader {
   void AddChar(wchar_t c) {
     if (state_.hidden) return;
     const COLORREF color = ColorOf(state_.colorIndex);
-    if (current_.text.empty()) current_.color = color;
-    else if (color != current_.color) current_.oneColor = false;
+    if (current_.text.empty())
+      current_.color = color;
+    else if (color != current_.color)
+      current_.oneColor = false;
     current_.text.push_back(c);
   }
 
@@ -184,7 +206,9 @@ class Reader {
 
 }  // namespace
 
-std::vector<RtfParagraph> ReadRtfParagraphs(const std::string& rtf) { return Reader(rtf).Run(); }
+std::vector<RtfParagraph> ReadRtfParagraphs(const std::string& rtf) {
+  return Reader(rtf).Run();
+}
 
 std::vector<RtfParagraph> ReadRtfRows(const std::string& rtf) {
   std::vector<RtfParagraph> rows = ReadRtfParagraphs(rtf);
@@ -212,9 +236,12 @@ std::vector<std::string> BoldRunsOf(const std::string& html) {
     std::string text;
     bool inTag = false;
     for (size_t i = at; i < end; ++i) {
-      if (html[i] == '<') inTag = true;
-      else if (html[i] == '>') inTag = false;
-      else if (!inTag) text += html[i];
+      if (html[i] == '<')
+        inTag = true;
+      else if (html[i] == '>')
+        inTag = false;
+      else if (!inTag)
+        text += html[i];
     }
     const size_t first = text.find_first_not_of(" \r\n\t");
     if (first == std::string::npos) continue;

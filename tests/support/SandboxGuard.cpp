@@ -1,11 +1,11 @@
-#include "SandboxGuard.h"
+#include "tests/support/SandboxGuard.h"
 
 #include <bcrypt.h>
 
 #include <tuple>
 
-#include "Errors.h"
-#include "TestEnv.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
 
 namespace testing_support {
 

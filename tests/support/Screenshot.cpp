@@ -1,10 +1,10 @@
-#include "Screenshot.h"
+#include "tests/support/Screenshot.h"
 
 #include <wincodec.h>
 
 #include <vector>
 
-#include "Handles.h"
+#include "toolkit/Handles.h"
 
 namespace testing_support {
 

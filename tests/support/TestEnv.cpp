@@ -1,4 +1,4 @@
-#include "TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -6,7 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "Errors.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Text.h"
 
 namespace testing_support {
 
@@ -17,14 +18,20 @@ std::wstring SandboxDir() {
   const DWORD n = ::GetEnvironmentVariableW(L"ORVEX_SANDBOX_DIR", buffer, MAX_PATH);
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring(ORVEX_SANDBOX_DIR);
 }
-std::wstring TrashDir() { return SandboxDir() + L"\\xdg\\Trash"; }
-std::wstring BinDir() { return ORVEX_BIN_DIR; }
+std::wstring TrashDir() {
+  return SandboxDir() + L"\\xdg\\Trash";
+}
+std::wstring BinDir() {
+  return ORVEX_BIN_DIR;
+}
 std::wstring UninstallerExe() {
   wchar_t buffer[MAX_PATH] = {};
   const DWORD n = ::GetEnvironmentVariableW(L"ORVEX_UNINSTALLER_EXE", buffer, MAX_PATH);
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : BinDir() + L"\\Uninstaller.exe";
 }
-std::wstring FixtureExe(const std::wstring& name) { return BinDir() + L"\\" + name + L".exe"; }
+std::wstring FixtureExe(const std::wstring& name) {
+  return BinDir() + L"\\" + name + L".exe";
+}
 
 std::wstring ShellFolder(int csidl) {
   wchar_t buffer[MAX_PATH] = {};
@@ -32,7 +39,9 @@ std::wstring ShellFolder(int csidl) {
   return buffer;
 }
 
-std::wstring DesktopDir() { return ShellFolder(CSIDL_DESKTOPDIRECTORY); }
+std::wstring DesktopDir() {
+  return ShellFolder(CSIDL_DESKTOPDIRECTORY);
+}
 
 std::wstring TempDir() {
   wchar_t buffer[MAX_PATH + 1] = {};
@@ -102,11 +111,13 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 void WriteUtf16File(const std::wstring& path, const std::wstring& text) {
-  WriteFileBytes(path, std::string(reinterpret_cast<const char*>(text.data()),
-                                   text.size() * sizeof(wchar_t)));
+  WriteFileBytes(
+      path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
 }
 
-void MakeDirs(const std::wstring& path) { ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr); }
+void MakeDirs(const std::wstring& path) {
+  ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+}
 
 void RemoveTree(const std::wstring& path) {
   // A link goes as a link: what it points to is never emptied through it.
@@ -169,12 +180,14 @@ Process::Process(Process&& other) noexcept : process(other.process), pid(other.p
 }
 
 bool Process::WaitExit(std::chrono::milliseconds timeout) const {
-  return process && ::WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  return process &&
+         ::WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
 std::optional<DWORD> Process::ExitCode() const {
   DWORD code = 0;
-  if (!process || !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) return std::nullopt;
+  if (!process || !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE)
+    return std::nullopt;
   return code;
 }
 
@@ -347,7 +360,8 @@ bool RunOnLinux(const std::string& command) {
   const std::string doneUnix = UnixPathOf(done);
   if (doneUnix.empty()) return false;
   std::wstring line =
-      L"/bin/sh -c " + QuoteArg(Narrow2Wide("(" + command + "); echo $? > " + ShellQuoted(doneUnix)));
+      L"/bin/sh -c " +
+      QuoteArg(Narrow2Wide("(" + command + "); echo $? > " + ShellQuoted(doneUnix)));
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -372,8 +386,12 @@ std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-std::wstring Narrow2Wide(const std::string& text) { return tk::FromUtf8(text); }
-std::string Wide2Utf8(const std::wstring& text) { return tk::ToUtf8(text); }
+std::wstring Narrow2Wide(const std::string& text) {
+  return tk::FromUtf8(text);
+}
+std::string Wide2Utf8(const std::wstring& text) {
+  return tk::ToUtf8(text);
+}
 
 std::wstring QuoteArg(const std::wstring& text) {
   std::wstring quoted = L"\"";

@@ -15,16 +15,16 @@ namespace testing_support {
 using namespace std::chrono_literals;
 
 // --- sandbox locations (Windows paths, ending without a backslash) ---
-std::wstring SandboxDir();             // the run's sandbox folder (Z:\...\sandbox)
-std::wstring TrashDir();               // the XDG trash that Wine's Recycle Bin writes to
-std::wstring BinDir();                 // the build folder holding Uninstaller.exe and fixtures
+std::wstring SandboxDir();  // the run's sandbox folder (Z:\...\sandbox)
+std::wstring TrashDir();    // the XDG trash that Wine's Recycle Bin writes to
+std::wstring BinDir();      // the build folder holding Uninstaller.exe and fixtures
 // The exe under test: BinDir()\Uninstaller.exe (the 64-bit twin), or the one named by
 // ORVEX_UNINSTALLER_EXE (the shipped 32-bit exe, where 32-bit Wine runs it).
 std::wstring UninstallerExe();
 std::wstring FixtureExe(const std::wstring& name);  // BinDir()\name.exe
-std::wstring ShellFolder(int csidl);   // a shell folder without trailing backslash
+std::wstring ShellFolder(int csidl);                // a shell folder without trailing backslash
 std::wstring DesktopDir();
-std::wstring TempDir();                // GetTempPath without trailing backslash
+std::wstring TempDir();  // GetTempPath without trailing backslash
 // A new empty folder on drive C: for one test (removed by the caller or left for inspection).
 std::wstring FreshFolder(const std::wstring& name);
 
@@ -69,8 +69,7 @@ struct Process {
 Process Start(const std::wstring& exe, const std::wstring& args = L"",
               const std::wstring& workDir = L"");
 // A visible top-level window of the class, optionally of one process.
-HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout,
-                   DWORD pid = 0);
+HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout, DWORD pid = 0);
 std::vector<DWORD> ProcessesOfClass(const std::wstring& className);
 // Processes whose image name ends in exeName (case-insensitive), with their command lines unknown.
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);

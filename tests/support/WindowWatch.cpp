@@ -1,4 +1,4 @@
-#include "WindowWatch.h"
+#include "tests/support/WindowWatch.h"
 
 #include <algorithm>
 

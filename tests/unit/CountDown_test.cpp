@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "cvCountDown.h"
-#include "cvTimer.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/cvCountDown.h"
+#include "OrvexCommonControls/cvTimer.h"
 
 using namespace testing_support;
 
@@ -28,12 +28,12 @@ struct EventLog {
   int timeUps = 0;
 
   void Attach(TCountDown& countDown) {
-    countDown.OnTick = [this, &countDown](TObject* Sender) {
+    countDown.OnTick = [this, &countDown](tk::TObject* Sender) {
       EXPECT_EQ(Sender, &countDown);
       ++ticks;
       lines.push_back(L"tick " + std::to_wstring(countDown.TimeLeft()));
     };
-    countDown.OnTimesUp = [this, &countDown](TObject* Sender) {
+    countDown.OnTimesUp = [this, &countDown](tk::TObject* Sender) {
       EXPECT_EQ(Sender, &countDown);
       ++timeUps;
       lines.push_back(L"up " + std::to_wstring(countDown.TimeLeft()));
@@ -73,7 +73,7 @@ TEST(OrvexTimer, ResetKeepsAStoppedTimerStopped) {
   TOrvexTimer timer(nullptr);
   timer.SetInterval(20);
   int fired = 0;
-  timer.OnTimer = [&fired](TObject*) { ++fired; };
+  timer.OnTimer = [&fired](tk::TObject*) { ++fired; };
   timer.Stop();
   timer.Reset();
   EXPECT_FALSE(timer.Enabled());
@@ -85,7 +85,7 @@ TEST(OrvexTimer, ResetKeepsARunningTimerFiring) {
   TOrvexTimer timer(nullptr);
   timer.SetInterval(20);
   int fired = 0;
-  timer.OnTimer = [&fired](TObject* Sender) {
+  timer.OnTimer = [&fired](tk::TObject* Sender) {
     EXPECT_NE(Sender, nullptr);
     ++fired;
   };
@@ -106,8 +106,8 @@ TEST(CountDown, NewCountDownIsStoppedWithDefaults) {
   EXPECT_EQ(countDown.Resolution(), 1000u);
   EXPECT_EQ(countDown.TimeLeftNice(), 10);
   int events = 0;
-  countDown.OnTick = [&events](TObject*) { ++events; };
-  countDown.OnTimesUp = [&events](TObject*) { ++events; };
+  countDown.OnTick = [&events](tk::TObject*) { ++events; };
+  countDown.OnTimesUp = [&events](tk::TObject*) { ++events; };
   countDown.SetResolution(20);
   PumpTicks(20ms, 10);
   EXPECT_EQ(events, 0);
@@ -115,7 +115,7 @@ TEST(CountDown, NewCountDownIsStoppedWithDefaults) {
 }
 
 TEST(CountDown, OwnsItsInnerTimer) {
-  TComponent owner(nullptr);
+  tk::TComponent owner(nullptr);
   auto* countDown = new TCountDown(&owner);
   ASSERT_EQ(owner.ComponentCount(), 1);
   EXPECT_EQ(owner.Components(0), countDown);
@@ -138,7 +138,7 @@ TEST(CountDown, CountsDownToZeroThenStartsOverFromTheStartValue) {
   auto countDown = ShortCountDown();
   EventLog log;
   log.Attach(*countDown);
-  countDown->OnTimesUp = [&log, &countDown, up = countDown->OnTimesUp](TObject* Sender) {
+  countDown->OnTimesUp = [&log, &countDown, up = countDown->OnTimesUp](tk::TObject* Sender) {
     up(Sender);
     // Still running after a time-up: it never stops by itself.
     EXPECT_TRUE(countDown->Enabled());
@@ -161,7 +161,7 @@ TEST(CountDown, StartValueNotAMultipleOfResolutionEndsAtZeroWithoutWrapping) {
   auto countDown = ShortCountDown(250, 100);
   EventLog log;
   log.Attach(*countDown);
-  countDown->OnTimesUp = [&log, &countDown, up = countDown->OnTimesUp](TObject* Sender) {
+  countDown->OnTimesUp = [&log, &countDown, up = countDown->OnTimesUp](tk::TObject* Sender) {
     up(Sender);
     countDown->Stop();
   };
@@ -174,7 +174,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
   auto countDown = ShortCountDown();
   EventLog log;
   log.Attach(*countDown);
-  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](TObject* Sender) {
+  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](tk::TObject* Sender) {
     tick(Sender);
     if (log.ticks == 2) countDown->Stop();
   };
@@ -222,7 +222,7 @@ TEST(CountDown, RestartAndResetTimeReloadTheStartValue) {
   auto countDown = ShortCountDown();
   EventLog log;
   log.Attach(*countDown);
-  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](TObject* Sender) {
+  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](tk::TObject* Sender) {
     tick(Sender);
     if (log.ticks == 2) countDown->Stop();
   };
@@ -246,8 +246,8 @@ TEST(CountDown, DestroyingARunningCountDownFiresNothingMore) {
   int events = 0;
   {
     auto countDown = ShortCountDown(700, 20);
-    countDown->OnTick = [&events](TObject*) { ++events; };
-    countDown->OnTimesUp = [&events](TObject*) { ++events; };
+    countDown->OnTick = [&events](tk::TObject*) { ++events; };
+    countDown->OnTimesUp = [&events](tk::TObject*) { ++events; };
     countDown->Start();
     ASSERT_TRUE(PumpUntil([&] { return events > 0; }, kPatience));
   }
@@ -262,7 +262,7 @@ TEST(CountDown, SettingTheCurrentStartValueKeepsTheTimeLeft) {
   auto countDown = ShortCountDown();
   EventLog log;
   log.Attach(*countDown);
-  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](TObject* Sender) {
+  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](tk::TObject* Sender) {
     tick(Sender);
     if (log.ticks == 2) countDown->Stop();
   };
@@ -333,7 +333,7 @@ TEST(CountDown, TimeLeftNiceRoundsHalfSecondsUp) {
   for (auto [start, expected] : {std::pair{1600u, 2}, std::pair{1599u, 1}}) {
     auto countDown = ShortCountDown(start, 100);
     std::optional<int32_t> nice;
-    countDown->OnTick = [&nice, &countDown](TObject*) {
+    countDown->OnTick = [&nice, &countDown](tk::TObject*) {
       countDown->Stop();
       nice = countDown->TimeLeftNice();
     };
@@ -360,8 +360,10 @@ TEST(CountDown, TimeLeftSReadsAsText) {
 TEST(CountDown, TimeLeftSAtTheLastStepIsZeroMilliseconds) {
   auto countDown = ShortCountDown(200, 100);
   std::vector<std::wstring> texts;
-  countDown->OnTick = [&texts, &countDown](TObject*) { texts.push_back(countDown->TimeLeftS()); };
-  countDown->OnTimesUp = [&countDown](TObject*) { countDown->Stop(); };
+  countDown->OnTick = [&texts, &countDown](tk::TObject*) {
+    texts.push_back(countDown->TimeLeftS());
+  };
+  countDown->OnTimesUp = [&countDown](tk::TObject*) { countDown->Stop(); };
   countDown->Start();
   ASSERT_TRUE(PumpUntil([&] { return !countDown->Enabled(); }, kPatience));
   EXPECT_EQ(texts, Lines({L"100ms", L"0ms"}));

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "BoxesDuring.h"
-#include "TestEnv.h"
-#include "ccIO.h"
+#include "tests/support/BoxesDuring.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 

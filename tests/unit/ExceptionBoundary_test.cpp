@@ -7,34 +7,34 @@
 #include <stdexcept>
 #include <thread>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "Form.h"
-#include "TestEnv.h"
-#include "Timer.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Form.h"
+#include "tests/support/TestEnv.h"
+#include "toolkit/Timer.h"
 
 using namespace testing_support;
 
 namespace {
 
-class HostForm : public TForm {
+class HostForm : public tk::TForm {
  public:
-  HostForm() : TForm(nullptr, L"TBoundaryHost") {
+  HostForm() : tk::TForm(nullptr, L"TBoundaryHost") {
     SetClientSize(300, 120);
     SetPosition(50, 50);
     SetVisible(true);
   }
-  TButton* failing = nullptr;
-  TButton* working = nullptr;
+  tk::TButton* failing = nullptr;
+  tk::TButton* working = nullptr;
 
  protected:
   void CreateControls() override {
-    failing = new TButton(this);
+    failing = new tk::TButton(this);
     failing->SetCaption(L"Fail");
     failing->SetBounds(10, 10, 80, 25);
     failing->SetParent(this);
-    working = new TButton(this);
+    working = new tk::TButton(this);
     working->SetCaption(L"Work");
     working->SetBounds(100, 10, 80, 25);
     working->SetParent(this);
@@ -51,9 +51,11 @@ class ExceptionBoundary : public ::testing::Test {
   void TearDown() override { form_.reset(); }
 
   // Clicks the button as a user would and answers the report box from a second thread.
-  std::optional<MessageBoxInfo> ClickAndReadReport(TButton* button) {
+  std::optional<MessageBoxInfo> ClickAndReadReport(tk::TButton* button) {
     std::optional<MessageBoxInfo> report;
-    std::thread driver([&] { report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""}); });
+    std::thread driver([&] {
+      report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+    });
     ::PostMessageW(button->Handle(), BM_CLICK, 0, 0);
     // The click, the report and its box are handled inside one dispatch: once the loop sees the
     // answer, the handler has returned.
@@ -68,12 +70,12 @@ class ExceptionBoundary : public ::testing::Test {
 
 TEST_F(ExceptionBoundary, AssertionFailureInClickHandlerIsReportedAndWindowGoesOn) {
   int afterThrow = 0;
-  form_->failing->OnClick = [&](TObject*) {
+  form_->failing->OnClick = [&](tk::TObject*) {
     tk::Assert(false, L"ForceDirectories - Parameter is empty!", L"ccIO");
     ++afterThrow;
   };
   bool worked = false;
-  form_->working->OnClick = [&](TObject*) { worked = true; };
+  form_->working->OnClick = [&](tk::TObject*) { worked = true; };
 
   auto report = ClickAndReadReport(form_->failing);
   ASSERT_TRUE(report.has_value()) << "the error must be shown, not swallowed";
@@ -88,28 +90,32 @@ TEST_F(ExceptionBoundary, AssertionFailureInClickHandlerIsReportedAndWindowGoesO
 }
 
 TEST_F(ExceptionBoundary, StandardExceptionTextIsShown) {
-  form_->failing->OnClick = [](TObject*) { throw std::out_of_range("index 7 out of range"); };
+  form_->failing->OnClick = [](tk::TObject*) { throw std::out_of_range("index 7 out of range"); };
   auto report = ClickAndReadReport(form_->failing);
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->text.find(L"index 7 out of range"), std::wstring::npos);
 }
 
 TEST_F(ExceptionBoundary, NonAsciiMessageSurvivesTheReport) {
-  form_->failing->OnClick = [](TObject*) { throw tk::Exception(L"Dossier \u00e9t\u00e9 \u4e2d\u6587"); };
+  form_->failing->OnClick = [](tk::TObject*) {
+    throw tk::Exception(L"Dossier \u00e9t\u00e9 \u4e2d\u6587");
+  };
   auto report = ClickAndReadReport(form_->failing);
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->text.find(L"Dossier \u00e9t\u00e9 \u4e2d\u6587"), std::wstring::npos);
 }
 
 TEST_F(ExceptionBoundary, TimerHandlerExceptionIsReportedAndTimerGoesOn) {
-  TTimer timer(nullptr);
+  tk::TTimer timer(nullptr);
   timer.SetInterval(50);
   int ticks = 0;
-  timer.OnTimer = [&](TObject*) {
+  timer.OnTimer = [&](tk::TObject*) {
     if (++ticks == 1) throw tk::Exception(L"tick failed");
   };
   std::optional<MessageBoxInfo> report;
-  std::thread driver([&] { report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""}); });
+  std::thread driver([&] {
+    report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
+  });
   PumpUntil([&] { return report.has_value(); }, 25s);
   driver.join();
   ASSERT_TRUE(report.has_value());
@@ -120,7 +126,7 @@ TEST_F(ExceptionBoundary, TimerHandlerExceptionIsReportedAndTimerGoesOn) {
 TEST_F(ExceptionBoundary, ReportHookReceivesTheMessage) {
   std::wstring seen;
   tk::App().OnException = [&](const std::wstring& message) { seen = message; };
-  form_->failing->OnClick = [](TObject*) { throw tk::EFCreateError(L"Cannot create file"); };
+  form_->failing->OnClick = [](tk::TObject*) { throw tk::EFCreateError(L"Cannot create file"); };
   ::PostMessageW(form_->failing->Handle(), BM_CLICK, 0, 0);
   PumpUntil([&] { return !seen.empty(); }, 5s);
   tk::App().OnException = nullptr;

@@ -15,14 +15,14 @@
 #include <thread>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "ImportTable.h"
-#include "TestEnv.h"
-#include "cExecuteShell.h"
-#include "cShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "tests/support/ImportTable.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/cShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 

@@ -9,26 +9,26 @@
 #include <string>
 #include <thread>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Form.h"
-#include "InternetLabel.h"
-#include "TestEnv.h"
-#include "ccCore.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Form.h"
+#include "OrvexCommonControls/InternetLabel.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 
 namespace {
 
 constexpr auto kPatience = 15s;
-constexpr TColor kGreen = 0x00FF00;
+constexpr tk::TColor kGreen = 0x00FF00;
 
 class InternetLabelTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { tk::App().Initialize(); }
 
   void SetUp() override {
-    form = std::make_unique<TForm>(nullptr, L"OrvexInternetLabelTest");
+    form = std::make_unique<tk::TForm>(nullptr, L"OrvexInternetLabelTest");
     form->SetClientSize(300, 120);
     form->SetPosition(200, 200);
     form->CreateForm(false);
@@ -118,20 +118,21 @@ class InternetLabelTest : public ::testing::Test {
     return found >= 3;
   }
 
-  bool ShowsColor(TColor color) {
+  bool ShowsColor(tk::TColor color) {
     return label->Font().Color == color && PaintedTextColor() == color;
   }
 
   bool WaitFor(const std::function<bool()>& done) { return PumpUntil(done, kPatience); }
 
-  std::unique_ptr<TForm> form;
+  std::unique_ptr<tk::TForm> form;
   TInternetLabel* label = nullptr;  // owned by the form
 };
 
 bool Recorded(const std::string& link) {
   auto opens = RecordedOpens(L"xdg-open");
-  return std::any_of(opens.begin(), opens.end(),
-                     [&link](const std::string& line) { return line.find(link) != std::string::npos; });
+  return std::any_of(opens.begin(), opens.end(), [&link](const std::string& line) {
+    return line.find(link) != std::string::npos;
+  });
 }
 
 }  // namespace
@@ -143,16 +144,16 @@ TEST_F(InternetLabelTest, StartsAsAnUnvisitedBlueLinkWithAHandCursor) {
   EXPECT_FALSE(label->LinkHint());
   EXPECT_FALSE(label->About());
   EXPECT_TRUE(label->Link().empty());
-  EXPECT_EQ(label->VisitedColor(), clPurple);
-  EXPECT_EQ(label->NotVisitedColor(), clBlue);
-  EXPECT_EQ(label->OverColor(), clRed);
+  EXPECT_EQ(label->VisitedColor(), tk::clPurple);
+  EXPECT_EQ(label->NotVisitedColor(), tk::clBlue);
+  EXPECT_EQ(label->OverColor(), tk::clRed);
   EXPECT_EQ(label->Font().Style, 0u);
-  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
   EXPECT_FALSE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clBlue); }));
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clBlue); }));
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
   EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
 }
 
@@ -161,50 +162,52 @@ TEST_F(InternetLabelTest, StartsAsAnUnvisitedBlueLinkWithAHandCursor) {
 TEST_F(InternetLabelTest, HoverTurnsRedAndUnderlinesUntilTheMouseLeaves) {
   int entered = 0;
   int left = 0;
-  label->OnMouseEnter = [&](TObject* Sender) {
+  label->OnMouseEnter = [&](tk::TObject* Sender) {
     EXPECT_EQ(Sender, label);
     ++entered;
   };
-  label->OnMouseLeave = [&](TObject* Sender) {
+  label->OnMouseLeave = [&](tk::TObject* Sender) {
     EXPECT_EQ(Sender, label);
     ++left;
   };
 
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return entered == 1; }));
-  EXPECT_TRUE(ShowsColor(clRed));
-  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsUnderline));
+  EXPECT_TRUE(ShowsColor(tk::clRed));
+  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsUnderline));
   EXPECT_TRUE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clRed); }));
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clRed); }));
   EXPECT_EQ(left, 0);
 
   MoveMouseAway();
   ASSERT_TRUE(WaitFor([&] { return left == 1; }));
-  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
   EXPECT_EQ(label->Font().Style, 0u);
   EXPECT_FALSE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(clBlue) && !ScreenShows(clRed); }));
+  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clBlue) && !ScreenShows(tk::clRed); }));
   EXPECT_EQ(entered, 1);
 }
 
 TEST_F(InternetLabelTest, HoverKeepsTheOtherStyleBits) {
-  label->Font().Style = fsBold | fsItalic;
-  label->FontChanged();
+  tk::TFontSpec font = label->Font();
+  font.Style = tk::fsBold | tk::fsItalic;
+  label->SetFont(font);
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
-  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsBold | fsItalic | fsUnderline));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  EXPECT_EQ(label->Font().Style,
+            static_cast<unsigned>(tk::fsBold | tk::fsItalic | tk::fsUnderline));
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clBlue; }));
-  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(fsBold | fsItalic));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clBlue; }));
+  EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsBold | tk::fsItalic));
 }
 
 TEST_F(InternetLabelTest, LeaveWithoutEnterChangesNothing) {
   int left = 0;
-  label->OnMouseLeave = [&](TObject*) { ++left; };
+  label->OnMouseLeave = [&](tk::TObject*) { ++left; };
   label->SetVisited(true);
   ::SendMessageW(label->Handle(), WM_MOUSELEAVE, 0, 0);
   EXPECT_EQ(left, 0);
-  EXPECT_TRUE(ShowsColor(clPurple));
+  EXPECT_TRUE(ShowsColor(tk::clPurple));
 }
 
 // --- colour setters ---
@@ -212,45 +215,45 @@ TEST_F(InternetLabelTest, LeaveWithoutEnterChangesNothing) {
 TEST_F(InternetLabelTest, OverColorWrittenOutsideWaitsForTheNextEnter) {
   label->SetOverColor(kGreen);
   EXPECT_EQ(label->OverColor(), kGreen);
-  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
 
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return label->Font().Color == kGreen; }));
   EXPECT_TRUE(ShowsColor(kGreen));
 
   // Written while the mouse is over the label, it applies at once.
-  label->SetOverColor(clRed);
-  EXPECT_TRUE(ShowsColor(clRed));
+  label->SetOverColor(tk::clRed);
+  EXPECT_TRUE(ShowsColor(tk::clRed));
 }
 
 TEST_F(InternetLabelTest, RestingColoursApplyOnlyToTheMatchingStateOutside) {
   label->SetVisitedColor(kGreen);  // not visited: no change
-  EXPECT_TRUE(ShowsColor(clBlue));
-  label->SetNotVisitedColor(clBlack);
-  EXPECT_TRUE(ShowsColor(clBlack));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
+  label->SetNotVisitedColor(tk::clBlack);
+  EXPECT_TRUE(ShowsColor(tk::clBlack));
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
-  label->SetNotVisitedColor(clBlue);  // the hover colour stays
-  EXPECT_TRUE(ShowsColor(clRed));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  label->SetNotVisitedColor(tk::clBlue);  // the hover colour stays
+  EXPECT_TRUE(ShowsColor(tk::clRed));
 
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clBlue; }));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clBlue; }));
   label->SetVisited(true);
   EXPECT_TRUE(ShowsColor(kGreen));
-  label->SetVisitedColor(clPurple);
-  EXPECT_TRUE(ShowsColor(clPurple));
-  label->SetNotVisitedColor(clBlack);  // visited: no change
-  EXPECT_TRUE(ShowsColor(clPurple));
+  label->SetVisitedColor(tk::clPurple);
+  EXPECT_TRUE(ShowsColor(tk::clPurple));
+  label->SetNotVisitedColor(tk::clBlack);  // visited: no change
+  EXPECT_TRUE(ShowsColor(tk::clPurple));
 }
 
 TEST_F(InternetLabelTest, WritingVisitedRecoloursEvenUnderTheMouse) {
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
   label->SetVisited(true);
-  EXPECT_TRUE(ShowsColor(clPurple));
+  EXPECT_TRUE(ShowsColor(tk::clPurple));
   label->SetVisited(false);
-  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
   // Underline belongs to the hover and stays.
   EXPECT_TRUE(DrawnUnderlined());
 }
@@ -262,44 +265,44 @@ TEST_F(InternetLabelTest, WebLinkOpensInTheBrowserAndTurnsPurpleAtOnce) {
   const std::string link = "http://www.example.com/order/orvex-label-test.html";
   label->SetLink(Narrow2Wide(link));
   std::optional<bool> visitedDuringOnClick;
-  label->OnClick = [&](TObject* Sender) {
+  label->OnClick = [&](tk::TObject* Sender) {
     EXPECT_EQ(Sender, label);
     visitedDuringOnClick = label->Visited();
   };
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
   PressMouse();
   ASSERT_TRUE(WaitFor([&] { return visitedDuringOnClick.has_value(); }));
   // OnClick comes first; the link is opened after it.
   EXPECT_FALSE(*visitedDuringOnClick);
   EXPECT_TRUE(label->Visited());
-  EXPECT_TRUE(ShowsColor(clPurple));  // although the mouse is still over it
+  EXPECT_TRUE(ShowsColor(tk::clPurple));  // although the mouse is still over it
   EXPECT_TRUE(DrawnUnderlined());
   EXPECT_TRUE(WaitFor([&] { return Recorded(link); }));
 
   MoveMouseAway();
   ASSERT_TRUE(WaitFor([&] { return !DrawnUnderlined(); }));
-  EXPECT_TRUE(ShowsColor(clPurple));
+  EXPECT_TRUE(ShowsColor(tk::clPurple));
   MoveMouseOver();
   ASSERT_TRUE(WaitFor([&] { return DrawnUnderlined(); }));
-  EXPECT_TRUE(ShowsColor(clRed));
+  EXPECT_TRUE(ShowsColor(tk::clRed));
 }
 
 TEST_F(InternetLabelTest, EmptyLinkOpensNothingAndKeepsVisited) {
   ClearRecordedOpens();
   int clicks = 0;
-  label->OnClick = [&](TObject*) { ++clicks; };
+  label->OnClick = [&](tk::TObject*) { ++clicks; };
   label->SetVisited(true);
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == clRed; }));
+  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
   PressMouse();
   // The click has been handled whole once its OnClick has run: the opening step comes before
   // the loop runs again. Had the shell been asked, the empty link would have failed there and
   // cleared Visited.
   ASSERT_TRUE(WaitFor([&] { return clicks == 1; }));
   EXPECT_TRUE(label->Visited());
-  EXPECT_TRUE(ShowsColor(clRed));  // not rewritten, so the hover colour stays
+  EXPECT_TRUE(ShowsColor(tk::clRed));  // not rewritten, so the hover colour stays
   label->Click();
   EXPECT_TRUE(label->Visited());
   EXPECT_EQ(clicks, 2);
@@ -312,7 +315,7 @@ TEST_F(InternetLabelTest, LinkTheShellRejectsClearsVisited) {
   label->SetVisited(true);
   label->Click();
   EXPECT_FALSE(label->Visited());
-  EXPECT_TRUE(ShowsColor(clBlue));
+  EXPECT_TRUE(ShowsColor(tk::clBlue));
   label->Visit();
   EXPECT_FALSE(label->Visited());
 }
@@ -321,7 +324,7 @@ TEST_F(InternetLabelTest, VetoKeepsVisitedAndOpensNothing) {
   ClearRecordedOpens();
   label->SetLink(L"http://www.example.com/vetoed.html");
   bool offered = false;
-  label->OnLinkActivating = [&](TObject* Sender, bool& CanActivate) {
+  label->OnLinkActivating = [&](tk::TObject* Sender, bool& CanActivate) {
     EXPECT_EQ(Sender, label);
     offered = CanActivate;
     CanActivate = false;
@@ -344,7 +347,7 @@ TEST_F(InternetLabelTest, CanActivateLinkFollowsTheLinkAndTheHandler) {
 
   label->SetLink(L"");
   std::optional<bool> offered;
-  label->OnLinkActivating = [&](TObject*, bool& CanActivate) {
+  label->OnLinkActivating = [&](tk::TObject*, bool& CanActivate) {
     offered = CanActivate;
     CanActivate = true;
   };

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "Errors.h"
-#include "ccMath.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/ccMath.h"
 
 TEST(RoundHalfUp, PositiveHalvesGoUp) {
   EXPECT_EQ(RoundHalfUp(2.5L), 3);

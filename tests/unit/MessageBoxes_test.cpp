@@ -6,11 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "BoxDriver.h"
-#include "BoxesDuring.h"
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccCore.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/BoxesDuring.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 
@@ -132,8 +132,8 @@ TEST_F(MessageBoxes, GenericShowsTheCallersButtonsAndIconAndReturnsThePressedBut
 }
 
 TEST_F(MessageBoxes, CrlfTokenBecomesLineBreakSwallowingOneBlankEachSide) {
-  auto box = ShowAndAnswer(
-      [] { MesajInfo(L"First. CRLF CRLF Second.  CRLF Third CRLFFourth"); }, L"OK");
+  auto box =
+      ShowAndAnswer([] { MesajInfo(L"First. CRLF CRLF Second.  CRLF Third CRLFFourth"); }, L"OK");
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"First.\r\n\r\nSecond. \r\nThird\r\nFourth");
 }

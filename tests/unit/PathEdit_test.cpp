@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "BoxWatch.h"
-#include "Form.h"
-#include "Handles.h"
-#include "ImageList.h"
-#include "ListBoxes.h"
-#include "Screenshot.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "cvPathEdit.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/BoxWatch.h"
+#include "toolkit/Form.h"
+#include "toolkit/Handles.h"
+#include "toolkit/ImageList.h"
+#include "toolkit/ListBoxes.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/cvPathEdit.h"
 
 using namespace testing_support;
 
@@ -66,24 +66,24 @@ class PathEditTest : public ::testing::Test {
   void SetUp() override {
     AppName = L"PathEditTest";
     tk::App().OnException = [this](const std::wstring& message) { reported.push_back(message); };
-    form = std::make_unique<TForm>(nullptr, L"OrvexPathEditTest");
+    form = std::make_unique<tk::TForm>(nullptr, L"OrvexPathEditTest");
     form->SetClientSize(520, 120);
     form->SetPosition(150, 150);
-    defaultButton = new TButton(form.get());
+    defaultButton = new tk::TButton(form.get());
     defaultButton->SetBounds(420, 80, 90, 25);
     defaultButton->SetCaption(L"Default");
     defaultButton->SetDefault(true);
     defaultButton->SetParent(form.get());
-    defaultButton->OnClick = [this](TObject*) { ++defaultClicks; };
+    defaultButton->OnClick = [this](tk::TObject*) { ++defaultClicks; };
     pe = new TOrvexPathEdit(form.get());
     pe->SetBounds(8, 8, 478, 41);
     pe->SetParent(form.get());
-    pe->OnPathChanged = [this](TObject* sender) { changedSenders.push_back(sender); };
-    pe->OnCreateFolder = [this](TObject* sender) {
+    pe->OnPathChanged = [this](tk::TObject* sender) { changedSenders.push_back(sender); };
+    pe->OnCreateFolder = [this](tk::TObject* sender) {
       createdSenders.push_back(sender);
       events.push_back(L"create");
     };
-    pe->OnPressEnter = [this](TObject* sender) {
+    pe->OnPressEnter = [this](tk::TObject* sender) {
       enterSenders.push_back(sender);
       events.push_back(L"enter");
     };
@@ -98,13 +98,16 @@ class PathEditTest : public ::testing::Test {
     ::SetCursorPos(5, 5);
     form.reset();
     tk::App().OnException = nullptr;
-    EXPECT_TRUE(reported.empty()) << "reported to the crash handler: " << Wide2Utf8(reported.front());
+    EXPECT_TRUE(reported.empty()) << "reported to the crash handler: "
+                                  << Wide2Utf8(reported.front());
     RemoveTree(folder);
   }
 
-  TButtonedEdit* Edit() const { return dynamic_cast<TButtonedEdit*>(pe->FindComponent(L"PathEdit")); }
-  TButton* Button(const wchar_t* name) const {
-    return dynamic_cast<TButton*>(pe->FindComponent(name));
+  tk::TButtonedEdit* Edit() const {
+    return dynamic_cast<tk::TButtonedEdit*>(pe->FindComponent(L"PathEdit"));
+  }
+  tk::TButton* Button(const wchar_t* name) const {
+    return dynamic_cast<tk::TButton*>(pe->FindComponent(name));
   }
   HWND EditHwnd() const { return Edit()->Handle(); }
   HWND Create() const { return Button(L"ButtonCreate")->Handle(); }
@@ -123,9 +126,9 @@ class PathEditTest : public ::testing::Test {
   // The brush colour the frame hands to the edit window when it paints its background.
   COLORREF FieldColor() const {
     HDC dc = ::GetDC(EditHwnd());
-    auto brush = reinterpret_cast<HBRUSH>(
-        ::SendMessageW(pe->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                       reinterpret_cast<LPARAM>(EditHwnd())));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(pe->Handle(), WM_CTLCOLOREDIT,
+                                                         reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(EditHwnd())));
     const COLORREF background = ::GetBkColor(dc);
     ::ReleaseDC(EditHwnd(), dc);
     LOGBRUSH info{};
@@ -181,12 +184,12 @@ class PathEditTest : public ::testing::Test {
     return rc;
   }
 
-  std::unique_ptr<TForm> form;
+  std::unique_ptr<tk::TForm> form;
   TOrvexPathEdit* pe = nullptr;
-  TButton* defaultButton = nullptr;
+  tk::TButton* defaultButton = nullptr;
   int defaultClicks = 0;
   std::wstring folder;
-  std::vector<TObject*> changedSenders, createdSenders, enterSenders;
+  std::vector<tk::TObject*> changedSenders, createdSenders, enterSenders;
   std::vector<std::wstring> events;
   std::vector<std::wstring> reported;
 };
@@ -473,7 +476,7 @@ TEST_F(PathEditTest, CreateClickMakesNestedFoldersAndRaisesOnCreateFolder) {
   // What the handler of the event finds: the state is brought up to date before it is raised.
   COLORREF colorAtEvent = CLR_INVALID;
   bool applyAtEvent = false;
-  pe->OnCreateFolder = [&](TObject* sender) {
+  pe->OnCreateFolder = [&](tk::TObject* sender) {
     createdSenders.push_back(sender);
     colorAtEvent = FieldColor();
     applyAtEvent = ::IsWindowEnabled(Apply()) != FALSE;
@@ -520,7 +523,8 @@ TEST_F(PathEditTest, FileModeBareNameIsRefusedWithABox) {
   EXPECT_EQ(info->icon, BoxIcon::Error);
   EXPECT_EQ(info->text,
             L"Cannot create the file. Please enter its full path, with a valid folder and a file "
-            L"name: \r\n" + name);
+            L"name: \r\n" +
+                name);
   EXPECT_FALSE(FileExists(name));
   EXPECT_TRUE(createdSenders.empty());
 }
@@ -571,8 +575,8 @@ TEST_F(PathEditTest, FolderTheSystemRefusesIsReportedInABox) {
 
 TEST_F(PathEditTest, ApplyClickDisablesApplyAndPassesItAsSender) {
   pe->SetShowApplyBtn(true);
-  std::vector<TObject*> senders;
-  pe->OnApplyButton = [&](TObject* sender) { senders.push_back(sender); };
+  std::vector<tk::TObject*> senders;
+  pe->OnApplyButton = [&](tk::TObject* sender) { senders.push_back(sender); };
   Type(WindowsFolder());
   ASSERT_TRUE(::IsWindowEnabled(Apply()));
   ::SendMessageW(Apply(), BM_CLICK, 0, 0);
@@ -627,20 +631,21 @@ TEST_F(PathEditTest, CaptionAndHintsAreSetWhenTheWindowIsFirstMade) {
   auto* late = new TOrvexPathEdit(form.get());
   late->SetCaption(L"Designed caption");
   late->SetShowCreateBtn(false);
-  EXPECT_EQ(dynamic_cast<TButton*>(late->FindComponent(L"ButtonExplore"))->Hint(),
+  EXPECT_EQ(dynamic_cast<tk::TButton*>(late->FindComponent(L"ButtonExplore"))->Hint(),
             L"Locate this file/folder in Windows Explorer");
   late->SetBounds(8, 60, 300, 41);
   late->SetParent(form.get());
   EXPECT_EQ(WindowText(late->Handle()), L"Folder");
-  auto* locate = dynamic_cast<TButton*>(late->FindComponent(L"ButtonExplore"));
+  auto* locate = dynamic_cast<tk::TButton*>(late->FindComponent(L"ButtonExplore"));
   EXPECT_EQ(locate->Hint(), L"Locate this folder in Windows Explorer");
   // Settings made before the window existed hold once it does.
-  auto* create = dynamic_cast<TButton*>(late->FindComponent(L"ButtonCreate"));
+  auto* create = dynamic_cast<tk::TButton*>(late->FindComponent(L"ButtonCreate"));
   ASSERT_TRUE(create->HandleAllocated());
   EXPECT_FALSE(::IsWindowVisible(create->Handle()));
   RECT client{}, field{}, button{};
   ::GetClientRect(late->Handle(), &client);
-  ::GetWindowRect(dynamic_cast<TWinControl*>(late->FindComponent(L"PathEdit"))->Handle(), &field);
+  ::GetWindowRect(dynamic_cast<tk::TWinControl*>(late->FindComponent(L"PathEdit"))->Handle(),
+                  &field);
   ::GetWindowRect(locate->Handle(), &button);
   EXPECT_EQ(field.right, button.left - 2);
 }
@@ -740,7 +745,7 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
 }
 
 TEST_F(PathEditTest, BrowseButtonShowsTheOpenFolderWhileHovered) {
-  TEditButton& browse = Edit()->RightButton();
+  tk::TEditButton& browse = Edit()->RightButton();
   ASSERT_TRUE(browse.HandleAllocated());
   EXPECT_TRUE(::IsWindowVisible(browse.Handle()));
   EXPECT_EQ(browse.ImageIndex(), 0);
@@ -805,13 +810,13 @@ TEST_F(PathEditTest, BrowseButtonOpensTheFolderPickerWithTheTitle) {
 TEST_F(PathEditTest, DirectoryPartnerFollowsATypedExistingFolderWithItsOwnEventQuiet) {
   MakeDirs(folder + L"\\alpha\\one");
   MakeDirs(folder + L"\\alpha\\two");
-  auto* dirs = NewList<TDirectoryListBox>();
+  auto* dirs = NewList<tk::TDirectoryListBox>();
   int partnerChanges = 0;
-  dirs->OnChange = [&](TObject*) { ++partnerChanges; };
+  dirs->OnChange = [&](tk::TObject*) { ++partnerChanges; };
   pe->SetDirectory(dirs);
   EXPECT_EQ(pe->Directory(), dirs);
   std::wstring shownAtEvent;
-  pe->OnPathChanged = [&](TObject*) { shownAtEvent = dirs->Directory(); };
+  pe->OnPathChanged = [&](tk::TObject*) { shownAtEvent = dirs->Directory(); };
 
   Type(folder + L"\\alpha");
   EXPECT_EQ(dirs->Directory(), folder + L"\\alpha\\");
@@ -830,7 +835,7 @@ TEST_F(PathEditTest, DirectoryPartnerFollowsATypedExistingFolderWithItsOwnEventQ
 
 TEST_F(PathEditTest, DirectoryPartnerStaysWithoutAnOnPathChangedHandler) {
   MakeDirs(folder + L"\\alpha\\one");
-  auto* dirs = NewList<TDirectoryListBox>();
+  auto* dirs = NewList<tk::TDirectoryListBox>();
   pe->SetDirectory(dirs);
   pe->OnPathChanged = nullptr;
   Type(folder + L"\\alpha");
@@ -846,7 +851,7 @@ TEST_F(PathEditTest, FileListPartnerShowsAValidFoldersFilesElseTheDocuments) {
   const std::wstring marker = ShellFolder(CSIDL_PERSONAL) + L"\\" + markerName;
   WriteFileBytes(marker, "m");
   tk::ScopeExit removeMarker([&] { ::DeleteFileW(marker.c_str()); });
-  auto* files = NewList<TFileListBox>();
+  auto* files = NewList<tk::TFileListBox>();
   pe->SetFileListBox(files);
   EXPECT_EQ(pe->FileListBox(), files);
   // The file list follows whether or not anyone listens to the path.
@@ -871,7 +876,7 @@ TEST_F(PathEditTest, FileModeLeavesTheFileListPartnerAlone) {
   const std::wstring elsewhere = folder + L"\\elsewhere";
   WriteFileBytes(elsewhere + L"\\keep.txt", "k");
   WriteFileBytes(folder + L"\\a.txt", "a");
-  auto* files = NewList<TFileListBox>();
+  auto* files = NewList<tk::TFileListBox>();
   files->SetDirectory(elsewhere);
   pe->SetFileListBox(files);
   pe->SetInputType(itFile);
@@ -912,9 +917,9 @@ class FolderListBoxes : public PathEditTest {};
 TEST_F(FolderListBoxes, DirectoryListShowsTheFoldersBelowItsDirectoryByName) {
   for (const wchar_t* name : {L"Beta", L"alpha", L"gamma.d"}) MakeDirs(folder + L"\\" + name);
   WriteFileBytes(folder + L"\\file.txt", "not a folder");
-  auto* dirs = new TDirectoryListBox(form.get());
-  std::vector<TObject*> senders;
-  dirs->OnChange = [&](TObject* sender) { senders.push_back(sender); };
+  auto* dirs = new tk::TDirectoryListBox(form.get());
+  std::vector<tk::TObject*> senders;
+  dirs->OnChange = [&](tk::TObject* sender) { senders.push_back(sender); };
   // Rows read before the window exists go into it.
   dirs->SetDirectory(folder);
   ASSERT_FALSE(dirs->HandleAllocated());
@@ -940,10 +945,10 @@ TEST_F(FolderListBoxes, DirectoryListShowsTheFoldersBelowItsDirectoryByName) {
 TEST_F(FolderListBoxes, DoubleClickOpensTheFolderOfTheRow) {
   MakeDirs(folder + L"\\alpha\\inner");
   MakeDirs(folder + L"\\beta");
-  auto* dirs = NewList<TDirectoryListBox>();
+  auto* dirs = NewList<tk::TDirectoryListBox>();
   dirs->SetDirectory(folder);
-  std::vector<TObject*> senders;
-  dirs->OnChange = [&](TObject* sender) { senders.push_back(sender); };
+  std::vector<tk::TObject*> senders;
+  dirs->OnChange = [&](tk::TObject* sender) { senders.push_back(sender); };
   // Press, release, second press, release on the first row, as the mouse gives them.
   RECT row{};
   ::SendMessageW(dirs->Handle(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
@@ -960,7 +965,7 @@ TEST_F(FolderListBoxes, FileListShowsTheFilesThatMatchItsMask) {
   for (const wchar_t* name : {L"c.log", L"B.rtf", L"a.txt"})
     WriteFileBytes(folder + L"\\" + name, "x");
   MakeDirs(folder + L"\\d.txt");  // a folder is never listed, whatever its name
-  auto* files = NewList<TFileListBox>();
+  auto* files = NewList<tk::TFileListBox>();
   EXPECT_EQ(files->Mask(), L"*.*");
   files->SetDirectory(folder);
   EXPECT_EQ(ListRows(files->Handle()), (Names{L"a.txt", L"B.rtf", L"c.log"}));
@@ -980,14 +985,14 @@ TEST_F(FolderListBoxes, FileListShowsTheFilesThatMatchItsMask) {
 // --- the image list behind the browse button ---
 
 TEST(ImageList, IconsComeFromTheModuleResources) {
-  TImageList list(nullptr, 16, 16);
+  tk::TImageList list(nullptr, 16, 16);
   EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER"), 0);
   EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER_OPEN"), 1);
   EXPECT_EQ(list.Count(), 2);
 }
 
 TEST(ImageList, MissingResourceAddsNothingAndStockIconOrBlankKeepsTheIndex) {
-  TImageList list(nullptr, 16, 16);
+  tk::TImageList list(nullptr, 16, 16);
   EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(L"kernel32.dll"), L"xFOLDER"), -1);
   EXPECT_EQ(list.Count(), 0);
   const int stock = list.AddStockIcon(SIID_FOLDER);

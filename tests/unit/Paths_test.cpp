@@ -9,12 +9,12 @@
 #include <optional>
 #include <string>
 
-#include "BoxWatch.h"
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "tests/support/BoxWatch.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 using namespace testing_support;
 

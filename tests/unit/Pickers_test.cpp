@@ -16,12 +16,12 @@
 #include <string>
 #include <thread>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -187,8 +187,8 @@ class Pickers : public ::testing::Test {
     mainForm_ = ::CreateWindowExW(0, L"STATIC", L"Pickers test", WS_OVERLAPPEDWINDOW, 0, 0, 200,
                                   100, nullptr, nullptr, nullptr, nullptr);
     idleDialog = nullptr;
-    ownerProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-        mainForm_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
+    ownerProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(mainForm_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
     tk::App().SetMainFormHandle(mainForm_);
     root_ = FreshFolder(L"pickers");
     photos_ = root_ + L"\\Photos";

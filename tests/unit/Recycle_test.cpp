@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "Application.h"
-#include "BoxWatch.h"
-#include "BoxesDuring.h"
-#include "ImportTable.h"
-#include "TestEnv.h"
-#include "ccIO.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxWatch.h"
+#include "tests/support/BoxesDuring.h"
+#include "tests/support/ImportTable.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "Errors.h"
-#include "ccRegistry.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/ccRegistry.h"
 
 namespace {
 

@@ -12,15 +12,15 @@
 #include <thread>
 #include <vector>
 
-#include "Application.h"
-#include "BoxDriver.h"
-#include "Errors.h"
-#include "Form.h"
-#include "Handles.h"
-#include "RtfReader.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "cvRichLog.h"
+#include "toolkit/Application.h"
+#include "tests/support/BoxDriver.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Form.h"
+#include "toolkit/Handles.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/cvRichLog.h"
 
 namespace {
 
@@ -68,10 +68,11 @@ Row RowAt(HWND edit, int line) {
   const int length = static_cast<int>(Send(edit, EM_LINELENGTH, static_cast<WPARAM>(start)));
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   TEXTRANGEW range{{start, start + length}, text.data()};
-  text.resize(static_cast<size_t>(Send(edit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
+  text.resize(
+      static_cast<size_t>(Send(edit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
   CHARFORMAT2W format = FormatOf(edit, start, start + std::max(length, 1));
-  COLORREF color = (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT)
-                                                      : format.crTextColor;
+  COLORREF color =
+      (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT) : format.crTextColor;
   return Row{text, color, (format.dwEffects & CFE_BOLD) != 0};
 }
 
@@ -127,7 +128,7 @@ class RichLog : public ::testing::Test {
   static void SetUpTestSuite() {
     AppName = L"RichLogTest";
     tk::App().Initialize();
-    host_ = new TForm(nullptr, L"RichLogTestHost");
+    host_ = new tk::TForm(nullptr, L"RichLogTestHost");
     host_->Name = L"frmHost";
     host_->SetClientSize(520, 320);
     host_->CreateForm(false);
@@ -158,7 +159,7 @@ class RichLog : public ::testing::Test {
   Rows RowsNow() const { return RowsOf(Edit()); }
   Texts TextsNow() const { return TextsOf(Edit()); }
 
-  static inline TForm* host_ = nullptr;
+  static inline tk::TForm* host_ = nullptr;
   std::unique_ptr<TestLog> log_;
 };
 
@@ -190,7 +191,7 @@ TEST_F(RichLog, BothScrollBarsAppearWhenTheContentOverflows) {
 TEST_F(RichLog, ScrollBarsLeftOutStayOut) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
-  log->SetScrollBars(ssVertical);
+  log->SetScrollBars(tk::ssVertical);
   log->SetBounds(4, 4, 200, 100);
   log->SetParent(host_);
   for (int i = 0; i < 60; ++i) log->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
@@ -264,7 +265,8 @@ TEST_F(RichLog, EachThresholdKeepsItsLevelAndAbove) {
     log_->AddWarn(L"4");
     log_->AddError(L"5");
     Texts expected;
-    for (int level = threshold; level <= lvErrors; ++level) expected.push_back(std::to_wstring(level));
+    for (int level = threshold; level <= lvErrors; ++level)
+      expected.push_back(std::to_wstring(level));
     EXPECT_EQ(TextsNow(), expected) << "threshold " << threshold;
   }
 }
@@ -302,9 +304,9 @@ TEST_F(RichLog, BoldRowThenRegularRow) {
   log_->AddBold(L"Heading");
   log_->AddMsg(L"body");
   log_->AddError(L"failure");
-  EXPECT_EQ(RowsNow(), (Rows{{L"Heading", kBlack, true},
-                             {L"body", kBlack, false},
-                             {L"failure", kRed, false}}));
+  EXPECT_EQ(
+      RowsNow(),
+      (Rows{{L"Heading", kBlack, true}, {L"body", kBlack, false}, {L"failure", kRed, false}}));
 }
 
 TEST_F(RichLog, BoldDoesNotSpillOntoSelectedText) {
@@ -312,19 +314,19 @@ TEST_F(RichLog, BoldDoesNotSpillOntoSelectedText) {
   log_->SetSel(0, 5);  // the user selects the first row
   log_->AddBold(L"second");
   log_->AddMsg(L"third");
-  EXPECT_EQ(RowsNow(), (Rows{{L"first", kBlack, false},
-                             {L"second", kBlack, true},
-                             {L"third", kBlack, false}}));
+  EXPECT_EQ(
+      RowsNow(),
+      (Rows{{L"first", kBlack, false}, {L"second", kBlack, true}, {L"third", kBlack, false}}));
 }
 
 // --- events ---
 
 TEST_F(RichLog, WarnAndErrorEventsFireForFilteredAndEmptyMessages) {
   int warns = 0, errors = 0;
-  TObject* warnSender = nullptr;
-  TObject* errorSender = nullptr;
-  log_->OnWarn = [&](TObject* sender) { ++warns, warnSender = sender; };
-  log_->OnError = [&](TObject* sender) { ++errors, errorSender = sender; };
+  tk::TObject* warnSender = nullptr;
+  tk::TObject* errorSender = nullptr;
+  log_->OnWarn = [&](tk::TObject* sender) { ++warns, warnSender = sender; };
+  log_->OnError = [&](tk::TObject* sender) { ++errors, errorSender = sender; };
   log_->SetVerbosity(lvErrors);
 
   log_->AddWarn(L"filtered warning");
@@ -352,7 +354,8 @@ TEST_F(RichLog, EmptyMessagesAddNothing) {
   log_->AddMsg(L"");
   log_->AddBold(L"");
   log_->AddColorMsg(L"", kRed);
-  for (int level = lvVerbose; level <= lvErrors; ++level) log_->AddMsgLvl(L"", static_cast<TLogVerb>(level));
+  for (int level = lvVerbose; level <= lvErrors; ++level)
+    log_->AddMsgLvl(L"", static_cast<TLogVerb>(level));
   EXPECT_EQ(log_->Lines().Count(), 0);
   log_->AddMsg(L"after");
   EXPECT_EQ(RowsNow(), (Rows{{L"after", kBlack, false}}));
@@ -410,7 +413,8 @@ TEST_F(RichLog, TimeAloneIsFollowedByTwoBlanks) {
   log_->AddInfo(L"x");
   const SYSTEMTIME after = Now();
   const std::wstring row = log_->Lines()[0];
-  EXPECT_TRUE(row == LongTime(before) + L"  x" || row == LongTime(after) + L"  x") << Wide2Utf8(row);
+  EXPECT_TRUE(row == LongTime(before) + L"  x" || row == LongTime(after) + L"  x")
+      << Wide2Utf8(row);
 }
 
 TEST_F(RichLog, EmptyRowCarriesNoStampAndKeepsTheSettings) {
@@ -545,7 +549,8 @@ TEST_F(RichLog, ContentWrittenBeforeTheWindowMovesIntoIt) {
   Send(log->Handle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
   EXPECT_EQ(std::wstring(FormatOf(log->Handle(), 0, 5).szFaceName), std::wstring(font.szFaceName));
   EXPECT_EQ(std::wstring(FormatOf(log->Handle(), 0, 5).szFaceName),
-            std::wstring(FormatOf(log->Handle(), log->TextLength() - 6, log->TextLength() - 1).szFaceName));
+            std::wstring(
+                FormatOf(log->Handle(), log->TextLength() - 6, log->TextLength() - 1).szFaceName));
 }
 
 TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
@@ -556,8 +561,9 @@ TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
   log->SetParent(host_);
   ASSERT_TRUE(log->HandleAllocated());
   log->AddMsg(L"after");
-  EXPECT_EQ(RowsOf(log->Handle()),
-            (Rows{{L"designed row", kBlack, false}, {L"info", kBlack, false}, {L"after", kBlack, false}}));
+  EXPECT_EQ(RowsOf(log->Handle()), (Rows{{L"designed row", kBlack, false},
+                                         {L"info", kBlack, false},
+                                         {L"after", kBlack, false}}));
   log->Clear();
   log->AddInfo(L"after clearing");
   EXPECT_EQ(RowsOf(log->Handle()), (Rows{{L"after clearing", kBlack, false}}));
@@ -566,7 +572,7 @@ TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
 TEST_F(RichLog, BackgroundIsTheColourSetBeforeTheWindow) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
-  log->SetColor(clBtnFace);
+  log->SetColor(tk::clBtnFace);
   log->SetParent(host_);
   // Setting a colour answers with the one the control had.
   EXPECT_EQ(static_cast<COLORREF>(Send(log->Handle(), EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
@@ -625,7 +631,8 @@ TEST_F(RichLogFiles, ReaderThatIsNotOursSeesBoldOnlyWhereAddBoldWrote) {
   const std::wstring path = dir_ + L"\\log.rtf";
   log_->SaveAsRtf(path);
   const std::string html = UnrtfHtml(path);
-  ASSERT_NE(html.find("last raw row"), std::string::npos) << "unrtf did not read the log:\n" << html;
+  ASSERT_NE(html.find("last raw row"), std::string::npos) << "unrtf did not read the log:\n"
+                                                          << html;
   EXPECT_EQ(BoldRunsOf(html), std::vector<std::string>{"bold row"}) << html;
 }
 
@@ -785,7 +792,7 @@ TEST_F(RichLogFiles, AddFromFileAddsEveryLineAtOneLevel) {
   const std::wstring path = dir_ + L"\\lines.txt";
   WriteFileBytes(path, "alpha\r\n\r\nbeta\nlast");
   int warns = 0;
-  log_->OnWarn = [&](TObject*) { ++warns; };
+  log_->OnWarn = [&](tk::TObject*) { ++warns; };
   log_->AddFromFile(path, lvImportant);
   EXPECT_EQ(RowsNow(), (Rows{{L"alpha", kBlueViolet, false},
                              {L"beta", kBlueViolet, false},
@@ -815,17 +822,19 @@ TEST_F(RichLog, CopyAllPutsTheWholeTextOnTheClipboard) {
   EXPECT_EQ(selection.cpMin, 0);
   EXPECT_GE(selection.cpMax, log_->TextLength());
   std::wstring clip;
-  ASSERT_TRUE(PumpUntil([&] {
-    if (!::OpenClipboard(nullptr)) return false;
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-      if (auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
-        clip = text;
-        ::GlobalUnlock(data);
-      }
-    }
-    ::CloseClipboard();
-    return !clip.empty();
-  }, 5s));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (!::OpenClipboard(nullptr)) return false;
+        if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+          if (auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            clip = text;
+            ::GlobalUnlock(data);
+          }
+        }
+        ::CloseClipboard();
+        return !clip.empty();
+      },
+      5s));
   EXPECT_EQ(clip.rfind(L"copy me\r\nand me", 0), 0u) << Wide2Utf8(clip);
 }
 
@@ -841,8 +850,10 @@ TEST_F(RichLog, ScrollToBottomIsQueuedNotImmediate) {
 // its methods or by messages to its window, finds every row with its own colour and style.
 TEST_F(RichLog, RowsOfABurstAreInPlaceForEveryReader) {
   for (int i = 0; i < 30; ++i) {
-    if (i % 2) log_->AddWarn(L"warn " + std::to_wstring(i));
-    else log_->AddBold(L"bold " + std::to_wstring(i));
+    if (i % 2)
+      log_->AddWarn(L"warn " + std::to_wstring(i));
+    else
+      log_->AddBold(L"bold " + std::to_wstring(i));
   }
   EXPECT_EQ(Send(Edit(), EM_GETLINECOUNT), 31) << "a message to the window sees all rows";
   const Rows rows = RowsNow();
@@ -863,8 +874,8 @@ TEST_F(RichLog, RepaintShowsRowsThatWaitToGoIn) {
   for (int i = 0; i < 10; ++i) log_->AddInfo(L"row " + std::to_wstring(i));
   host_->Repaint();
   EXPECT_TRUE(::GetWindowLongPtrW(Edit(), GWL_STYLE) & WS_VISIBLE) << "painting resumed";
-  EXPECT_EQ(CallWindowProcW(reinterpret_cast<WNDPROC>(::GetPropW(Edit(), L"tk.classproc")), Edit(),
-                            EM_GETLINECOUNT, 0, 0),
+  EXPECT_EQ(CallWindowProcW(reinterpret_cast<WNDPROC>(::GetClassLongPtrW(Edit(), GCLP_WNDPROC)),
+                            Edit(), EM_GETLINECOUNT, 0, 0),
             11)
       << "the rows are in the control itself";
 }
@@ -908,7 +919,9 @@ class BoxWatcher {
   std::thread thread_;
 };
 
-TEST_F(RichLog, AppLogIsTheNewestLog) { EXPECT_EQ(AppLog, log_.get()); }
+TEST_F(RichLog, AppLogIsTheNewestLog) {
+  EXPECT_EQ(AppLog, log_.get());
+}
 
 TEST_F(RichLog, SecondLogAtRunTimeShowsTheBoxOnce) {
   log_->Name = L"mmoFirst";
@@ -943,7 +956,7 @@ TEST_F(RichLog, SecondLogWithoutParentNamesNoForm) {
 }
 
 TEST_F(RichLog, NoBoxWhileTheOwnerIsLoading) {
-  TComponent loadingForm(nullptr);
+  tk::TComponent loadingForm(nullptr);
   loadingForm.SetLoading(true);
   BoxWatcher watcher;
   auto* second = new TestLog(&loadingForm);  // owned and freed by loadingForm

@@ -14,13 +14,13 @@
 #include <vector>
 #include <string>
 
-#include "Application.h"
-#include "Errors.h"
-#include "Handles.h"
-#include "ProcessInfo.h"
-#include "SandboxGuard.h"
-#include "TestEnv.h"
-#include "ccCore.h"
+#include "toolkit/Application.h"
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/SandboxGuard.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 
@@ -93,7 +93,9 @@ bool Gone(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-bool BothGone(const std::wstring& a, const std::wstring& b) { return Gone(a) && Gone(b); }
+bool BothGone(const std::wstring& a, const std::wstring& b) {
+  return Gone(a) && Gone(b);
+}
 
 // The interpreter that runs a script of this folder, found by its working folder.
 std::optional<DWORD> ScriptProcessIn(const std::wstring& folder) {
@@ -278,9 +280,8 @@ TEST(SelfDelete, UnwritableTempFolderRaisesCreateErrorAndDoesNotTerminate) {
     SelfDelete();
     ADD_FAILURE() << "no error raised";
   } catch (const tk::EFCreateError& e) {
-    EXPECT_EQ(e.Message().rfind(L"Cannot create file \"" + missing + L"\\SelfDelete_test.BAT\". ",
-                                0),
-              0u)
+    EXPECT_EQ(
+        e.Message().rfind(L"Cannot create file \"" + missing + L"\\SelfDelete_test.BAT\". ", 0), 0u)
         << Wide2Utf8(e.Message());
   }
   EXPECT_FALSE(tk::App().Terminated());

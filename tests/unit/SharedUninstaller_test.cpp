@@ -7,11 +7,11 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "Handles.h"
-#include "SharedUninstaller.h"
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "toolkit/Handles.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 
@@ -35,7 +35,9 @@ std::wstring Flipped(const std::wstring& text) {
   return out;
 }
 
-std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+std::wstring Parent(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\'));
+}
 
 // --- spelling tests (no file system) ---
 
@@ -102,7 +104,7 @@ TEST(ProtectedFolder, FoldersHoldingProtectedFoldersAreProtected) {
   ASSERT_FALSE(profile.empty());
   EXPECT_TRUE(IsProtectedFolder(profile));
   EXPECT_TRUE(IsProtectedFolder(Flipped(profile) + L"\\"));
-  EXPECT_TRUE(IsProtectedFolder(Parent(profile)));  // C:\users
+  EXPECT_TRUE(IsProtectedFolder(Parent(profile)));                     // C:\users
   EXPECT_TRUE(IsProtectedFolder(Parent(ShellFolder(CSIDL_APPDATA))));  // AppData
   EXPECT_TRUE(IsProtectedFolder(Parent(ShellFolder(CSIDL_STARTMENU))));
 }
@@ -141,7 +143,8 @@ TEST(ProtectedFolder, ShortSpellingOfAProtectedFolderIsProtected) {
 
 // A symbolic link to a folder: Wine keeps links on the host's file system, where its own link
 // call makes none, so the host's tool makes it there.
-bool MakeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
+bool MakeFolderLink(const std::wstring& folder, const std::wstring& name,
+                    const std::wstring& target) {
   if (::CreateSymbolicLinkW((folder + L"\\" + name).c_str(), (folder + L"\\" + target).c_str(),
                             SYMBOLIC_LINK_FLAG_DIRECTORY) &&
       DirExists(folder + L"\\" + name))
@@ -151,7 +154,8 @@ bool MakeFolderLink(const std::wstring& folder, const std::wstring& name, const 
 
 // Removes the links themselves, never what they lead to.
 void RemoveFolderLinks(const std::wstring& folder) {
-  for (const wchar_t* name : {L"link", L"people"}) ::RemoveDirectoryW((folder + L"\\" + name).c_str());
+  for (const wchar_t* name : {L"link", L"people"})
+    ::RemoveDirectoryW((folder + L"\\" + name).c_str());
   RunOnLinux("cd " + ShellQuoted(UnixPathOf(folder)) + " && rm -f link people");
 }
 
@@ -166,7 +170,8 @@ TEST(ProtectedFolder, LinksAreProtected) {
   const std::wstring link = base + L"\\link";
   EXPECT_TRUE(IsProtectedFolder(link));
   EXPECT_TRUE(IsProtectedFolder(link + L"\\"));
-  EXPECT_FALSE(IsProtectedFolder(base + L"\\target")) << "the real folder itself is an ordinary one";
+  EXPECT_FALSE(IsProtectedFolder(base + L"\\target"))
+      << "the real folder itself is an ordinary one";
   // A folder reached through a link into the profile's parent names the profile, whatever the
   // link's own name says. (C:\orvex-tests\protected\links -> C:\users)
   const std::wstring profile = Known(FOLDERID_Profile);

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "TestEnv.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 using namespace testing_support;
 
@@ -92,7 +92,7 @@ constexpr ShellFolderNumber kProtected[] = {
 static_assert(std::size(kProtected) == 63);
 static_assert(CSIDL_MYDOCUMENTS == 5 && CSIDL_FLAG_MASK == 0xFF00);
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
+std::wstring WithoutLastBackslash(std::wstring path) {
   if (!path.empty() && path.back() == L'\\') path.pop_back();
   return path;
 }
@@ -133,8 +133,8 @@ TEST(SpecialFolderList, EveryRealFolderIsSpecialInTheOtherCaseWithoutItsBackslas
   for (int i = 0; i < list->Count(); ++i) {
     const std::wstring entry = list->Strings(i);
     if (entry.empty()) continue;
-    const std::wstring spelled = OtherCase(WithoutTrailingBackslash(entry));
-    ASSERT_NE(spelled, WithoutTrailingBackslash(entry)) << "entry " << i << " has no letters";
+    const std::wstring spelled = OtherCase(WithoutLastBackslash(entry));
+    ASSERT_NE(spelled, WithoutLastBackslash(entry)) << "entry " << i << " has no letters";
     EXPECT_TRUE(IsSpecialFolder(spelled)) << i << ": " << Wide2Utf8(spelled);
     // A folder below a protected one is not protected by it.
     EXPECT_FALSE(IsSpecialFolder(entry + L"Pelmor Wallpaper Changer")) << i;

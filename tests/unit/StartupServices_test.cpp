@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "BoxesDuring.h"
-#include "TestEnv.h"
-#include "cExecuteShell.h"
-#include "ccCore.h"
-#include "ccIO.h"
+#include "tests/support/BoxesDuring.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 

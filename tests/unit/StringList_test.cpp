@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "StringList.h"
-#include "ccCore.h"
-#include "ccStringList.h"
+#include "toolkit/Errors.h"
+#include "toolkit/StringList.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 namespace {
 
-std::vector<std::wstring> Lines(const TStringList& list) {
+std::vector<std::wstring> Lines(const tk::TStringList& list) {
   std::vector<std::wstring> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
   return out;
@@ -57,7 +57,7 @@ int PlatformOrder(const std::wstring& a, const std::wstring& b) {
 // ---------------------------------------------------------------- TStringList
 
 TEST(StringList, AddAppendsAndReturnsIndex) {
-  TStringList list;
+  tk::TStringList list;
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(list.Add(L"b"), 0);
   EXPECT_EQ(list.Add(L"a"), 1);
@@ -67,7 +67,7 @@ TEST(StringList, AddAppendsAndReturnsIndex) {
 }
 
 TEST(StringList, IndexOutOfBoundsNamesTheIndex) {
-  TStringList list = ListOf<TStringList>({L"a", L"b"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"a", L"b"});
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { (void)list[2]; }), L"List index out of bounds (2)");
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { list.Delete(-1); }),
             L"List index out of bounds (-1)");
@@ -81,7 +81,7 @@ TEST(StringList, IndexOutOfBoundsNamesTheIndex) {
 
 TEST(StringList, ObjectsTravelWithTheirLines) {
   int one = 1, two = 2, three = 3;
-  TStringList list;
+  tk::TStringList list;
   list.AddObject(L"one", &one);
   list.AddObject(L"two", &two);
   list.Add(L"none");
@@ -100,7 +100,7 @@ TEST(StringList, ObjectsTravelWithTheirLines) {
 }
 
 TEST(StringList, InsertPutDeleteExchange) {
-  TStringList list = ListOf<TStringList>({L"a", L"c"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"a", L"c"});
   list.Insert(1, L"b");
   list.Insert(3, L"d");  // at Count: appends
   EXPECT_EQ(Lines(list), (W{L"a", L"b", L"c", L"d"}));
@@ -113,7 +113,7 @@ TEST(StringList, InsertPutDeleteExchange) {
 }
 
 TEST(StringList, SortedAddGoesToItsPlace) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
   EXPECT_EQ(list.Add(L"m"), 0);
   EXPECT_EQ(list.Add(L"z"), 1);
@@ -123,9 +123,9 @@ TEST(StringList, SortedAddGoesToItsPlace) {
 }
 
 TEST(StringList, SortedDuplicatesIgnoredByDefault) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
-  EXPECT_EQ(list.Duplicates(), dupIgnore);
+  EXPECT_EQ(list.Duplicates(), tk::dupIgnore);
   list.Add(L"a");
   list.Add(L"b");
   EXPECT_EQ(list.Add(L"b"), 1);
@@ -134,17 +134,17 @@ TEST(StringList, SortedDuplicatesIgnoredByDefault) {
 }
 
 TEST(StringList, SortedDuplicatesAcceptedOrRefused) {
-  TStringList accept;
+  tk::TStringList accept;
   accept.SetSorted(true);
-  accept.SetDuplicates(dupAccept);
+  accept.SetDuplicates(tk::dupAccept);
   accept.Add(L"b");
   accept.Add(L"a");
   accept.Add(L"b");
   EXPECT_EQ(Lines(accept), (W{L"a", L"b", L"b"}));
 
-  TStringList refuse;
+  tk::TStringList refuse;
   refuse.SetSorted(true);
-  refuse.SetDuplicates(dupError);
+  refuse.SetDuplicates(tk::dupError);
   refuse.Add(L"a");
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { refuse.Add(L"A"); }),
             L"String list does not allow duplicates");
@@ -152,7 +152,7 @@ TEST(StringList, SortedDuplicatesAcceptedOrRefused) {
 }
 
 TEST(StringList, CaseSensitiveSortedListKeepsBothCases) {
-  TStringList list;
+  tk::TStringList list;
   list.SetCaseSensitive(true);
   list.SetSorted(true);
   list.Add(L"a");
@@ -162,7 +162,7 @@ TEST(StringList, CaseSensitiveSortedListKeepsBothCases) {
 }
 
 TEST(StringList, SwitchingSortedOnSortsExistingLines) {
-  TStringList list = ListOf<TStringList>({L"c", L"a", L"b"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"c", L"a", L"b"});
   list.SetSorted(true);
   EXPECT_EQ(Lines(list), (W{L"a", L"b", L"c"}));
   list.SetSorted(false);
@@ -171,20 +171,20 @@ TEST(StringList, SwitchingSortedOnSortsExistingLines) {
 }
 
 TEST(StringList, SortedListRefusesEditsThatBreakTheOrder) {
-  TStringList list = ListOf<TStringList>({L"a", L"b"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"a", L"b"});
   list.SetSorted(true);
   const std::wstring refused = L"Operation not allowed on sorted list";
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { list.Insert(0, L"z"); }), refused);
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { list.Put(0, L"z"); }), refused);
   EXPECT_EQ(ThrownMessage<tk::Exception>([&] { list.Exchange(0, 1); }), refused);
   EXPECT_EQ(ThrownMessage<tk::Exception>(
-                [&] { list.CustomSort([](TStringList&, int, int) { return 0; }); }),
+                [&] { list.CustomSort([](tk::TStringList&, int, int) { return 0; }); }),
             refused);
   EXPECT_EQ(Lines(list), (W{L"a", L"b"}));
 }
 
 TEST(StringList, IndexOfHonoursCaseSensitivity) {
-  TStringList list = ListOf<TStringList>({L"Alpha", L"beta"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"Alpha", L"beta"});
   EXPECT_EQ(list.IndexOf(L"BETA"), 1);
   EXPECT_EQ(list.IndexOf(L"gamma"), -1);
   list.SetCaseSensitive(true);
@@ -193,7 +193,7 @@ TEST(StringList, IndexOfHonoursCaseSensitivity) {
 }
 
 TEST(StringList, FindInSortedListGivesPositionOrInsertionPoint) {
-  TStringList list = ListOf<TStringList>({L"d", L"b", L"f", L"h"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"d", L"b", L"f", L"h"});
   list.SetSorted(true);  // b d f h
   int index = -1;
   EXPECT_TRUE(list.Find(L"f", index));
@@ -209,9 +209,9 @@ TEST(StringList, FindInSortedListGivesPositionOrInsertionPoint) {
 }
 
 TEST(StringList, FindInSortedListGivesFirstOfEqualLines) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
-  list.SetDuplicates(dupAccept);
+  list.SetDuplicates(tk::dupAccept);
   for (const wchar_t* s : {L"a", L"b", L"b", L"b", L"b", L"c"}) list.Add(s);
   int index = -1;
   EXPECT_TRUE(list.Find(L"b", index));
@@ -219,7 +219,7 @@ TEST(StringList, FindInSortedListGivesFirstOfEqualLines) {
 }
 
 TEST(StringList, FindInUnsortedListScansAll) {
-  TStringList list = ListOf<TStringList>({L"z", L"a", L"m"});
+  tk::TStringList list = ListOf<tk::TStringList>({L"z", L"a", L"m"});
   int index = -1;
   EXPECT_TRUE(list.Find(L"m", index));
   EXPECT_EQ(index, 2);
@@ -228,7 +228,7 @@ TEST(StringList, FindInUnsortedListScansAll) {
 
 TEST(StringList, SortIsAscendingAndStable) {
   int first = 1, second = 2;
-  TStringList list;
+  tk::TStringList list;
   list.Add(L"c");
   list.AddObject(L"B", &first);
   list.Add(L"a");
@@ -240,7 +240,7 @@ TEST(StringList, SortIsAscendingAndStable) {
 }
 
 TEST(StringList, SortOfManyLinesIsOrderedPermutation) {
-  TStringList list;
+  tk::TStringList list;
   std::vector<std::wstring> expected;
   unsigned seed = 12345;
   for (int i = 0; i < 500; ++i) {
@@ -265,18 +265,18 @@ TEST(StringList, SortOfManyLinesIsOrderedPermutation) {
 }
 
 TEST(StringList, CustomSortComparesTheNamedLines) {
-  TStringList list = ListOf<TStringList>({L"ccc", L"a", L"dddd", L"bb"});
-  list.CustomSort([](TStringList& l, int i1, int i2) {
+  tk::TStringList list = ListOf<tk::TStringList>({L"ccc", L"a", L"dddd", L"bb"});
+  list.CustomSort([](tk::TStringList& l, int i1, int i2) {
     return static_cast<int>(l[i1].size()) - static_cast<int>(l[i2].size());
   });
   EXPECT_EQ(Lines(list), (W{L"a", L"bb", L"ccc", L"dddd"}));
 }
 
 TEST(StringList, CustomSortSurvivesAnInconsistentComparison) {
-  TStringList list;
+  tk::TStringList list;
   for (int i = 0; i < 300; ++i) list.Add(std::to_wstring(i));
   unsigned state = 1;
-  list.CustomSort([&state](TStringList&, int, int) {
+  list.CustomSort([&state](tk::TStringList&, int, int) {
     state = state * 1664525u + 1013904223u;
     return static_cast<int>(state >> 30) - 1;
   });
@@ -289,9 +289,9 @@ TEST(StringList, CustomSortSurvivesAnInconsistentComparison) {
 }
 
 TEST(StringList, ChangingCaseSensitivityResortsSortedList) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
-  list.SetDuplicates(dupAccept);
+  list.SetDuplicates(tk::dupAccept);
   for (const wchar_t* s : {L"b", L"A", L"a", L"B"}) list.Add(s);
   list.SetCaseSensitive(true);
   for (int i = 1; i < list.Count(); ++i) {
@@ -303,12 +303,12 @@ TEST(StringList, ChangingCaseSensitivityResortsSortedList) {
 }
 
 TEST(StringList, TextEndsEveryLineWithCrLf) {
-  EXPECT_EQ(ListOf<TStringList>({L"a", L"", L"b"}).Text(), L"a\r\n\r\nb\r\n");
-  EXPECT_EQ(TStringList().Text(), L"");
+  EXPECT_EQ(ListOf<tk::TStringList>({L"a", L"", L"b"}).Text(), L"a\r\n\r\nb\r\n");
+  EXPECT_EQ(tk::TStringList().Text(), L"");
 }
 
 TEST(StringList, SetTextSplitsAtAnyLineBreak) {
-  TStringList list;
+  tk::TStringList list;
   list.SetText(L"a\r\nb\rc\nd");
   EXPECT_EQ(Lines(list), (W{L"a", L"b", L"c", L"d"}));
   list.SetText(L"a\n\nb");
@@ -320,7 +320,7 @@ TEST(StringList, SetTextSplitsAtAnyLineBreak) {
 }
 
 TEST(StringList, SetTextFinalBreakAddsNoLine) {
-  TStringList list;
+  tk::TStringList list;
   list.SetText(L"a\r\n");
   EXPECT_EQ(Lines(list), (W{L"a"}));
   list.SetText(L"\r\n");
@@ -330,23 +330,23 @@ TEST(StringList, SetTextFinalBreakAddsNoLine) {
 }
 
 TEST(StringList, TextRoundTrips) {
-  TStringList list = ListOf<TStringList>({L"one", L"", L"  three "});
-  TStringList copy;
+  tk::TStringList list = ListOf<tk::TStringList>({L"one", L"", L"  three "});
+  tk::TStringList copy;
   copy.SetText(list.Text());
   EXPECT_EQ(Lines(copy), Lines(list));
 }
 
 TEST(StringList, SetTextOnSortedListSorts) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
   list.SetText(L"c\r\na\r\nb\r\na\r\n");
   EXPECT_EQ(Lines(list), (W{L"a", L"b", L"c"}));
 }
 
 TEST(StringList, UpdateBatchRaisesOneChange) {
-  TStringList list;
+  tk::TStringList list;
   int changes = 0;
-  list.OnChange = [&changes](TStringList&) { ++changes; };
+  list.OnChange = [&changes](tk::TStringList&) { ++changes; };
   list.Add(L"a");
   list.Add(L"b");
   EXPECT_EQ(changes, 2);
@@ -367,11 +367,11 @@ TEST(StringList, UpdateBatchRaisesOneChange) {
 }
 
 TEST(StringList, FailedSetTextEndsItsBatch) {
-  TStringList list;
+  tk::TStringList list;
   list.SetSorted(true);
-  list.SetDuplicates(dupError);
+  list.SetDuplicates(tk::dupError);
   int changes = 0;
-  list.OnChange = [&changes](TStringList&) { ++changes; };
+  list.OnChange = [&changes](tk::TStringList&) { ++changes; };
   EXPECT_THROW(list.SetText(L"a\nb\na"), tk::Exception);
   const int afterFailure = changes;
   list.Add(L"c");
@@ -380,19 +380,19 @@ TEST(StringList, FailedSetTextEndsItsBatch) {
 
 TEST(StringList, AssignCopiesLinesObjectsAndSettings) {
   int tag = 7;
-  TStringList source;
+  tk::TStringList source;
   source.SetCaseSensitive(true);
-  source.SetDuplicates(dupError);
+  source.SetDuplicates(tk::dupError);
   source.SetSorted(true);
   source.AddObject(L"b", &tag);
   source.Add(L"a");
-  TStringList target = ListOf<TStringList>({L"old"});
+  tk::TStringList target = ListOf<tk::TStringList>({L"old"});
   target.Assign(source);
   EXPECT_EQ(Lines(target), (W{L"a", L"b"}));
   EXPECT_EQ(target.Objects(1), &tag);
   EXPECT_TRUE(target.Sorted());
   EXPECT_TRUE(target.CaseSensitive());
-  EXPECT_EQ(target.Duplicates(), dupError);
+  EXPECT_EQ(target.Duplicates(), tk::dupError);
   target.Delete(0);
   EXPECT_EQ(source.Count(), 2);
   target.Assign(target);
@@ -615,7 +615,7 @@ TEST(TSL, RemoveDuplicatesLeavesItsSettingsAndDropsObjects) {
   int tag = 1;
   TTSL list;
   list.SetCaseSensitive(true);
-  list.SetDuplicates(dupError);
+  list.SetDuplicates(tk::dupError);
   list.AddObject(L"b", &tag);
   list.Add(L"c");
   list.Add(L"B");
@@ -627,7 +627,7 @@ TEST(TSL, RemoveDuplicatesLeavesItsSettingsAndDropsObjects) {
   EXPECT_EQ(list.Objects(0), nullptr);
   EXPECT_FALSE(list.Sorted());
   EXPECT_FALSE(list.CaseSensitive());
-  EXPECT_EQ(list.Duplicates(), dupIgnore);
+  EXPECT_EQ(list.Duplicates(), tk::dupIgnore);
   list.Add(L"a");  // unsorted now: appended
   EXPECT_EQ(list[2], L"a");
 }

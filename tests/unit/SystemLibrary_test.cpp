@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "Planted.h"
-#include "SystemLibrary.h"
-#include "TestEnv.h"
+#include "tests/support/Planted.h"
+#include "toolkit/SystemLibrary.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 

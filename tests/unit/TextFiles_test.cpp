@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "Errors.h"
-#include "TestEnv.h"
-#include "ccIO.h"
-#include "ccStringList.h"
+#include "toolkit/Errors.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccStringList.h"
 
 using namespace testing_support;
 

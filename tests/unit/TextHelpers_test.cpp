@@ -7,8 +7,8 @@
 #include <limits>
 #include <string>
 
-#include "Errors.h"
-#include "ccCore.h"
+#include "toolkit/Errors.h"
+#include "OrvexCommonControls/ccCore.h"
 
 namespace {
 

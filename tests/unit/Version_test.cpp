@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "TestEnv.h"
-#include "ccCore.h"
-#include "ccWinVersion.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/ccCore.h"
+#include "OrvexCommonControls/ccWinVersion.h"
 
 using namespace testing_support;
 
@@ -68,10 +68,10 @@ std::vector<char> WithFileVersion(std::vector<char> resource, uint32_t ms, uint3
 bool PutVersionResource(const std::wstring& exe, const std::vector<char>& resource) {
   HANDLE update = ::BeginUpdateResourceW(exe.c_str(), FALSE);
   if (!update) return false;
-  const bool put = ::UpdateResourceW(update, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1),
-                                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                     const_cast<char*>(resource.data()),
-                                     static_cast<DWORD>(resource.size()));
+  const bool put =
+      ::UpdateResourceW(update, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1),
+                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                        const_cast<char*>(resource.data()), static_cast<DWORD>(resource.size()));
   return ::EndUpdateResourceW(update, put ? FALSE : TRUE) && put;
 }
 

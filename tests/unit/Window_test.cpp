@@ -6,11 +6,11 @@
 
 #include <future>
 
-#include "Errors.h"
-#include "SharedUninstaller.h"
-#include "TestEnv.h"
-#include "cWindow.h"
-#include "ccCore.h"
+#include "toolkit/Errors.h"
+#include "uninstaller/SharedUninstaller.h"
+#include "tests/support/TestEnv.h"
+#include "OrvexCommonControls/cWindow.h"
+#include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
 
@@ -35,17 +35,20 @@ class ProductWindow : public ::testing::Test {
     product_ = std::make_unique<Process>(
         Start(FixtureExe(L"pelmor_product"), args + L" --record \"" + record_ + L"\""));
     HWND window = nullptr;
-    PumpUntil([&] {
-      window = FindWindowByClass(kProductClass);
-      return window != nullptr;
-    }, 30s);
+    PumpUntil(
+        [&] {
+          window = FindWindowByClass(kProductClass);
+          return window != nullptr;
+        },
+        30s);
     return window;
   }
   int Activations() const {
     if (!FileExists(record_)) return 0;
     const std::string text = ReadFileBytes(record_);
     int count = 0;
-    for (size_t at = text.find("activated"); at != std::string::npos; at = text.find("activated", at + 1))
+    for (size_t at = text.find("activated"); at != std::string::npos;
+         at = text.find("activated", at + 1))
       ++count;
     return count;
   }

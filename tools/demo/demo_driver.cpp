@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
-#include "AppDriver.h"
-#include "BoxDriver.h"
-#include "ProcessInfo.h"
-#include "RtfReader.h"
-#include "Screenshot.h"
-#include "TestEnv.h"
+#include "tests/support/AppDriver.h"
+#include "tests/support/BoxDriver.h"
+#include "tests/support/ProcessInfo.h"
+#include "tests/support/RtfReader.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TestEnv.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -349,8 +349,10 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   for (int i = 2; i < argc; ++i) {
     const std::wstring arg = argv[i];
-    if (arg == L"--product-running") options.productRunning = true;
-    else if (arg == L"--uninstaller" && i + 1 < argc) options.uninstaller = argv[++i];
+    if (arg == L"--product-running")
+      options.productRunning = true;
+    else if (arg == L"--uninstaller" && i + 1 < argc)
+      options.uninstaller = argv[++i];
   }
   if (mode == L"install") return Install(options) ? 0 : 1;
   if (mode == L"check") return Check() ? 0 : 1;
