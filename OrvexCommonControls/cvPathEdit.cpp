@@ -31,6 +31,10 @@ constexpr wchar_t kNoFolderForFile[] =
 // The longest path text accepted, counting the backslash that Trail adds.
 constexpr size_t kMaxFolderPath = 248;
 
+// The browse button's folder pictures in 96-DPI units; the icon files hold the sizes that this
+// scales to at 100, 125, 150 and 200 %.
+constexpr int kFolderIconSize = 16;
+
 constexpr unsigned kFolderPickerOptions =
     FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_DEFAULTNOMINIMODE;
 
@@ -69,7 +73,7 @@ bool IsAbsoluteFolder(const std::wstring& folder) {
 TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
   SetBounds(0, 0, 350, 41);
 
-  imgList = new tk::TImageList(this, 16, 16);
+  imgList = new tk::TImageList(this, kFolderIconSize, kFolderIconSize);
   LoadFolderIcons();
 
   edtPath = new tk::TButtonedEdit(this);
@@ -117,6 +121,9 @@ TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
 }
 
 void TOrvexPathEdit::LoadFolderIcons() {
+  const int size = Scale(kFolderIconSize);
+  if (imgList->Count() > 0 && imgList->Width() == size && imgList->Height() == size) return;
+  imgList->SetSize(size, size);
   // A program built without the folder icons still gets a picture on the browse button: the
   // shell's own folder icons, or at worst an empty image that keeps the indices in place.
   const HINSTANCE module = ::GetModuleHandleW(nullptr);
@@ -129,10 +136,23 @@ void TOrvexPathEdit::LoadFolderIcons() {
         imgList->AddStockIcon(icon.stock) < 0)
       imgList->AddBlank();
   }
+  if (edtPath) edtPath->RightButton().Invalidate();
+}
+
+SIZE TOrvexPathEdit::FolderIconSize() const {
+  if (imgList->Count() == 0) return SIZE{0, 0};
+  return SIZE{imgList->Width(), imgList->Height()};
+}
+
+void TOrvexPathEdit::DpiChanged() {
+  LoadFolderIcons();
+  tk::TGroupBox::DpiChanged();
 }
 
 void TOrvexPathEdit::CreateWnd() {
   tk::TGroupBox::CreateWnd();
+  // The window may sit on a screen of another DPI than the one the pictures were taken for.
+  LoadFolderIcons();
   if (!Initialized) {
     Initialized = true;
     ApplyInputType();

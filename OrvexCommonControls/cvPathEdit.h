@@ -57,8 +57,14 @@ class TOrvexPathEdit : public tk::TGroupBox {
   bool ShowApplyBtn() const { return FShowApply; }
   void SetShowApplyBtn(bool value) { FShowApply = value; }
 
+  // Size of the folder pictures that the browse button draws now: made for the control's DPI,
+  // drawn as they are. Zero while there are none.
+  SIZE FolderIconSize() const;
+
   // The frame, the field and the Create button follow; the locate and Apply buttons keep theirs.
   void SetEnabled(bool enabled) override;
+  // The folder pictures are taken again at the size for the new DPI.
+  void DpiChanged() override;
   // A click on the frame also colours the field afresh.
   void Click() override;
 
@@ -72,6 +78,8 @@ class TOrvexPathEdit : public tk::TGroupBox {
   void AlignControls() override;
 
  private:
+  // Fills the image list with the folder pictures at the size for the control's DPI, unless it
+  // holds them at that size already.
   void LoadFolderIcons();
   void ApplyInputType();
   void ColorizePath();
@@ -91,7 +99,7 @@ class TOrvexPathEdit : public tk::TGroupBox {
   tk::TButton* btnApply;
   tk::TButton* btnCreate;
   tk::TButton* btnExplore;
-  tk::TButtonedEdit* edtPath;
+  tk::TButtonedEdit* edtPath = nullptr;
   tk::TDirectoryListBox* FDirListBox = nullptr;
   tk::TImageList* imgList;
   tk::TFileListBox* FFileList = nullptr;

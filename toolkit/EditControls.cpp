@@ -148,9 +148,8 @@ void TEditButton::OnPaint(HDC dc) {
       ::GetParent(field), colorMsg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
   ::FillRect(dc, &rc, brush ? brush : ::GetSysColorBrush(COLOR_WINDOW));
   if (TImageList* images = edit_->Images()) {
-    const int size = Scale(kIconSize);
-    images->Draw(dc, ShownImageIndex(), (rc.right - size) / 2, (rc.bottom - size) / 2, size,
-                 enabled);
+    images->Draw(dc, ShownImageIndex(), (rc.right - images->Width()) / 2,
+                 (rc.bottom - images->Height()) / 2, enabled);
   }
 }
 

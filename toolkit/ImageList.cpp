@@ -10,6 +10,13 @@ TImageList::TImageList(TComponent* owner, int width, int height)
       height_(height),
       list_(::ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2)) {}
 
+void TImageList::SetSize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  // The list keeps its handle and its colour depth; its images go.
+  if (list_) ::ImageList_SetIconSize(list_.get(), width, height);
+}
+
 int TImageList::Count() const {
   return list_ ? ::ImageList_GetImageCount(list_.get()) : 0;
 }
@@ -27,6 +34,14 @@ int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
 
 int TImageList::AddStockIcon(SHSTOCKICONID id) {
   SHSTOCKICONINFO info{};
+  info.cbSize = sizeof(info);
+  if (SUCCEEDED(::SHGetStockIconInfo(id, SHGSI_ICONLOCATION, &info))) {
+    UniqueHICON icon;
+    if (::SHDefExtractIconW(info.szPath, info.iIcon, 0, icon.put(), nullptr,
+                            static_cast<UINT>(MAKELONG(width_, height_))) == S_OK)
+      return AddIcon(icon.get());
+  }
+  info = SHSTOCKICONINFO{};
   info.cbSize = sizeof(info);
   if (FAILED(::SHGetStockIconInfo(id, SHGSI_ICON | SHGSI_SMALLICON, &info))) return -1;
   UniqueHICON icon(info.hIcon);
@@ -50,16 +65,11 @@ int TImageList::AddBlank() {
   return ::ImageList_Add(list_.get(), color.get(), mask.get());
 }
 
-bool TImageList::Draw(HDC dc, int index, int x, int y, int size, bool enabled) const {
+bool TImageList::Draw(HDC dc, int index, int x, int y, bool enabled) const {
   if (!list_ || index < 0 || index >= Count()) return false;
-  if (size == width_ && size == height_) {
-    UINT style = ILD_TRANSPARENT | (enabled ? 0 : ILD_BLEND50);
-    return ::ImageList_DrawEx(list_.get(), index, dc, x, y, 0, 0, CLR_NONE,
-                              enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style) != FALSE;
-  }
-  // Another DPI than the design one: let the icon scale itself.
-  UniqueHICON icon(::ImageList_GetIcon(list_.get(), index, ILD_TRANSPARENT));
-  return icon && ::DrawIconEx(dc, x, y, icon.get(), size, size, 0, nullptr, DI_NORMAL) != FALSE;
+  const UINT style = ILD_TRANSPARENT | (enabled ? 0 : ILD_BLEND50);
+  return ::ImageList_DrawEx(list_.get(), index, dc, x, y, 0, 0, CLR_NONE,
+                            enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style) != FALSE;
 }
 
 }  // namespace tk

@@ -1,5 +1,6 @@
 // A list of equally sized small images (icons), owned like any component, for controls that draw
-// pictures from it by index.
+// pictures from it by index. The images are held at the size they are drawn: a control that
+// shows them on a scaled screen gives the list the scaled size and adds them again.
 #pragma once
 
 #include <windows.h>
@@ -19,18 +20,22 @@ class TImageList : public TComponent {
   int Height() const { return height_; }
   int Count() const;
   HIMAGELIST Handle() const { return list_.get(); }
+  // Empties the list and makes it hold images of the new size from now on.
+  void SetSize(int width, int height);
 
   // Each returns the new image's index, or -1 when nothing was added.
   int AddIcon(HICON icon);
-  // The icon resource `name` of `module` at the list's size; -1 when the module has none.
+  // The icon resource `name` of `module` at the list's size (the resource's own image of that
+  // size where it has one); -1 when the module has none.
   int AddResourceIcon(HINSTANCE module, const wchar_t* name);
-  // One of the shell's stock icons at small size.
+  // One of the shell's stock icons, taken at the list's size from the file that holds it, or the
+  // shell's small one where that file cannot be read.
   int AddStockIcon(SHSTOCKICONID id);
   // A fully transparent image, to keep the indices of later images where they belong.
   int AddBlank();
 
-  // Draws image `index` into the square of `size` pixels at x, y; greyed when not enabled.
-  bool Draw(HDC dc, int index, int x, int y, int size, bool enabled = true) const;
+  // Draws image `index` at its own size with its top left corner at x, y; greyed when not enabled.
+  bool Draw(HDC dc, int index, int x, int y, bool enabled = true) const;
 
  private:
   int width_;

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -989,6 +991,74 @@ TEST(ImageList, IconsComeFromTheModuleResources) {
   EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER"), 0);
   EXPECT_EQ(list.AddResourceIcon(::GetModuleHandleW(nullptr), L"xFOLDER_OPEN"), 1);
   EXPECT_EQ(list.Count(), 2);
+}
+
+// The image `index` of the list as ImageList draws it over white, and the icon as the system
+// draws it at the list's size over white: equal when the list holds the icon's own image.
+bool ListShowsIcon(const tk::TImageList& list, int index, HICON icon) {
+  const int size = list.Width();
+  auto draw = [size](const std::function<void(HDC)>& paint) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    tk::UniqueHBITMAP bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    tk::UniqueMemDC dc(::CreateCompatibleDC(nullptr));
+    std::vector<BYTE> pixels;
+    if (!bitmap || !bits) return pixels;
+    tk::UniqueSelectObject on(dc.get(), bitmap.get());
+    RECT all{0, 0, size, size};
+    ::FillRect(dc.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    paint(dc.get());
+    ::GdiFlush();
+    const auto* begin = static_cast<const BYTE*>(bits);
+    pixels.assign(begin, begin + static_cast<size_t>(size) * size * 4);
+    return pixels;
+  };
+  const auto listed = draw([&](HDC dc) { list.Draw(dc, index, 0, 0); });
+  const auto own =
+      draw([&](HDC dc) { ::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
+  if (listed.empty() || listed.size() != own.size()) return false;
+  for (size_t i = 0; i < listed.size(); ++i)
+    if ((i % 4) != 3 && std::abs(listed[i] - own[i]) > 2) return false;
+  return true;
+}
+
+TEST(ImageList, ANewSizeEmptiesTheListAndTakesEachIconAtItsOwnImageOfThatSize) {
+  const HINSTANCE module = ::GetModuleHandleW(nullptr);
+  tk::TImageList list(nullptr, 16, 16);
+  ASSERT_EQ(list.AddResourceIcon(module, L"xFOLDER"), 0);
+  for (int size : {20, 24, 32}) {
+    list.SetSize(size, size);
+    EXPECT_EQ(list.Count(), 0) << size;
+    EXPECT_EQ(list.Width(), size);
+    EXPECT_EQ(list.Height(), size);
+    ASSERT_EQ(list.AddResourceIcon(module, L"xFOLDER"), 0) << size;
+    int width = 0, height = 0;
+    ASSERT_TRUE(::ImageList_GetIconSize(list.Handle(), &width, &height));
+    EXPECT_EQ(width, size);
+    EXPECT_EQ(height, size);
+    tk::UniqueHICON own(
+        static_cast<HICON>(::LoadImageW(module, L"xFOLDER", IMAGE_ICON, size, size, 0)));
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(ListShowsIcon(list, 0, own.get())) << "the icon file's " << size << "-pixel image";
+  }
+  // The 16-pixel image enlarged is not what the list shows at 32.
+  tk::UniqueHICON small(
+      static_cast<HICON>(::LoadImageW(module, L"xFOLDER", IMAGE_ICON, 16, 16, 0)));
+  ASSERT_TRUE(small);
+  EXPECT_FALSE(ListShowsIcon(list, 0, small.get()));
+}
+
+TEST(ImageList, StockIconsComeAtTheListsSize) {
+  tk::TImageList list(nullptr, 24, 24);
+  ASSERT_EQ(list.AddStockIcon(SIID_FOLDER), 0) << "the shell has a folder icon";
+  SHSTOCKICONINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(SUCCEEDED(::SHGetStockIconInfo(SIID_FOLDER, SHGSI_ICONLOCATION, &info)));
+  tk::UniqueHICON own;
+  ASSERT_EQ(::SHDefExtractIconW(info.szPath, info.iIcon, 0, own.put(), nullptr, MAKELONG(24, 24)),
+            S_OK);
+  EXPECT_TRUE(ListShowsIcon(list, 0, own.get()));
 }
 
 TEST(ImageList, MissingResourceAddsNothingAndStockIconOrBlankKeepsTheIndex) {
