@@ -2,7 +2,9 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace tk {
 
@@ -44,6 +46,61 @@ HBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
   return bitmap;
 }
 
+// One source pixel's part in a destination pixel, along one axis.
+struct Share {
+  int source;
+  float weight;
+};
+
+// For each of `to` destination pixels, the source pixels among `from` that it covers and how much
+// of it each covers: an area filter. Made smaller, every source pixel counts for the part of it
+// that falls in each result pixel; made larger, neighbouring pixels blend only at their edges.
+std::vector<std::vector<Share>> AreaShares(int from, int to) {
+  std::vector<std::vector<Share>> shares(static_cast<size_t>(to));
+  const double step = static_cast<double>(from) / to;
+  for (int i = 0; i < to; ++i) {
+    const double begin = i * step;
+    const double end = std::min(static_cast<double>(from), (i + 1) * step);
+    for (int s = static_cast<int>(begin); s < end; ++s) {
+      const double covered = std::min(end, s + 1.0) - std::max(begin, static_cast<double>(s));
+      if (covered > 0)
+        shares[static_cast<size_t>(i)].push_back({s, static_cast<float>(covered / step)});
+    }
+  }
+  return shares;
+}
+
+// Premultiplied BGRA pixels scaled to width x height with the area filter, the rows first, then
+// the columns. Done here rather than by the imaging component, whose scalers may quietly fall
+// back to picking the nearest pixel (Wine's do), which drops detail and frays the edges.
+std::string ScaleByArea(const std::string& pixels, SIZE from, int width, int height) {
+  const auto across = AreaShares(from.cx, width);
+  const auto down = AreaShares(from.cy, height);
+  const auto* in = reinterpret_cast<const BYTE*>(pixels.data());
+  std::vector<float> rows(static_cast<size_t>(width) * from.cy * 4, 0.0f);
+  for (int y = 0; y < from.cy; ++y)
+    for (int x = 0; x < width; ++x) {
+      float* out = &rows[(static_cast<size_t>(y) * width + x) * 4];
+      for (const Share& share : across[static_cast<size_t>(x)]) {
+        const BYTE* p = in + (static_cast<size_t>(y) * from.cx + share.source) * 4;
+        for (int c = 0; c < 4; ++c) out[c] += p[c] * share.weight;
+      }
+    }
+  std::string scaled(static_cast<size_t>(width) * height * 4, '\0');
+  auto* result = reinterpret_cast<BYTE*>(scaled.data());
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      float sum[4] = {};
+      for (const Share& share : down[static_cast<size_t>(y)]) {
+        const float* p = &rows[(static_cast<size_t>(share.source) * width + x) * 4];
+        for (int c = 0; c < 4; ++c) sum[c] += p[c] * share.weight;
+      }
+      BYTE* out = result + (static_cast<size_t>(y) * width + x) * 4;
+      for (int c = 0; c < 4; ++c) out[c] = static_cast<BYTE>(std::min(255.0f, sum[c] + 0.5f));
+    }
+  return scaled;
+}
+
 }  // namespace
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
@@ -53,26 +110,30 @@ void TImage::FillCreateParams(CreateParams& params) {
   params.Style = WS_CHILD;
 }
 
-bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type) {
+void TImage::Clear() {
+  pixels_.clear();
+  sourceSize_ = SIZE{0, 0};
+  width_ = height_ = 0;
+  bitmap_.reset();
+}
+
+bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type, UINT sourceDpi) {
   HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC resource = ::FindResourceW(module, name, type);
   HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded ? ::LockResource(loaded) : nullptr;
   if (!data) {
-    pixels_.clear();
-    width_ = height_ = 0;
+    Clear();
     Invalidate();
     return false;
   }
-  return LoadFromMemory(data, ::SizeofResource(module, resource));
+  return LoadFromMemory(data, ::SizeofResource(module, resource), sourceDpi);
 }
 
-bool TImage::LoadFromMemory(const void* data, size_t size) {
+bool TImage::LoadFromMemory(const void* data, size_t size, UINT sourceDpi) {
   // WIC wants COM on the calling thread; the application has it, a test thread may not.
   ComInit com(COINIT_APARTMENTTHREADED);
-  pixels_.clear();
-  width_ = height_ = 0;
-  bitmap_.reset();
+  Clear();
   ComPtr<IWICImagingFactory> factory = Factory();
   ComPtr<IWICStream> stream;
   ComPtr<IWICBitmapDecoder> decoder;
@@ -85,11 +146,13 @@ bool TImage::LoadFromMemory(const void* data, size_t size) {
                       stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) &&
                   SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
                   CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
-  if (!ok)
-    pixels_.clear();
-  else {
-    width_ = static_cast<int>(width);
-    height_ = static_cast<int>(height);
+  if (!ok) {
+    Clear();
+  } else {
+    sourceSize_ = SIZE{static_cast<int>(width), static_cast<int>(height)};
+    const UINT made = sourceDpi ? sourceDpi : dpi::kDesign;
+    width_ = dpi::Unscale(sourceSize_.cx, made);
+    height_ = dpi::Unscale(sourceSize_.cy, made);
   }
   Invalidate();
   return ok;
@@ -116,31 +179,17 @@ RECT TImage::PictureRect() const {
   return RECT{left, top, left + width, top + height};
 }
 
-// The picture at the drawn size: scaled with WIC from the 96-DPI pixels when the DPI differs.
+// The picture at the drawn size: the decoded pixels as they are when the sizes agree, else scaled
+// with the area filter.
 void TImage::PrepareBitmap(int width, int height) {
   if (bitmap_ && bitmapSize_.cx == width && bitmapSize_.cy == height) return;
   bitmap_.reset();
-  if (width == width_ && height == height_) {
-    bitmap_.reset(MakeBitmap(pixels_, width, height));
-  } else {
-    ComInit com(COINIT_APARTMENTTHREADED);
-    ComPtr<IWICImagingFactory> factory = Factory();
-    ComPtr<IWICBitmap> source;
-    ComPtr<IWICBitmapScaler> scaler;
-    std::string scaled;
-    UINT w = 0, h = 0;
-    if (factory &&
-        SUCCEEDED(factory->CreateBitmapFromMemory(
-            static_cast<UINT>(width_), static_cast<UINT>(height_), GUID_WICPixelFormat32bppPBGRA,
-            static_cast<UINT>(width_) * 4, static_cast<UINT>(pixels_.size()),
-            reinterpret_cast<BYTE*>(pixels_.data()), source.put())) &&
-        SUCCEEDED(factory->CreateBitmapScaler(scaler.put())) &&
-        SUCCEEDED(scaler->Initialize(source.get(), static_cast<UINT>(width),
-                                     static_cast<UINT>(height), WICBitmapInterpolationModeFant)) &&
-        CopyPremultiplied(factory.get(), scaler.get(), scaled, w, h))
-      bitmap_.reset(MakeBitmap(scaled, static_cast<int>(w), static_cast<int>(h)));
-  }
   bitmapSize_ = SIZE{width, height};
+  if (width <= 0 || height <= 0) return;
+  if (width == sourceSize_.cx && height == sourceSize_.cy)
+    bitmap_.reset(MakeBitmap(pixels_, width, height));
+  else
+    bitmap_.reset(MakeBitmap(ScaleByArea(pixels_, sourceSize_, width, height), width, height));
 }
 
 void TImage::OnPaint(HDC dc) {

@@ -1,5 +1,8 @@
 // A picture control: shows a PNG (alpha channel included) from the program's resources, blended
-// over the parent's background, scaled with the monitor's DPI and optionally centred.
+// over the parent's background, scaled with the monitor's DPI and optionally centred. A picture
+// may be stored for a higher DPI than the design one (twice as many pixels each way, say): it is
+// laid out at its design size and made smaller with an area filter where the screen needs fewer
+// pixels, so that it stays sharp on scaled screens.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +10,7 @@
 #include <string>
 
 #include "toolkit/Controls.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
 namespace tk {
@@ -15,15 +19,19 @@ class TImage : public TCustomControl {
  public:
   explicit TImage(TComponent* owner);
 
-  // Decodes the PNG held in a resource of the running program (RCDATA unless told otherwise).
-  // False, leaving the control empty, when the resource is missing or not a picture.
-  bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA);
-  // Decodes PNG bytes held in memory.
-  bool LoadFromMemory(const void* data, size_t size);
+  // Decodes the PNG held in a resource of the running program (RCDATA unless told otherwise),
+  // whose pixels were made for sourceDpi. False, leaving the control empty, when the resource is
+  // missing or not a picture.
+  bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA,
+                        UINT sourceDpi = dpi::kDesign);
+  // Decodes PNG bytes held in memory, made for sourceDpi.
+  bool LoadFromMemory(const void* data, size_t size, UINT sourceDpi = dpi::kDesign);
   bool Empty() const { return pixels_.empty(); }
   // Size of the picture at 96 DPI.
   int PictureWidth() const { return width_; }
   int PictureHeight() const { return height_; }
+  // Size of the decoded picture in its own pixels.
+  SIZE SourceSize() const { return sourceSize_; }
   // Centre the picture in the control (else it sits at the top left corner).
   bool Center() const { return center_; }
   void SetCenter(bool center);
@@ -38,9 +46,13 @@ class TImage : public TCustomControl {
 
  private:
   void PrepareBitmap(int width, int height);
+  // Forgets the picture.
+  void Clear();
 
-  // Premultiplied 32-bit BGRA rows of the picture at 96 DPI.
+  // Premultiplied 32-bit BGRA rows of the picture as decoded.
   std::string pixels_;
+  SIZE sourceSize_{0, 0};
+  // Its size at 96 DPI.
   int width_ = 0;
   int height_ = 0;
   bool center_ = false;

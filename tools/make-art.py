@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Draws the uninstaller's artwork into resources/.
 
-Writes the window logo (logo.png), the application icon (Uninstaller.ico)
-and the path field's two folder icons (xfolder.ico, xfolder_open.ico).
+Writes the window logo (logo.png, 193x246 design pixels stored at LOGO_SCALE
+times that size, so that the program only ever makes it smaller on a scaled
+screen), the application icon (Uninstaller.ico) and the path field's two
+folder icons (xfolder.ico, xfolder_open.ico).
 Standard library only, so any checkout can regenerate the files; the output
 is byte-for-byte the same on every run, which keeps the resources stable in
 version control.
@@ -19,6 +21,10 @@ import zlib
 # Shapes are sampled on a grid this many times finer than the output and
 # box-filtered down, which gives 4x4 = 16 coverage levels on every edge.
 SUPERSAMPLE = 4
+
+# The logo's stored pixels per design pixel: 2 serves screens up to 200 % (192 DPI). The program
+# reads the resource as made for 96 * LOGO_SCALE DPI (kLogoDpi in uninstaller/UninstallerForm.cpp).
+LOGO_SCALE = 2
 
 
 # --------------------------------------------------------------------------
@@ -628,7 +634,7 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'resources')
     out = os.path.normpath(out)
     os.makedirs(out, exist_ok=True)
-    write(os.path.join(out, 'logo.png'), png_bytes(draw_logo()))
+    write(os.path.join(out, 'logo.png'), png_bytes(draw_logo(LOGO_SCALE)))
     write(os.path.join(out, 'Uninstaller.ico'),
           ico_bytes([draw_app_icon(n) for n in (16, 32, 48)]))
     # One size for each common scale: 100 %, 125 %, 150 % and 200 %.

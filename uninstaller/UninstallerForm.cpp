@@ -73,6 +73,10 @@ constexpr wchar_t kAbortedInstallRow[] =
 constexpr wchar_t kAbortedDataRow[] =
     L"  To protect the integrity of your data, the current operation was aborted.";
 
+// The logo resource holds the picture at twice its design size (tools/make-art.py), so that it is
+// made smaller, never larger, on screens scaled up to 200 %.
+constexpr UINT kLogoDpi = 192;
+
 // Pause after the first confirmation, with the window frozen, so that the discount is seen.
 constexpr DWORD kDiscountPauseMs = 3000;
 
@@ -167,7 +171,7 @@ void TfrmMain::CreateLogoColumn() {
   imgLogo->Name = L"imgLogo";
   imgLogo->SetBounds(0, 0, 196, 314);
   imgLogo->SetCenter(true);
-  imgLogo->LoadFromResource(L"LOGO");
+  imgLogo->LoadFromResource(L"LOGO", RT_RCDATA, kLogoDpi);
   imgLogo->OnClick = [this](tk::TObject* Sender) { imgLogoClick(Sender); };
   imgLogo->SetParent(this);
 

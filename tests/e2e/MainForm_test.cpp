@@ -362,8 +362,8 @@ TEST_F(MainFormTest, LogoIsBlendedAndCentredInItsColumn) {
   EXPECT_EQ(at.left, (196 - 193) / 2);
   EXPECT_EQ(at.top, (314 - 246) / 2);
 
-  // What the control paints: the picture's opaque part (columns 8..186, rows 13..234 of the
-  // PNG) lands centred; its transparent corners show the form's colour.
+  // What the control paints: the picture's opaque part (columns 8..186, rows 13..234 of its
+  // design size) lands centred; its transparent corners show the form's colour.
   RECT client{};
   ::GetClientRect(logo->Handle(), &client);
   HDC screen = ::GetDC(logo->Handle());
