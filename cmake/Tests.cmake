@@ -104,7 +104,7 @@ set(ORVEX_UNIT_TESTS CountDown Drives ExceptionBoundary ExecuteShell InternetLab
                       MessageBoxes PathEdit Paths Pickers Recycle Registry RichLog SelfDelete
                       SharedUninstaller SpecialFolders StartupServices StringList SystemLibrary
                       TextFiles TextHelpers Version Window)
-set(ORVEX_E2E_TESTS Hostile MainForm PlantedDll Startup Uninstall)
+set(ORVEX_E2E_TESTS Hostile MainForm PlantedDll Scaling Startup Uninstall)
 set(ORVEX_TEST_SOURCES)
 foreach(area ${ORVEX_UNIT_TESTS})
   list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/unit/${area}_test.cpp)

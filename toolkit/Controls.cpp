@@ -372,6 +372,9 @@ LRESULT TCustomControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
       OnPaint(reinterpret_cast<HDC>(wParam));
       return 0;
+    case WM_GETFONT:
+      // As the system's controls do: whoever measures the control's text asks it for its font.
+      return reinterpret_cast<LRESULT>(ShownFont());
     case WM_LBUTTONDOWN:
       pressed_ = true;
       ::SetCapture(Handle());

@@ -188,8 +188,9 @@ class TWinControl : public TComponent {
 };
 
 // A control of our own class that paints itself: one OnPaint for the screen and for
-// WM_PRINTCLIENT, and one click rule: the mouse is captured when the left button goes down, and
-// the click comes only when the button is released inside the control.
+// WM_PRINTCLIENT, the font it paints with told to WM_GETFONT, and one click rule: the mouse is
+// captured when the left button goes down, and the click comes only when the button is released
+// inside the control.
 class TCustomControl : public TWinControl {
  public:
   using TWinControl::TWinControl;
