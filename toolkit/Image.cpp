@@ -1,5 +1,6 @@
 #include "toolkit/Image.h"
 
+#include <oleacc.h>
 #include <wincodec.h>
 
 #include <cstring>
@@ -47,6 +48,14 @@ HBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
 }  // namespace
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
+
+AccessibleFacts TImage::Describe() {
+  AccessibleFacts facts = TCustomControl::Describe();
+  facts.Role = ROLE_SYSTEM_GRAPHIC;
+  if (facts.Name.empty()) facts.Name = SpokenName({}, Hint());
+  facts.AddedState = STATE_SYSTEM_READONLY;
+  return facts;
+}
 
 void TImage::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TImage", CS_HREDRAW | CS_VREDRAW);
@@ -150,7 +159,7 @@ void TImage::OnPaint(HDC dc) {
   UniqueMemDC memory(::CreateCompatibleDC(dc));
   UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
   UniqueSelectObject onCanvas(memory.get(), canvas.get());
-  UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
+  UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
   ::FillRect(memory.get(), &client, brush.get());
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
