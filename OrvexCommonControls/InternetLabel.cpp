@@ -1,5 +1,6 @@
 #include "OrvexCommonControls/InternetLabel.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cstdint>
@@ -33,6 +34,14 @@ void TInternetLabel::Visit() {
   HINSTANCE result =
       ::ShellExecuteW(nullptr, nullptr, FLink.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   SetVisited(reinterpret_cast<uintptr_t>(result) > kShellExecuteErrorLimit);
+}
+
+tk::AccessibleFacts TInternetLabel::Describe() {
+  tk::AccessibleFacts facts = tk::TLabel::Describe();
+  facts.Role = ROLE_SYSTEM_LINK;
+  facts.AddedState = STATE_SYSTEM_LINKED | (FVisited ? STATE_SYSTEM_TRAVERSED : 0);
+  facts.DefaultAction = L"Jump";
+  return facts;
 }
 
 void TInternetLabel::Click() {

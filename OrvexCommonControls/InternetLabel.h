@@ -17,6 +17,10 @@ class TInternetLabel : public tk::TLabel {
   void Visit();
   virtual bool CanActivateLink();
   void Click() override;
+  // A link, visited or not.
+  tk::AccessibleFacts Describe() override;
+  // In high contrast a link is drawn in the system's colour for links.
+  int SystemTextColor() const override { return COLOR_HOTLIGHT; }
 
   bool About() const { return FAbout; }
   void SetAbout(bool value);

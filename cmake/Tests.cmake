@@ -46,7 +46,7 @@ add_library(orvex_test_support STATIC
   tests/support/SandboxGuard.cpp tests/support/Screenshot.cpp tests/support/TestEnv.cpp
   tests/support/WindowWatch.cpp)
 # Tests may call what the product only loads at run time (the version resources, say).
-target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version)
+target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version oleacc)
 orvex_wine_path(ORVEX_WIN_BIN_DIR ${CMAKE_BINARY_DIR})
 orvex_wine_path(ORVEX_WIN_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 orvex_wine_path(ORVEX_WIN_SANDBOX ${ORVEX_SANDBOX})
@@ -104,7 +104,7 @@ set(ORVEX_UNIT_TESTS CountDown Drives ExceptionBoundary ExecuteShell InternetLab
                       MessageBoxes PathEdit Paths Pickers Recycle Registry RichLog SelfDelete
                       SharedUninstaller SpecialFolders StartupServices StringList SystemLibrary
                       TextFiles TextHelpers Version Window)
-set(ORVEX_E2E_TESTS Hostile MainForm PlantedDll Scaling Startup Uninstall)
+set(ORVEX_E2E_TESTS Accessibility Hostile Keyboard MainForm PlantedDll Scaling Startup Uninstall)
 set(ORVEX_TEST_SOURCES)
 foreach(area ${ORVEX_UNIT_TESTS})
   list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/unit/${area}_test.cpp)
@@ -134,7 +134,7 @@ execute_process(COMMAND timeout 120 /usr/lib/wine/wine --version RESULT_VARIABLE
                 OUTPUT_QUIET ERROR_QUIET)
 if(ORVEX_SHIPPED_EXE AND ORVEX_WINE32_RC EQUAL 0)
   orvex_wine_path(ORVEX_WIN_SHIPPED_EXE ${ORVEX_SHIPPED_EXE})
-  foreach(name Startup_test Uninstall_test Hostile_test)
+  foreach(name Startup_test Uninstall_test Hostile_test Keyboard_test)
     orvex_add_wine_test(${name} SUFFIX .i686 ENVIRONMENT "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
   endforeach()
   message(STATUS "Wine runs 32-bit programs here: the shipped exe is tested end to end too")

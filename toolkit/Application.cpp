@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "toolkit/Errors.h"
+#include "toolkit/Keyboard.h"
 #include "toolkit/Text.h"
 
 namespace tk {
@@ -37,6 +38,7 @@ int Application::ShowMessageBox(const std::wstring& text, const std::wstring& ca
 }
 
 void Application::Dispatch(MSG& msg) {
+  if (mainForm_ && HandleNavigationKey(mainForm_, msg)) return;
   if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return;
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -26,6 +27,18 @@ UINT NextControlId() {
 COLORREF ColorToRGB(TColor color) {
   if (color & clSysFlag) return ::GetSysColor(static_cast<int>(color & 0xFF));
   return color & 0xFFFFFF;
+}
+
+bool HighContrast() {
+  HIGHCONTRASTW scheme{};
+  scheme.cbSize = sizeof(scheme);
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(scheme), &scheme, 0) &&
+         (scheme.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+COLORREF ShownRGB(TColor color, int systemIndex) {
+  if (!(color & clSysFlag) && HighContrast()) return ::GetSysColor(systemIndex);
+  return ColorToRGB(color);
 }
 
 TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
@@ -180,6 +193,12 @@ void TWinControl::SetHint(const std::wstring& hint) {
   RegisterHint();
 }
 
+AccessibleFacts TWinControl::Describe() {
+  AccessibleFacts facts;
+  facts.Name = accessibleName_;
+  return facts;
+}
+
 void TWinControl::RegisterHint() {
   if (hwnd_ && !hint_.empty()) SetHintFor(hwnd_.get(), hint_);
 }
@@ -251,13 +270,13 @@ TColor TWinControl::ShownColor() const {
 }
 
 HBRUSH TWinControl::CtlColor(HDC dc) {
-  ::SetTextColor(dc, ColorToRGB(font_.Color));
-  const TColor color = ShownColor();
+  ::SetTextColor(dc, TextRGB());
+  const COLORREF color = BackgroundRGB();
   if (!brush_ || brushColor_ != color) {
-    brush_.reset(::CreateSolidBrush(ColorToRGB(color)));
+    brush_.reset(::CreateSolidBrush(color));
     brushColor_ = color;
   }
-  ::SetBkColor(dc, ColorToRGB(color));
+  ::SetBkColor(dc, color);
   return brush_.get();
 }
 
@@ -298,6 +317,8 @@ bool TWinControl::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (ReflectToChild(msg, wParam, lParam, result)) return result;
+  if (msg == WM_GETOBJECT && static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT)
+    if (const LRESULT object = AnswerGetObject(*this, wParam)) return object;
   return DefaultHandler(msg, wParam, lParam);
 }
 
@@ -412,7 +433,7 @@ LRESULT TPanel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_ERASEBKGND) {
     RECT rc{};
     ::GetClientRect(Handle(), &rc);
-    UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color() == clDefault ? clBtnFace : Color())));
+    UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
     ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
     return 1;
   }
@@ -444,6 +465,16 @@ void TButton::Click() {
   if (Enabled() && OnClick) OnClick(this);
 }
 
+AccessibleFacts TButton::Describe() {
+  AccessibleFacts facts = TWinControl::Describe();
+  facts.Role = ROLE_SYSTEM_PUSHBUTTON;
+  if (facts.Name.empty()) facts.Name = SpokenName(Caption(), Hint());
+  facts.AddedState = STATE_SYSTEM_FOCUSABLE | (default_ ? STATE_SYSTEM_DEFAULT : 0) |
+                     (Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE);
+  facts.DefaultAction = L"Press";
+  return facts;
+}
+
 bool TButton::CommandNotify(WORD code) {
   if (code != BN_CLICKED) return false;
   Click();
@@ -473,6 +504,14 @@ void TLabel::Click() {
   if (OnClick) OnClick(this);
 }
 
+AccessibleFacts TLabel::Describe() {
+  AccessibleFacts facts = TWinControl::Describe();
+  facts.Role = ROLE_SYSTEM_STATICTEXT;
+  if (facts.Name.empty()) facts.Name = SpokenName(Caption(), Hint());
+  facts.AddedState = STATE_SYSTEM_READONLY;
+  return facts;
+}
+
 bool TLabel::CommandNotify(WORD code) {
   if (code != STN_CLICKED) return false;
   Click();
@@ -486,6 +525,11 @@ HBRUSH TLabel::CtlColor(HDC dc) {
 }
 
 LRESULT TLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A reader's "do the default action" arrives as the button's message for a click.
+  if (msg == BM_CLICK) {
+    Click();
+    return 0;
+  }
   if (msg == WM_SETCURSOR && cursor_) {
     ::SetCursor(::LoadCursorW(nullptr, cursor_));
     return TRUE;

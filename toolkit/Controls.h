@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Component.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Rect.h"
@@ -27,6 +28,12 @@ inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clPurple = 0x800080;
 inline constexpr TColor clDefault = 0x20000000;  // "use the parent's"
 COLORREF ColorToRGB(TColor color);
+// True while the user's high-contrast colour scheme is on.
+bool HighContrast();
+// The colour to paint with: `color`, except that while high contrast is on a fixed colour gives
+// way to the system colour `systemIndex` (COLOR_*) of the place it would be painted in, so that
+// text and focus keep the contrast the user chose.
+COLORREF ShownRGB(TColor color, int systemIndex);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
@@ -77,6 +84,14 @@ class TWinControl : public TComponent {
 
   const std::wstring& Hint() const { return hint_; }
   void SetHint(const std::wstring& hint);
+
+  // The name a screen reader gives the control when its caption does not name it (a picture, a
+  // pane); empty lets the control's own rule name it.
+  const std::wstring& AccessibleName() const { return accessibleName_; }
+  void SetAccessibleName(const std::wstring& name) { accessibleName_ = name; }
+  // What a screen reader is told of the control now: its role, name, value and state. Rows
+  // that wait to go into a pane are part of its value.
+  virtual AccessibleFacts Describe();
 
   // The font description; until SetFont, the parent's, taken when the window is created.
   const TFontSpec& Font() const { return font_; }
@@ -136,6 +151,11 @@ class TWinControl : public TComponent {
   // The colour the control shows behind its content: its own Color, else the nearest parent's,
   // else the button face.
   TColor ShownColor() const;
+  // ShownColor and the font's colour as painted now (ShownRGB).
+  COLORREF BackgroundRGB() const { return ShownRGB(ShownColor(), COLOR_BTNFACE); }
+  COLORREF TextRGB() const { return ShownRGB(font_.Color, SystemTextColor()); }
+  // The system's colour for this control's text, which a fixed one gives way to in high contrast.
+  virtual int SystemTextColor() const { return COLOR_BTNTEXT; }
 
   LRESULT DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam);
   bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -174,12 +194,13 @@ class TWinControl : public TComponent {
   bool visible_ = true;
   bool enabled_ = true;
   std::wstring hint_;
+  std::wstring accessibleName_;
   TFontSpec font_;
   bool parentFont_ = true;
   UniqueHFONT fontHandle_;
   TColor color_ = clDefault;
   UniqueHBRUSH brush_;
-  TColor brushColor_ = clDefault;
+  COLORREF brushColor_ = CLR_INVALID;
 
  protected:
   // Registers (once) one of our own window classes, served by the shared window procedure.
@@ -225,6 +246,7 @@ class TButton : public TWinControl {
   void SetWordWrap(bool value);
   // Presses the button as a click does (also used by tests).
   void Click();
+  AccessibleFacts Describe() override;
 
  protected:
   void FillCreateParams(CreateParams& params) override;
@@ -245,6 +267,7 @@ class TLabel : public TWinControl {
   void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
   // Raises OnClick, as a click on the label does; descendants add their own reaction.
   virtual void Click();
+  AccessibleFacts Describe() override;
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:

@@ -1,5 +1,9 @@
 #include "toolkit/EditControls.h"
 
+#include <oleacc.h>
+
+#include "toolkit/Keyboard.h"
+
 namespace tk {
 
 namespace {
@@ -35,7 +39,16 @@ void TEdit::SetReadOnly(bool value) {
 }
 
 COLORREF TEdit::BackgroundColor() const {
-  return ColorToRGB(Color() == clDefault ? clWindow : Color());
+  return ShownRGB(Color() == clDefault ? clWindow : Color(), COLOR_WINDOW);
+}
+
+AccessibleFacts TEdit::Describe() {
+  AccessibleFacts facts = TWinControl::Describe();
+  facts.Role = ROLE_SYSTEM_TEXT;
+  if (facts.Name.empty() && Parent()) facts.Name = SpokenName(Parent()->Caption(), {});
+  facts.Value = Text();
+  facts.AddedState = readOnly_ ? STATE_SYSTEM_READONLY : 0;
+  return facts;
 }
 
 bool TEdit::CommandNotify(WORD code) {
@@ -76,7 +89,9 @@ LRESULT TEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       auto key = static_cast<wchar_t>(wParam);
       KeyPress(key);
       if (key == 0 || !HandleAllocated()) return 0;
-      return DefaultHandler(msg, key, lParam);
+      const LRESULT result = DefaultHandler(msg, key, lParam);
+      if (key == L'\r' && wantReturn_ && HandleAllocated()) PressDefaultButton(Handle());
+      return result;
     }
     case WM_LBUTTONDOWN:
       mouseDown_ = true;
@@ -101,7 +116,7 @@ TEditButton::TEditButton(TButtonedEdit* edit) : TCustomControl(edit), edit_(edit
 
 void TEditButton::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TEditButton", CS_HREDRAW | CS_VREDRAW);
-  params.Style = WS_CHILD;
+  params.Style = WS_CHILD | WS_TABSTOP;
 }
 
 void TEditButton::SetImageIndex(int index) {
@@ -125,6 +140,15 @@ void TEditButton::SetVisible(bool visible) {
 
 void TEditButton::Click() {
   if (edit_->OnRightButtonClick) edit_->OnRightButtonClick(edit_);
+}
+
+AccessibleFacts TEditButton::Describe() {
+  AccessibleFacts facts = TWinControl::Describe();
+  facts.Role = ROLE_SYSTEM_PUSHBUTTON;
+  if (facts.Name.empty()) facts.Name = SpokenName({}, Hint());
+  facts.AddedState = STATE_SYSTEM_FOCUSABLE;
+  facts.DefaultAction = L"Press";
+  return facts;
 }
 
 void TEditButton::SetHot(bool hot) {
@@ -151,6 +175,10 @@ void TEditButton::OnPaint(HDC dc) {
     images->Draw(dc, ShownImageIndex(), (rc.right - images->Width()) / 2,
                  (rc.bottom - images->Height()) / 2, enabled);
   }
+  const bool focusShown = !(::SendMessageW(Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+  if (::GetFocus() == Handle() && focusShown) {
+    ::DrawFocusRect(dc, &rc);
+  }
 }
 
 LRESULT TEditButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -161,6 +189,20 @@ LRESULT TEditButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSELEAVE:
       SetHot(false);
       return 0;
+    case WM_GETDLGCODE:
+      return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+    case WM_KEYDOWN:
+      // Space presses it once per stroke, not again while the key repeats.
+      if (wParam == VK_SPACE && !(lParam & (1L << 30))) Click();
+      return 0;
+    case BM_CLICK:
+      Click();
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+      Invalidate();
+      return TCustomControl::WndProc(msg, wParam, lParam);
     default:
       return TCustomControl::WndProc(msg, wParam, lParam);
   }

@@ -19,13 +19,18 @@ class TEdit : public TWinControl {
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool value);
 
-  // Asks the dialog manager to hand Enter to the field instead of pressing the default button.
+  // Enter goes to the field first (OnKeyPress sees it); unless the field swallows it there, the
+  // window's default button is pressed after, as Enter does elsewhere.
   bool WantReturn() const { return wantReturn_; }
   void SetWantReturn(bool value) { wantReturn_ = value; }
 
-  // The background colour the field paints with now (its Color, or the window colour).
+  // The background colour the field paints with now (its Color, or the window colour; the
+  // window colour as well while high contrast is on).
   COLORREF BackgroundColor() const;
+  int SystemTextColor() const override { return COLOR_WINDOWTEXT; }
 
+  // A text field, named after the frame it stands in unless it has a name of its own.
+  AccessibleFacts Describe() override;
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   TNotifyEvent OnChange;      // after every change of the text, typed or set
@@ -51,7 +56,9 @@ class TEdit : public TWinControl {
 class TButtonedEdit;
 
 // The picture button inside a TButtonedEdit: shows ImageIndex, or HotImageIndex while the mouse
-// is over it, and raises the field's OnRightButtonClick when clicked.
+// is over it, and raises the field's OnRightButtonClick when clicked. It is a tab stop of its
+// own, right after the field: Space or Enter presses it, and a focus rectangle shows it has the
+// focus. A reader names it by its hint.
 class TEditButton : public TCustomControl {
  public:
   explicit TEditButton(TButtonedEdit* edit);
@@ -67,6 +74,7 @@ class TEditButton : public TCustomControl {
   void SetVisible(bool visible) override;
   // Presses the button as a click does.
   void Click() override;
+  AccessibleFacts Describe() override;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

@@ -2,6 +2,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
+#include "toolkit/Keyboard.h"
 
 #include <cstdlib>
 #include <exception>
@@ -135,7 +136,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT rc{};
       ::GetClientRect(Handle(), &rc);
-      UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(Color())));
+      UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
       ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
       return 1;
     }
@@ -162,10 +163,29 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
           button->Click();
           return 0;
         }
+        // Esc, as the dialog manager reports it.
+        if (LOWORD(wParam) == IDCANCEL) {
+          Close();
+          return 0;
+        }
       }
       break;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = ::GetFocus();
+        if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+        return 0;
+      }
+      if (!HIWORD(wParam)) {
+        HWND focus = lastFocus_;
+        if (!focus || !::IsChild(Handle(), focus) || !::IsWindowVisible(focus) ||
+            !::IsWindowEnabled(focus))
+          focus = NextTabStop(Handle(), nullptr, false);
+        ::SetFocus(focus ? focus : Handle());
+      }
+      return 0;
     case WM_CLOSE:
-      ::DestroyWindow(Handle());
+      if (CanClose()) ::DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
       if (mainForm_) {

@@ -20,6 +20,7 @@ class TForm : public TWinControl {
   // Creates the window and its controls, runs FormCreate, then shows the form when Visible.
   void CreateForm(bool asMainForm);
   void Show();
+  // Asks the window to close (WM_CLOSE); CanClose may refuse.
   void Close();
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -28,6 +29,8 @@ class TForm : public TWinControl {
   // The designer part: create the controls (they get their windows when the form gets its own).
   virtual void CreateControls() {}
   virtual void FormCreate() {}
+  // Whether the window may close now, however the user asks (Esc, Alt+F4, the close box).
+  virtual bool CanClose() { return true; }
   void FillCreateParams(CreateParams& params) override;
 
  private:
@@ -43,6 +46,9 @@ class TForm : public TWinControl {
   BYTE alpha_ = 255;
   bool screenSnap_ = false;
   bool mainForm_ = false;
+  // The control that had the focus when the window was last left; it gets it back on return
+  // (after a message box, say).
+  HWND lastFocus_ = nullptr;
 };
 
 }  // namespace tk

@@ -1,11 +1,20 @@
 #include "toolkit/GroupBox.h"
 
+#include <oleacc.h>
+
 #include "toolkit/Dpi.h"
 
 namespace tk {
 
 TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
   SetBounds(0, 0, 185, 105);
+}
+
+AccessibleFacts TGroupBox::Describe() {
+  AccessibleFacts facts = TCustomControl::Describe();
+  facts.Role = ROLE_SYSTEM_GROUPING;
+  if (facts.Name.empty()) facts.Name = SpokenName(Caption(), Hint());
+  return facts;
 }
 
 void TGroupBox::FillCreateParams(CreateParams& params) {
@@ -33,7 +42,7 @@ RECT TGroupBox::DisplayRect96() const {
 void TGroupBox::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
-  UniqueHBRUSH background(::CreateSolidBrush(ColorToRGB(ShownColor())));
+  UniqueHBRUSH background(::CreateSolidBrush(BackgroundRGB()));
   ::FillRect(dc, &rc, background.get());
 
   UniqueSelectObject font(dc, ShownFont());

@@ -18,6 +18,8 @@ class TGroupBox : public TCustomControl {
   virtual void KeyPress(wchar_t& key);
   TKeyPressEvent OnKeyPress;
 
+  // A group of controls named by its caption.
+  AccessibleFacts Describe() override;
   void DpiChanged() override;
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

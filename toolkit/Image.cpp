@@ -1,5 +1,6 @@
 #include "toolkit/Image.h"
 
+#include <oleacc.h>
 #include <wincodec.h>
 
 #include <algorithm>
@@ -105,6 +106,14 @@ std::string ScaleByArea(const std::string& pixels, SIZE from, int width, int hei
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
 
+AccessibleFacts TImage::Describe() {
+  AccessibleFacts facts = TCustomControl::Describe();
+  facts.Role = ROLE_SYSTEM_GRAPHIC;
+  if (facts.Name.empty()) facts.Name = SpokenName({}, Hint());
+  facts.AddedState = STATE_SYSTEM_READONLY;
+  return facts;
+}
+
 void TImage::FillCreateParams(CreateParams& params) {
   params.ClassName = OwnClass(L"TImage", CS_HREDRAW | CS_VREDRAW);
   params.Style = WS_CHILD;
@@ -199,7 +208,7 @@ void TImage::OnPaint(HDC dc) {
   UniqueMemDC memory(::CreateCompatibleDC(dc));
   UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
   UniqueSelectObject onCanvas(memory.get(), canvas.get());
-  UniqueHBRUSH brush(::CreateSolidBrush(ColorToRGB(ShownColor())));
+  UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
   ::FillRect(memory.get(), &client, brush.get());
   if (!pixels_.empty()) {
     const RECT target = PictureRect();

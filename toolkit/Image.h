@@ -18,6 +18,8 @@ namespace tk {
 class TImage : public TCustomControl {
  public:
   explicit TImage(TComponent* owner);
+  // A graphic, named by its AccessibleName or else its hint.
+  AccessibleFacts Describe() override;
 
   // Decodes the PNG held in a resource of the running program (RCDATA unless told otherwise),
   // whose pixels were made for sourceDpi. False, leaving the control empty, when the resource is

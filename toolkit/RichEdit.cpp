@@ -1,5 +1,7 @@
 #include "toolkit/RichEdit.h"
 
+#include <oleacc.h>
+
 #include <richedit.h>
 
 #include <algorithm>
@@ -387,8 +389,8 @@ TRichEdit::~TRichEdit() = default;
 void TRichEdit::FillCreateParams(CreateParams& params) {
   LoadRichEditLibrary();
   params.ClassName = kRichEditClass;
-  params.Style = WS_CHILD | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
-                 (wordWrap_ ? 0 : ES_AUTOHSCROLL) |
+  params.Style = WS_CHILD | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL |
+                 (readOnly_ ? ES_READONLY : ES_WANTRETURN) | (wordWrap_ ? 0 : ES_AUTOHSCROLL) |
                  ((scrollBars_ == ssVertical || scrollBars_ == ssBoth) ? WS_VSCROLL : 0) |
                  ((scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) ? WS_HSCROLL : 0);
   params.ExStyle = WS_EX_CLIENTEDGE;
@@ -414,7 +416,11 @@ void TRichEdit::ApplySettings(HWND edit) const {
   if (maxLength_ > 0) Send(edit, EM_EXLIMITTEXT, 0, maxLength_);
   // A line width of 1 with no device means "do not wrap"; 0 wraps at the window's edge.
   Send(edit, EM_SETTARGETDEVICE, 0, wordWrap_ ? 0 : 1);
-  if (Color() != clDefault) Send(edit, EM_SETBKGNDCOLOR, 0, ColorToRGB(Color()));
+  // In high contrast the pane is the system's window, its rows in the system's window text.
+  if (HighContrast())
+    Send(edit, EM_SETBKGNDCOLOR, 1, 0);
+  else if (Color() != clDefault)
+    Send(edit, EM_SETBKGNDCOLOR, 0, ColorToRGB(Color()));
 }
 
 HWND TRichEdit::ContentWindow() {
@@ -489,6 +495,7 @@ TColor TRichEdit::SelColor() {
 }
 
 void TRichEdit::SetSelColor(TColor color) {
+  if (HighContrast()) color = clWindowText;
   if (staging_.RowsWait()) {
     staging_.SetWaitingColor(ColorToRGB(color));
     return;
@@ -581,7 +588,24 @@ LRESULT TRichEdit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   // Whoever asks the window anything, this program or another, sees the rows in place.
   MoveWaitingRowsIn();
+  if (msg == WM_GETDLGCODE && readOnly_)
+    return DefaultHandler(msg, wParam, lParam) &
+           ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE |
+                                 DLGC_HASSETSEL);
   return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+void TRichEdit::SetReadOnly(bool value) {
+  readOnly_ = value;
+  if (HandleAllocated()) Send(Handle(), EM_SETREADONLY, value ? TRUE : FALSE, 0);
+}
+
+AccessibleFacts TRichEdit::Describe() {
+  AccessibleFacts facts = TWinControl::Describe();
+  facts.Role = ROLE_SYSTEM_TEXT;
+  facts.Value = lines_.Text();
+  facts.AddedState = readOnly_ ? STATE_SYSTEM_READONLY : 0;
+  return facts;
 }
 
 void TRichEdit::SetScrollBars(TScrollStyle value) {

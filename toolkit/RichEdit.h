@@ -144,6 +144,13 @@ class TRichEdit : public TWinControl {
   void SetMaxLength(int value);
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool value);
+  // A read-only control is a pane to read: the user cannot change its rows (the program still
+  // can), and Tab and Enter keep their meaning for the window instead of going into the text.
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value);
+
+  // Read-only text whose value is every row.
+  AccessibleFacts Describe() override;
 
   // Changes between BeginUpdate and the matching EndUpdate are painted once, at the end.
   void BeginUpdate();
@@ -179,6 +186,7 @@ class TRichEdit : public TWinControl {
   TScrollStyle scrollBars_ = ssNone;
   int maxLength_ = 0;
   bool wordWrap_ = true;
+  bool readOnly_ = false;
   int updateCount_ = 0;
   // Painting is held during an update and from the first waiting row until the rows are in.
   bool drawingHeld_ = false;

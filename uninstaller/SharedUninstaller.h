@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // True when a window of the running product (class InstanceMutexName) exists; it has then been
 // restored and brought to the front.
@@ -19,6 +20,19 @@ bool DeleteStartMenuShortcut(const std::wstring& name);
 // path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
 // drops, so that the text would name another folder than it spells).
 bool IsProtectedFolder(const std::wstring& path);
+
+// The folders that IsProtectedFolder compares a path with, read from the system once: reading
+// them costs tens of milliseconds, and an uninstall checks two folders.
+class ProtectedFolders {
+ public:
+  static ProtectedFolders Read();
+  // IsProtectedFolder, against these folders.
+  bool Protect(const std::wstring& path) const;
+
+ private:
+  std::vector<std::wstring> special_;    // the shell's special folders (IsSpecialFolder)
+  std::vector<std::wstring> contained_;  // besides them, folders no removed folder may hold
+};
 
 // --- the spelling tests behind IsProtectedFolder (portable) ---
 // A path that starts at a drive root (C:\) or a network share (\\server\share), after any

@@ -2,6 +2,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -37,19 +38,6 @@ std::wstring KnownFolder(const KNOWNFOLDERID& id) {
   if (FAILED(::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, path.put())) || !path.get())
     return {};
   return path.get();
-}
-
-// Every folder that neither may be removed nor contained in a removed folder.
-std::vector<std::wstring> ProtectedFolders() {
-  std::vector<std::wstring> folders;
-  std::unique_ptr<TTSL> special(GetSpecialFolders());
-  for (int i = 0; i < special->Count(); ++i)
-    if (!special->Strings(i).empty()) folders.push_back(special->Strings(i));
-  for (const KNOWNFOLDERID* id : kUnlistedFolders)
-    if (std::wstring folder = KnownFolder(*id); !folder.empty()) folders.push_back(folder);
-  // Shared by every program of the user, and where the running uninstaller lives.
-  folders.push_back(GetTempFolder());
-  return folders;
 }
 
 std::wstring Upper(const std::wstring& text) {
@@ -119,19 +107,37 @@ bool DeleteStartMenuShortcut(const std::wstring& name) {
   return DeleteShortcutFile(startMenu + L"\\" + name + L".lnk");
 }
 
-bool IsProtectedFolder(const std::wstring& path) {
-  if (IsSpecialFolder(path)) return true;
+ProtectedFolders ProtectedFolders::Read() {
+  ProtectedFolders folders;
+  std::unique_ptr<TTSL> special(GetSpecialFolders());
+  for (int i = 0; i < special->Count(); ++i)
+    if (!special->Strings(i).empty()) folders.special_.push_back(special->Strings(i));
+  for (const KNOWNFOLDERID* id : kUnlistedFolders)
+    if (std::wstring folder = KnownFolder(*id); !folder.empty())
+      folders.contained_.push_back(folder);
+  // Shared by every program of the user, and where the running uninstaller lives.
+  folders.contained_.push_back(GetTempFolder());
+  return folders;
+}
+
+bool ProtectedFolders::Protect(const std::wstring& path) const {
+  for (const std::wstring& folder : special_)
+    if (SameFolder(path, folder)) return true;
   // A long-path prefix turns off the rules by which the text was read, and the shell's file
   // operation does not take it; wildcards name no one folder.
   if (!HasValidPathChars(path)) return true;
   if (!IsFullFolderPath(path) || IsRootFolder(path) || HasAmbiguousParts(path)) return true;
   if (IsLink(path)) return true;
-  const std::vector<std::wstring> folders = ProtectedFolders();
   for (const std::wstring& spelling : Spellings(path)) {
     if (IsRootFolder(spelling)) return true;
     const std::wstring candidate = Upper(spelling);
-    for (const std::wstring& folder : folders)
-      if (FolderIsOrContains(candidate, Upper(folder))) return true;
+    for (const auto* list : {&special_, &contained_})
+      for (const std::wstring& folder : *list)
+        if (FolderIsOrContains(candidate, Upper(folder))) return true;
   }
   return false;
+}
+
+bool IsProtectedFolder(const std::wstring& path) {
+  return ProtectedFolders::Read().Protect(path);
 }

@@ -172,6 +172,7 @@ void TfrmMain::CreateLogoColumn() {
   imgLogo->SetBounds(0, 0, 196, 314);
   imgLogo->SetCenter(true);
   imgLogo->LoadFromResource(L"LOGO", RT_RCDATA, kLogoDpi);
+  imgLogo->SetAccessibleName(Product());
   imgLogo->OnClick = [this](tk::TObject* Sender) { imgLogoClick(Sender); };
   imgLogo->SetParent(this);
 
@@ -220,6 +221,8 @@ void TfrmMain::CreateLog() {
   mmoLog->SetScrollBars(tk::ssVertical);
   mmoLog->SetWordWrap(false);
   mmoLog->SetMaxLength(2147483632);
+  mmoLog->SetReadOnly(true);
+  mmoLog->SetAccessibleName(L"Log");
   for (const wchar_t* row : kDisclaimer) mmoLog->Lines().Add(row);
   mmoLog->SetParent(Panel1);
 
@@ -320,7 +323,10 @@ void TfrmMain::CountDownTimesUp(tk::TObject*) {
 void TfrmMain::btnUninstallClick(tk::TObject*) {
   if (uninstalling_) return;
   uninstalling_ = true;
-  tk::ScopeExit done([this] { uninstalling_ = false; });
+  tk::ScopeExit done([this] {
+    uninstalling_ = false;
+    protectedFolders_.reset();
+  });
   const std::wstring installFolder = edtPath->Path();
   const std::wstring dataFolder =
       DebugModeOn() ? std::wstring(kDebugDataFolder) : ReadAppDataPath();
@@ -370,7 +376,15 @@ void TfrmMain::ShowDiscountAndPause() {
   lblDiscount->SetVisible(true);
   inetDiscount->SetVisible(true);
   Repaint();
-  ::Sleep(kDiscountPauseMs);
+  // The pause is spent reading the folders that no uninstall may remove.
+  const ULONGLONG start = ::GetTickCount64();
+  protectedFolders_ = ProtectedFolders::Read();
+  const ULONGLONG spent = ::GetTickCount64() - start;
+  if (spent < kDiscountPauseMs) ::Sleep(static_cast<DWORD>(kDiscountPauseMs - spent));
+}
+
+bool TfrmMain::IsProtected(const std::wstring& folder) const {
+  return protectedFolders_ ? protectedFolders_->Protect(folder) : IsProtectedFolder(folder);
 }
 
 void TfrmMain::WaitUntilProductCloses() {
@@ -392,7 +406,7 @@ void TfrmMain::RefuseProtectedFolder(const std::wstring& folder, const wchar_t* 
 }
 
 void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
-  if (IsProtectedFolder(folder)) {
+  if (IsProtected(folder)) {
     RefuseProtectedFolder(folder, kAbortedInstallRow);
     return;
   }
@@ -403,7 +417,7 @@ void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
 }
 
 void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
-  if (IsProtectedFolder(folder))
+  if (IsProtected(folder))
     RefuseProtectedFolder(folder, kAbortedDataRow);
   else
     RecycleFolder(folder);

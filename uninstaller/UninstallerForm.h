@@ -2,9 +2,11 @@
 // that uninstall the product, ask for feedback and explain how to reset the product.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "toolkit/Form.h"
+#include "uninstaller/SharedUninstaller.h"
 
 namespace tk {
 class TImage;
@@ -43,6 +45,8 @@ class TfrmMain : public tk::TForm {
  protected:
   void CreateControls() override;
   void FormCreate() override;
+  // Not while an uninstall runs: it ends by itself, with its log saved.
+  bool CanClose() override { return !uninstalling_; }
 
  private:
   void CreateLogoColumn();
@@ -61,11 +65,14 @@ class TfrmMain : public tk::TForm {
   void SaveLog();
   void AskForFeedback();
   bool RecycleFolder(const std::wstring& folder);
+  bool IsProtected(const std::wstring& folder) const;
 
   bool FeedbackSent = false;
   // An uninstall is under way: a second click (one queued while the window was frozen, say)
   // starts nothing.
   bool uninstalling_ = false;
+  // The folders no uninstall may remove, read once per uninstall while the discount shows.
+  std::optional<ProtectedFolders> protectedFolders_;
 };
 
 extern TfrmMain* frmMain;
