@@ -213,16 +213,18 @@ def ico_image(rows):
 
 
 def ico_bytes(images):
-    """ICO container, smallest image first. Images of 32 pixels and more are
-    stored PNG-compressed, as every system from Vista on reads them; the
-    small one stays a DIB for the code paths that want one."""
+    """ICO container, smallest image first. Images larger than 16 pixels
+    (the sizes for scaled screens included) are stored PNG-compressed, as
+    every system from Vista on reads them at any size, which keeps the
+    program small; the 16-pixel one stays a DIB for the code paths that
+    want one."""
     count = len(images)
     out = struct.pack('<HHH', 0, 1, count)
     offset = 6 + 16 * count
     blobs = []
     for rows in images:
         size = len(rows)
-        blob = png_bytes(rows) if size >= 32 else ico_image(rows)
+        blob = png_bytes(rows) if size > 16 else ico_image(rows)
         out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         blobs.append(blob)
