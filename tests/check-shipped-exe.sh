@@ -39,6 +39,8 @@ check_imports() {
 
 info=$(file -b "$exe")
 headers=$(i686-w64-mingw32-objdump -p "$exe")
+size=$(stat -c %s "$exe")
+check "within its size budget of 450 KiB: $size B <= 460800 B" '[ "$size" -le 460800 ]'
 check "PE32 for Intel 386" '[[ "$info" == "PE32 executable (GUI) Intel 80386"* ]]'
 check "GUI subsystem" 'grep -q "Subsystem.*00000002" <<<"$headers"'
 check_imports "shipped exe" "$exe" i686-w64-mingw32-objdump

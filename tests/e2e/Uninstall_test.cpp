@@ -75,7 +75,9 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
                                                              << html;
   EXPECT_TRUE(BoldRunsOf(html).empty()) << html;
 
-  // The uninstaller has ended: once Wine's hand-overs are done, the recorder holds all of them.
+  // The page's record comes after the uninstaller has ended; once it is there and Wine's
+  // hand-overs are done, no other can follow.
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
   ExpectSelfDeleted();
@@ -448,6 +450,7 @@ TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
   Answer(L"Yes");
   ASSERT_TRUE(Ended()) << "no request for feedback holds the end";
   EXPECT_FALSE(DirExists(installDir_));
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u) << "the page is not opened again";
   EXPECT_EQ(SavedLogRows().size(), 15u);
@@ -594,6 +597,7 @@ TEST_F(UninstallerRun, LogoClickThenUninstallStillAsksForFeedback) {
   Answer(L"Yes");
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
+  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 2; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 2u) << "opened again at the end";
   ExpectSelfDeleted();

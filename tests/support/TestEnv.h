@@ -84,8 +84,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void PumpTicks(std::chrono::milliseconds interval, int ticks);
 // Dispatches until nothing waits in this thread's queue: what was posted has been handled.
 void PumpUntilIdle();
-// Waits until every hand-over to the host's browser or mail program has finished (Wine's
-// winebrowser has ended), so that what the recorders hold is all there will be.
+// Waits until every hand-over to the host's browser or mail program has been passed on (Wine's
+// winebrowser has ended). Wine does not wait for the host program it starts, so a record may
+// still come just after: wait for the records a check expects first, then for this, so that no
+// further one can follow.
 bool WaitForHandOvers(std::chrono::milliseconds timeout);
 
 // --- the Linux side of the sandbox ---
