@@ -57,7 +57,7 @@ target_compile_definitions(orvex_test_support PUBLIC
   "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
 
 # The pool: its size is the number of programs that run at once (the test preset's jobs).
-set(ORVEX_SANDBOX_POOL 4 CACHE STRING "Sandboxes the Wine test programs run in side by side")
+set(ORVEX_SANDBOX_POOL 6 CACHE STRING "Sandboxes the Wine test programs run in side by side")
 set(ORVEX_POOL_IDS)
 math(EXPR last_member "${ORVEX_SANDBOX_POOL} - 1")
 foreach(i RANGE ${last_member})
@@ -72,10 +72,11 @@ add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
 set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
 
 # One program per area. A program runs as one CTest test in one sandbox of the pool; the slowest
-# are split into shards (GoogleTest's own sharding), each shard a test of its own.
+# are split into shards (GoogleTest's own sharding), each shard a test of its own, and start
+# first (their COST), so that a run without timings from an earlier one does not end on them.
 # MainForm_test stays whole: it writes its marker files beside the test program, in the build
 # folder that every sandbox shares.
-set(ORVEX_TEST_SHARDS Hostile_test=3 Uninstall_test=2 SelfDelete_test=2)
+set(ORVEX_TEST_SHARDS Hostile_test=4 Uninstall_test=2 SelfDelete_test=2 Keyboard_test=2)
 # NAME [SUFFIX s ENVIRONMENT e]: the program as CTest tests, its shards each a test of its own.
 function(orvex_add_wine_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "SUFFIX;ENVIRONMENT" "")
@@ -95,7 +96,7 @@ function(orvex_add_wine_test name)
   foreach(i RANGE ${last})
     add_test(NAME ${name}${arg_SUFFIX}.${i} COMMAND ${name} --gtest_color=no)
     set_tests_properties(${name}${arg_SUFFIX}.${i} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
-      RESOURCE_GROUPS sandboxes:1
+      RESOURCE_GROUPS sandboxes:1 COST ${shards}00
       ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i};${arg_ENVIRONMENT}")
   endforeach()
 endfunction()

@@ -3,6 +3,8 @@
 // that ExploreFolder and LocateInExplorer open.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -331,9 +333,15 @@ TEST_F(ShellTest, LocateExistingFileOpensItsFolder) {
   WriteFileBytes(folder + L"\\found.txt", "x");
   CloseShellWindows(L"Locate here 9");
   BoxAnswerer answerer;
-  EXPECT_TRUE(LocateInExplorer(folder + L"\\found.txt"));
+  const bool located = LocateInExplorer(folder + L"\\found.txt");
   EXPECT_TRUE(answerer.Stop().empty());
   EXPECT_TRUE(PumpUntil([] { return !ShellWindowsTitled(L"Locate here 9").empty(); }, 20s));
+  // Wine's shell waits one second for the window it starts, then reports a failure although the
+  // window comes all the same: on a busy machine the call may say false for a window that opened.
+  if (!located) std::printf("note: the shell gave up waiting for the window it opened\n");
+  // With the folder's window open, the shell selects the file there: true, and no second window.
+  EXPECT_TRUE(LocateInExplorer(folder + L"\\found.txt"));
+  EXPECT_EQ(ShellWindowsTitled(L"Locate here 9").size(), 1u);
   CloseShellWindows(L"Locate here 9");
   RemoveTree(folder);
 }
