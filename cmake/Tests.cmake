@@ -42,6 +42,7 @@ list(APPEND ORVEX_FIXTURE_TARGETS planted)
 add_library(orvex_test_support STATIC
   tests/support/AppDriver.cpp tests/support/BoxDriver.cpp tests/support/BoxScript.cpp
   tests/support/BoxWatch.cpp tests/support/BoxesDuring.cpp tests/support/ImportTable.cpp
+  tests/support/MainFormHost.cpp
   tests/support/Planted.cpp tests/support/ProcessInfo.cpp tests/support/RtfReader.cpp
   tests/support/SandboxGuard.cpp tests/support/Screenshot.cpp tests/support/TestEnv.cpp
   tests/support/WindowWatch.cpp)

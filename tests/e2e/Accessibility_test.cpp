@@ -19,6 +19,7 @@
 #include "OrvexCommonControls/cvRichLog.h"
 #include "tests/support/AppDriver.h"
 #include "tests/support/ImportTable.h"
+#include "tests/support/MainFormHost.h"
 #include "tests/support/TestEnv.h"
 #include "toolkit/Application.h"
 #include "toolkit/Image.h"
@@ -68,19 +69,12 @@ class Accessibility : public ::testing::Test {
     ::RegSetKeyValueW(HKEY_CURRENT_USER, kProductKey, L"Install path", REG_SZ, folder_.c_str(),
                       static_cast<DWORD>((folder_.size() + 1) * sizeof(wchar_t)));
     tk::App().OnException = [this](const std::wstring& message) { reported_.push_back(message); };
-    frmMain = new TfrmMain(nullptr);
-    frmMain->CreateForm(true);
+    OpenMainForm();
     PumpUntilIdle();
   }
   void TearDown() override {
-    delete frmMain;
-    frmMain = nullptr;
-    MSG quit{};
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    CloseMainForm();
     tk::App().OnException = nullptr;
-    AppName = kInitialAppName;
-    InstanceMutexName.clear();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
     RemoveTree(L"C:\\orvex-tests\\accessibility");
     EXPECT_TRUE(reported_.empty());

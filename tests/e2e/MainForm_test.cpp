@@ -20,6 +20,7 @@
 #include "tests/support/BoxWatch.h"
 #include "toolkit/Handles.h"
 #include "tests/support/ImportTable.h"
+#include "tests/support/MainFormHost.h"
 #include "toolkit/Errors.h"
 #include "OrvexCommonControls/InternetLabel.h"
 #include "tests/support/RtfReader.h"
@@ -126,15 +127,8 @@ class MainFormTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    delete frmMain;
-    frmMain = nullptr;
-    // The main form asks the loop to end when it goes; this test's next form must not see that.
-    MSG quit{};
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    CloseMainForm();
     tk::App().OnException = nullptr;
-    AppName = kInitialAppName;
-    InstanceMutexName.clear();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
     ::DeleteFileW(DebugModeFile().c_str());
     RemoveTree(L"C:\\orvex-tests\\mainform");
@@ -152,8 +146,7 @@ class MainFormTest : public ::testing::Test {
   // given script, whose boxes are returned.
   std::vector<MessageBoxInfo> OpenForm(std::vector<std::wstring> answers = {}) {
     BoxScript script(std::move(answers), {}, std::chrono::seconds(15));
-    frmMain = new TfrmMain(nullptr);
-    frmMain->CreateForm(true);
+    OpenMainForm();
     auto boxes = script.Finish();
     PumpUntilIdle();
     return boxes;

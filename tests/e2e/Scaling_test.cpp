@@ -25,6 +25,7 @@
 #include "toolkit/Handles.h"
 #include "toolkit/Image.h"
 #include "tests/support/AppDriver.h"
+#include "tests/support/MainFormHost.h"
 #include "tests/support/ProcessInfo.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/TestEnv.h"
@@ -224,15 +225,11 @@ class ScaledForm : public ::testing::Test {
     ASSERT_TRUE(kIconForDpi.count(dpi_)) << "no icon size known for " << dpi_ << " DPI";
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
     StoreInstallPath(FreshFolder(L"scaling\\Pelmor Wallpaper"));
-    frmMain = new TfrmMain(nullptr);
-    frmMain->CreateForm(true);
+    OpenMainForm();
     PumpUntilIdle();
   }
   void TearDown() override {
-    delete frmMain;
-    frmMain = nullptr;
-    AppName = kInitialAppName;
-    InstanceMutexName.clear();
+    CloseMainForm();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
     RemoveTree(L"C:\\orvex-tests\\scaling");
   }
