@@ -224,7 +224,8 @@ Process Start(const std::wstring& exe, const std::wstring& args, const std::wstr
   PROCESS_INFORMATION pi{};
   if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
-    throw tk::Exception(L"cannot start " + exe);
+    throw tk::Exception(L"cannot start " + exe + L" (system error " +
+                        std::to_wstring(::GetLastError()) + L")");
   ::CloseHandle(pi.hThread);
   Process p;
   p.process = pi.hProcess;
