@@ -190,10 +190,8 @@ std::wstring SpokenName(const std::wstring& caption, const std::wstring& hint) {
   std::wstring spoken;
   bool words = false;
   for (size_t i = 0; i < caption.size(); ++i) {
-    // "&&" stands for one ampersand; a single one marks the next letter as the accelerator.
-    if (caption[i] == L'&' && (++i == caption.size() || caption[i] != L'&')) {
-      if (i == caption.size()) break;
-    }
+    // An ampersand marks the character after it, which stands as it is ("&&" for one ampersand).
+    if (caption[i] == L'&' && ++i == caption.size()) break;
     words = words || std::iswalnum(caption[i]);
     spoken += caption[i];
   }
