@@ -73,8 +73,8 @@ bool IsAbsoluteFolder(const std::wstring& folder) {
 TOrvexPathEdit::TOrvexPathEdit(tk::TComponent* owner) : tk::TGroupBox(owner) {
   SetBounds(0, 0, 350, 41);
 
+  // The icons are loaded with the window, at the size its screen wants.
   imgList = new tk::TImageList(this, kFolderIconSize, kFolderIconSize);
-  LoadFolderIcons();
 
   edtPath = new tk::TButtonedEdit(this);
   edtPath->Name = L"PathEdit";

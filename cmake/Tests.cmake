@@ -46,8 +46,9 @@ add_library(orvex_test_support STATIC
   tests/support/Planted.cpp tests/support/ProcessInfo.cpp tests/support/RtfReader.cpp
   tests/support/SandboxGuard.cpp tests/support/Screenshot.cpp tests/support/TestEnv.cpp
   tests/support/WindowWatch.cpp)
-# Tests may call what the product only loads at run time (the version resources, say).
-target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version oleacc)
+# Tests may call what the product only loads at run time (the version resources, the common
+# controls).
+target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version oleacc comctl32)
 orvex_wine_path(ORVEX_WIN_BIN_DIR ${CMAKE_BINARY_DIR})
 orvex_wine_path(ORVEX_WIN_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 orvex_wine_path(ORVEX_WIN_SANDBOX ${ORVEX_SANDBOX})

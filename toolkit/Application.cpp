@@ -1,8 +1,8 @@
 #include "toolkit/Application.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
+#include "toolkit/CommonControls.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Keyboard.h"
 #include "toolkit/Text.h"
@@ -15,9 +15,13 @@ Application& Application::Instance() {
 }
 
 void Application::Initialize() {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&icc);
-  // The shell's dialogs and file operations want an apartment on the GUI thread.
+  guiThread_ = ::GetCurrentThreadId();
+}
+
+void Application::PrepareForWindows() {
+  comctl::Initialize();
+  if (apartmentReady_ || guiThread_ != ::GetCurrentThreadId()) return;
+  apartmentReady_ = true;
   ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 }
 

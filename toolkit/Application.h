@@ -14,8 +14,14 @@ class Application {
  public:
   static Application& Instance();
 
-  // Common controls, rich edit, COM for the shell.
+  // Makes the calling thread the GUI thread: the one that runs the message loop.
   void Initialize();
+  // What windows need, set up before the first one is created rather than at start: the common
+  // controls' classes, and COM on the GUI thread (the shell's dialogs and file operations and the
+  // imaging component want an apartment there). A process that never creates a window, the
+  // first one of a run, which only hands over to its copy, starts that copy without waiting for
+  // the library start-ups and the connection to the display they bring.
+  void PrepareForWindows();
 
   void SetTitle(const std::wstring& title) { title_ = title; }
 
@@ -50,6 +56,8 @@ class Application {
   void Dispatch(MSG& msg);
 
   std::wstring title_;
+  DWORD guiThread_ = 0;
+  bool apartmentReady_ = false;
   HWND mainForm_ = nullptr;
   bool terminated_ = false;
 };

@@ -96,6 +96,7 @@ const wchar_t* TWinControl::OwnClass(const wchar_t* name, UINT classStyle, HBRUS
 }
 
 void TWinControl::CreateHandle() {
+  App().PrepareForWindows();
   CreateParams params;
   FillCreateParams(params);
   WNDCLASSEXW wc{};

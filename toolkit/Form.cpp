@@ -52,6 +52,13 @@ void TForm::FillCreateParams(CreateParams& params) {
 void TForm::CreateForm(bool asMainForm) {
   mainForm_ = asMainForm;
   CreateControls();
+  // A process that is ending (the first one of a run, which has handed over to its copy) never
+  // shows its form: the form and its controls run their creation steps and keep what they are
+  // given without windows, and the pictures and rows never go to a screen.
+  if (App().Terminated()) {
+    if (const std::exception_ptr failure = RunFormCreate()) App().HandleException(failure);
+    return;
+  }
   CreateParams params;
   FillCreateParams(params);
   const bool showWhenDone = Visible();
@@ -70,14 +77,18 @@ void TForm::CreateForm(bool asMainForm) {
     for (TWinControl* child : Children()) child->DpiChanged();
   }
   // A failed creation step is reported over the window it belongs to, which opens all the same.
-  std::exception_ptr failure;
+  const std::exception_ptr failure = RunFormCreate();
+  if (showWhenDone) Show();
+  if (failure) App().HandleException(failure);
+}
+
+std::exception_ptr TForm::RunFormCreate() {
   try {
     FormCreate();
   } catch (...) {
-    failure = std::current_exception();
+    return std::current_exception();
   }
-  if (showWhenDone) Show();
-  if (failure) App().HandleException(failure);
+  return nullptr;
 }
 
 void TForm::Show() {

@@ -1,6 +1,8 @@
 // A top-level window whose window class is the form's class name.
 #pragma once
 
+#include <exception>
+
 #include "toolkit/Controls.h"
 
 namespace tk {
@@ -17,7 +19,8 @@ class TForm : public TWinControl {
   void SetAlphaBlendValue(BYTE alpha);
   void SetScreenSnap(bool snap) { screenSnap_ = snap; }
 
-  // Creates the window and its controls, runs FormCreate, then shows the form when Visible.
+  // Creates the window and its controls, runs FormCreate, then shows the form when Visible. In a
+  // process that is ending the form stays without windows.
   void CreateForm(bool asMainForm);
   void Show();
   // Asks the window to close (WM_CLOSE); CanClose may refuse.
@@ -34,6 +37,8 @@ class TForm : public TWinControl {
   void FillCreateParams(CreateParams& params) override;
 
  private:
+  // FormCreate, with what it threw.
+  std::exception_ptr RunFormCreate();
   TWinControl* FindById(const TWinControl* from, UINT id);
   TWinControl* FindDefaultButton(TWinControl* from);
   void SnapToWorkArea(RECT& rc);

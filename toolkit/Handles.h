@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "toolkit/CommonControls.h"
+
 #include <cstdint>
 #include <utility>
 
@@ -66,7 +68,7 @@ struct Close {
   static void Window(HWND h) { ::DestroyWindow(h); }
   static void Gdi(HGDIOBJ h) { ::DeleteObject(h); }
   static void Icon(HICON h) { ::DestroyIcon(h); }
-  static void ImageList(HIMAGELIST h) { ::ImageList_Destroy(h); }
+  static void ImageList(HIMAGELIST h) { comctl::ImageListDestroy(h); }
   static void Pidl(PIDLIST_ABSOLUTE p) { ::ILFree(p); }
   static void MemoryDC(HDC h) { ::DeleteDC(h); }
   static void CoTask(void* p) { ::CoTaskMemFree(p); }

@@ -102,6 +102,26 @@ std::string ScaleByArea(const std::string& pixels, SIZE from, int width, int hei
   return scaled;
 }
 
+// The size a PNG's header gives, read without decoding: the signature, then the IHDR chunk with
+// the width and height as big-endian numbers. False when the bytes do not start a PNG.
+bool PngSize(const void* data, size_t size, SIZE& result) {
+  static const BYTE kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const auto* bytes = static_cast<const BYTE*>(data);
+  if (!bytes || size < 24 || std::memcmp(bytes, kSignature, sizeof(kSignature)) != 0 ||
+      std::memcmp(bytes + 12, "IHDR", 4) != 0)
+    return false;
+  const auto number = [bytes](size_t at) {
+    return (static_cast<unsigned long>(bytes[at]) << 24) | (bytes[at + 1] << 16) |
+           (bytes[at + 2] << 8) | bytes[at + 3];
+  };
+  const unsigned long width = number(16);
+  const unsigned long height = number(20);
+  // What the format allows, and what a window could ever show.
+  if (width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF) return false;
+  result = SIZE{static_cast<LONG>(width), static_cast<LONG>(height)};
+  return true;
+}
+
 }  // namespace
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
@@ -120,10 +140,19 @@ void TImage::FillCreateParams(CreateParams& params) {
 }
 
 void TImage::Clear() {
+  encoded_ = nullptr;
+  encodedSize_ = 0;
   pixels_.clear();
   sourceSize_ = SIZE{0, 0};
   width_ = height_ = 0;
   bitmap_.reset();
+}
+
+void TImage::SetSourceSize(SIZE size, UINT sourceDpi) {
+  sourceSize_ = size;
+  const UINT made = sourceDpi ? sourceDpi : dpi::kDesign;
+  width_ = dpi::Unscale(sourceSize_.cx, made);
+  height_ = dpi::Unscale(sourceSize_.cy, made);
 }
 
 bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type, UINT sourceDpi) {
@@ -131,18 +160,43 @@ bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type, UINT sou
   HRSRC resource = ::FindResourceW(module, name, type);
   HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
   const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  if (!data) {
-    Clear();
-    Invalidate();
-    return false;
+  const size_t size = data ? ::SizeofResource(module, resource) : 0;
+  Clear();
+  SIZE pictureSize{};
+  const bool ok = PngSize(data, size, pictureSize);
+  if (ok) {
+    encoded_ = data;
+    encodedSize_ = size;
+    encodedDpi_ = sourceDpi;
+    SetSourceSize(pictureSize, sourceDpi);
+    if (HandleAllocated()) DecodeWaiting();
   }
-  return LoadFromMemory(data, ::SizeofResource(module, resource), sourceDpi);
+  Invalidate();
+  return ok;
+}
+
+void TImage::CreateWnd() {
+  DecodeWaiting();
+}
+
+void TImage::DecodeWaiting() {
+  if (!encoded_) return;
+  const void* data = encoded_;
+  const size_t size = encodedSize_;
+  encoded_ = nullptr;
+  Decode(data, size, encodedDpi_);
 }
 
 bool TImage::LoadFromMemory(const void* data, size_t size, UINT sourceDpi) {
+  Clear();
+  const bool ok = Decode(data, size, sourceDpi);
+  Invalidate();
+  return ok;
+}
+
+bool TImage::Decode(const void* data, size_t size, UINT sourceDpi) {
   // WIC wants COM on the calling thread; the application has it, a test thread may not.
   ComInit com(COINIT_APARTMENTTHREADED);
-  Clear();
   ComPtr<IWICImagingFactory> factory = Factory();
   ComPtr<IWICStream> stream;
   ComPtr<IWICBitmapDecoder> decoder;
@@ -157,14 +211,10 @@ bool TImage::LoadFromMemory(const void* data, size_t size, UINT sourceDpi) {
                   CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
   if (!ok) {
     Clear();
-  } else {
-    sourceSize_ = SIZE{static_cast<int>(width), static_cast<int>(height)};
-    const UINT made = sourceDpi ? sourceDpi : dpi::kDesign;
-    width_ = dpi::Unscale(sourceSize_.cx, made);
-    height_ = dpi::Unscale(sourceSize_.cy, made);
+    return false;
   }
-  Invalidate();
-  return ok;
+  SetSourceSize(SIZE{static_cast<LONG>(width), static_cast<LONG>(height)}, sourceDpi);
+  return true;
 }
 
 void TImage::SetCenter(bool center) {

@@ -21,14 +21,16 @@ class TImage : public TCustomControl {
   // A graphic, named by its AccessibleName or else its hint.
   AccessibleFacts Describe() override;
 
-  // Decodes the PNG held in a resource of the running program (RCDATA unless told otherwise),
+  // Shows the PNG held in a resource of the running program (RCDATA unless told otherwise),
   // whose pixels were made for sourceDpi. False, leaving the control empty, when the resource is
-  // missing or not a picture.
+  // missing or not a PNG picture. The resource lives as long as the program, and its pixels are
+  // decoded once the control has its window: a control never shown never decodes them. Pixels
+  // that turn out damaged then leave the control empty.
   bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA,
                         UINT sourceDpi = dpi::kDesign);
-  // Decodes PNG bytes held in memory, made for sourceDpi.
+  // Decodes PNG bytes held in memory, made for sourceDpi, at once.
   bool LoadFromMemory(const void* data, size_t size, UINT sourceDpi = dpi::kDesign);
-  bool Empty() const { return pixels_.empty(); }
+  bool Empty() const { return pixels_.empty() && !encoded_; }
   // Size of the picture at 96 DPI.
   int PictureWidth() const { return width_; }
   int PictureHeight() const { return height_; }
@@ -44,12 +46,24 @@ class TImage : public TCustomControl {
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void CreateWnd() override;
   void OnPaint(HDC dc) override;
 
  private:
+  // Decodes PNG bytes into the pixels; false, leaving the control empty, when they are not one.
+  bool Decode(const void* data, size_t size, UINT sourceDpi);
+  // Decodes a resource picture that waits for it.
+  void DecodeWaiting();
+  // Takes the size of the picture from its pixels' size and the DPI they were made for.
+  void SetSourceSize(SIZE size, UINT sourceDpi);
   void PrepareBitmap(int width, int height);
   // Forgets the picture.
   void Clear();
+
+  // A resource picture not decoded yet: its PNG bytes, which live as long as the program.
+  const void* encoded_ = nullptr;
+  size_t encodedSize_ = 0;
+  UINT encodedDpi_ = dpi::kDesign;
 
   // Premultiplied 32-bit BGRA rows of the picture as decoded.
   std::string pixels_;

@@ -5,25 +5,27 @@
 namespace tk {
 
 TImageList::TImageList(TComponent* owner, int width, int height)
-    : TComponent(owner),
-      width_(width),
-      height_(height),
-      list_(::ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2)) {}
+    : TComponent(owner), width_(width), height_(height) {}
+
+HIMAGELIST TImageList::List() {
+  if (!list_) list_.reset(comctl::ImageListCreate(width_, height_, ILC_COLOR32 | ILC_MASK, 2, 2));
+  return list_.get();
+}
 
 void TImageList::SetSize(int width, int height) {
   width_ = width;
   height_ = height;
   // The list keeps its handle and its colour depth; its images go.
-  if (list_) ::ImageList_SetIconSize(list_.get(), width, height);
+  if (list_) comctl::ImageListSetIconSize(list_.get(), width, height);
 }
 
 int TImageList::Count() const {
-  return list_ ? ::ImageList_GetImageCount(list_.get()) : 0;
+  return comctl::ImageListGetImageCount(list_.get());
 }
 
 int TImageList::AddIcon(HICON icon) {
-  if (!list_ || !icon) return -1;
-  return ::ImageList_ReplaceIcon(list_.get(), -1, icon);
+  if (!icon) return -1;
+  return comctl::ImageListReplaceIcon(List(), -1, icon);
 }
 
 int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
@@ -49,7 +51,7 @@ int TImageList::AddStockIcon(SHSTOCKICONID id) {
 }
 
 int TImageList::AddBlank() {
-  if (!list_) return -1;
+  if (!List()) return -1;
   // A 32-bit image with zero alpha plus an all-set mask draws nothing.
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
@@ -62,14 +64,14 @@ int TImageList::AddBlank() {
   if (!color) return -1;
   std::vector<BYTE> ones(static_cast<size_t>((width_ + 15) / 16 * 2 * height_), 0xFF);
   UniqueHBITMAP mask(::CreateBitmap(width_, height_, 1, 1, ones.data()));
-  return ::ImageList_Add(list_.get(), color.get(), mask.get());
+  return comctl::ImageListAdd(list_.get(), color.get(), mask.get());
 }
 
 bool TImageList::Draw(HDC dc, int index, int x, int y, bool enabled) const {
-  if (!list_ || index < 0 || index >= Count()) return false;
+  if (index < 0 || index >= Count()) return false;
   const UINT style = ILD_TRANSPARENT | (enabled ? 0 : ILD_BLEND50);
-  return ::ImageList_DrawEx(list_.get(), index, dc, x, y, 0, 0, CLR_NONE,
-                            enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style) != FALSE;
+  return comctl::ImageListDrawEx(list_.get(), index, dc, x, y, CLR_NONE,
+                                 enabled ? CLR_DEFAULT : ::GetSysColor(COLOR_BTNFACE), style);
 }
 
 }  // namespace tk

@@ -1,6 +1,7 @@
 // A list of equally sized small images (icons), owned like any component, for controls that draw
 // pictures from it by index. The images are held at the size they are drawn: a control that
-// shows them on a scaled screen gives the list the scaled size and adds them again.
+// shows them on a scaled screen gives the list the scaled size and adds them again. The system's
+// list behind it is made when the first image is added.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,7 @@ class TImageList : public TComponent {
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Count() const;
+  // Null until the first image is added.
   HIMAGELIST Handle() const { return list_.get(); }
   // Empties the list and makes it hold images of the new size from now on.
   void SetSize(int width, int height);
@@ -38,6 +40,9 @@ class TImageList : public TComponent {
   bool Draw(HDC dc, int index, int x, int y, bool enabled = true) const;
 
  private:
+  // The system's list, made on first use.
+  HIMAGELIST List();
+
   int width_;
   int height_;
   UniqueHIMAGELIST list_;

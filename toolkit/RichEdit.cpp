@@ -228,7 +228,8 @@ void TRichEditLines::Delete(int index) {
 
 int TRichEditLines::Add(const std::wstring& text) {
   const std::wstring line = text.substr(0, text.find(L'\0'));
-  if (edit_.HandleAllocated() && line.find_first_of(L"\r\n") == std::wstring::npos)
+  if ((edit_.HandleAllocated() || !edit_.staging_.StandIn()) &&
+      line.find_first_of(L"\r\n") == std::wstring::npos)
     return edit_.KeepRow(line);
   // Constant work per row whatever the length of the content: the end is found from the
   // control's own length and only the character before it is read, so a long log grows in
@@ -294,7 +295,7 @@ bool TRichEditStaging::MoveStandInto(HWND window, const std::wstring& controlNam
 }
 
 int TRichEditStaging::KeepRow(HWND window, int rowsInWindow, const std::wstring& row) {
-  if (rows_.empty()) {
+  if (rows_.empty() && window) {
     base_ = rowsInWindow;
     // The row takes the insertion point's format, as one appended at once would.
     const CHARFORMAT2W format = GetSelFormat(window);
@@ -321,8 +322,8 @@ void TRichEditStaging::MoveRowsInto(HWND window) {
   rows.swap(rows_);
   ScrollKeeper keep(window);
   SelectEndOf(window);
-  const std::string rtf = RowsAsRtf(rows, LastRowIsOpen(window));
-  if (StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
+  const std::string rtf = rows.empty() ? std::string() : RowsAsRtf(rows, LastRowIsOpen(window));
+  if (!rows.empty() && StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
     AppendRowsOneByOne(window, rows);
   // The insertion point keeps the last row's format, so the next row looks the same.
   SetSelFormat(window, RowFormat(color_, autoColor_, style_));
@@ -398,15 +399,25 @@ void TRichEdit::FillCreateParams(CreateParams& params) {
 
 void TRichEdit::CreateWnd() {
   ApplySettings(Handle());
-  if (!staging_.MoveStandInto(Handle(), Name)) return;
+  if (!staging_.MoveStandInto(Handle(), Name)) {
+    // Rows written before the window go in at once, with one stream; the insertion point takes
+    // the format they left.
+    staging_.MoveRowsInto(Handle());
+    ShowFromFirstRow();
+    return;
+  }
   // The rows keep their colours and styles but take the face and size of the control's font.
   CHARFORMAT2W font{};
   font.cbSize = sizeof(font);
   Send(Handle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
   font.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
   Send(Handle(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&font));
-  // Streaming leaves the caret, and with it the view, at the end of the last row; a pane that
-  // opens must show its rows from their first character.
+  ShowFromFirstRow();
+}
+
+// Streaming leaves the caret, and with it the view, at the end of the last row; a pane that opens
+// must show its rows from their first character.
+void TRichEdit::ShowFromFirstRow() {
   SelectRange(Handle(), 0, 0);
   POINT origin{};
   Send(Handle(), EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&origin));
@@ -429,7 +440,12 @@ HWND TRichEdit::ContentWindow() {
     return Handle();
   }
   if (!staging_.StandIn()) ApplySettings(staging_.CreateStandIn(Name));
+  if (staging_.RowsWait()) staging_.MoveRowsInto(staging_.StandIn());
   return staging_.StandIn();
+}
+
+bool TRichEdit::Staged() const {
+  return staging_.RowsWait() || (!HandleAllocated() && !staging_.StandIn());
 }
 
 void TRichEdit::MoveWaitingRowsIn() {
@@ -440,7 +456,10 @@ void TRichEdit::MoveWaitingRowsIn() {
 
 int TRichEdit::KeepRow(const std::wstring& row) {
   const bool first = !staging_.RowsWait();
-  const int index = staging_.KeepRow(Handle(), first ? lines_.Count() : 0, row);
+  // Without a window (and so without a stand-in) the control holds no rows yet.
+  const int index =
+      staging_.KeepRow(Handle(), first && HandleAllocated() ? lines_.Count() : 0, row);
+  if (!HandleAllocated()) return index;
   if (first) HoldDrawing();
   if (!movePosted_) movePosted_ = ::PostMessageW(Handle(), kMoveWaitingRowsIn, 0, 0) != FALSE;
   return index;
@@ -488,7 +507,7 @@ void TRichEdit::CopyToClipboard() {
 }
 
 TColor TRichEdit::SelColor() {
-  if (staging_.RowsWait()) return staging_.WaitingColor();
+  if (Staged()) return staging_.WaitingColor();
   CHARFORMAT2W format = GetSelFormat(ContentWindow());
   if (format.dwEffects & CFE_AUTOCOLOR) return ColorToRGB(clWindowText);
   return format.crTextColor;
@@ -496,7 +515,7 @@ TColor TRichEdit::SelColor() {
 
 void TRichEdit::SetSelColor(TColor color) {
   if (HighContrast()) color = clWindowText;
-  if (staging_.RowsWait()) {
+  if (Staged()) {
     staging_.SetWaitingColor(ColorToRGB(color));
     return;
   }
@@ -507,12 +526,12 @@ void TRichEdit::SetSelColor(TColor color) {
 }
 
 unsigned TRichEdit::SelStyle() {
-  if (staging_.RowsWait()) return staging_.WaitingStyle();
+  if (Staged()) return staging_.WaitingStyle();
   return StyleFromEffects(GetSelFormat(ContentWindow()).dwEffects);
 }
 
 void TRichEdit::SetSelStyle(unsigned style) {
-  if (staging_.RowsWait()) {
+  if (Staged()) {
     staging_.SetWaitingStyle(style);
     return;
   }
@@ -528,7 +547,7 @@ void TRichEdit::SetSel(int start, int end) {
 
 void TRichEdit::SelectEnd() {
   // A waiting row leaves the insertion point at the end already.
-  if (staging_.RowsWait()) return;
+  if (Staged()) return;
   HWND edit = ContentWindow();
   ScrollKeeper keep(edit);
   SelectEndOf(edit);

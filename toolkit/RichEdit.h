@@ -3,9 +3,10 @@
 // colour and style of the insertion point.
 //
 // Content may be written before the control has its window (a form builds its controls before
-// it creates the windows): it then goes to a hidden stand-in control of the same class and moves
-// into the real window, formatting included, when that window is created. A Color set before
-// then becomes the background.
+// it creates the windows): rows appended then wait and go in with one stream when the window is
+// created; anything else asked of the control before then is answered by a hidden stand-in
+// control of the same class, whose content moves into the real window, formatting included. A
+// Color set before then becomes the background.
 #pragma once
 
 #include <windows.h>
@@ -63,8 +64,9 @@ class TRichEditLines {
 // on Windows, but some implementations need more for every message, which makes a burst of rows
 // slow when each row is a message of its own.
 //
-// Before the control has its window, content goes to a hidden stand-in control of the same
-// class, which hands it over, formatting included, when the window is created.
+// Before the control has its window, appended rows wait here too, until the window is created;
+// other content goes to a hidden stand-in control of the same class, which hands it over,
+// formatting included, when the window is created.
 class TRichEditStaging {
  public:
   // The stand-in, null until created.
@@ -77,7 +79,8 @@ class TRichEditStaging {
 
   bool RowsWait() const { return !rows_.empty(); }
   // Keeps a row back and returns its index in the control; the first of a burst also takes the
-  // window's insertion-point format, and the number of rows the control holds already.
+  // window's insertion-point format (without a window, the format the rows kept so far left),
+  // and the number of rows the control holds already.
   int KeepRow(HWND window, int rowsInWindow, const std::wstring& row);
   // The insertion point's format while rows wait, which the next row kept back takes.
   COLORREF WaitingColor() const { return autoColor_ ? ColorToRGB(clWindowText) : color_; }
@@ -85,7 +88,8 @@ class TRichEditStaging {
   unsigned WaitingStyle() const { return style_; }
   void SetWaitingStyle(unsigned style);
   // Streams every waiting row in at the end of the window's content (one message per row when
-  // the control refuses the stream); the insertion point keeps the last row's format.
+  // the control refuses the stream); the insertion point keeps the last row's format (with no
+  // row waiting, the format set while none did).
   void MoveRowsInto(HWND window);
 
  private:
@@ -171,11 +175,16 @@ class TRichEdit : public TWinControl {
   // The window that holds the content now, with every waiting row in it: the control's own, or
   // the stand-in (created here on first use) before that exists.
   HWND ContentWindow();
+  // The content is the waiting rows and the insertion point is theirs: rows wait, or the control
+  // has neither its window nor a stand-in yet.
+  bool Staged() const;
   void MoveWaitingRowsIn();
-  // A row of one line for the control's own window, kept back to go in with the rows after it.
+  // A row of one line, kept back to go in with the rows after it (or, before the control has its
+  // window, with the window).
   int KeepRow(const std::wstring& row);
   void ReplaceRange(int start, int end, const std::wstring& text);
   void ApplySettings(HWND edit) const;
+  void ShowFromFirstRow();
   void HoldDrawing();
   void ResumeDrawing();
 

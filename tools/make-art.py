@@ -188,43 +188,17 @@ def png_bytes(rows):
             + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
 
 
-def ico_image(rows):
-    """One icon image as a bottom-up 32-bit BGRA DIB followed by its AND mask.
-
-    The AND mask still matters: consumers that ignore the alpha channel
-    (and old shell code paths) use it to find the transparent pixels.
-    """
-    size = len(rows)
-    xor = bytearray()
-    for row in reversed(rows):
-        for r, g, b, a in row:
-            xor.extend((b, g, r, a))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        line = bytearray(mask_stride)
-        for x, px in enumerate(row):
-            if px[3] == 0:
-                line[x >> 3] |= 0x80 >> (x & 7)
-        mask.extend(line)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0,
-                         len(xor) + len(mask), 0, 0, 0, 0)
-    return header + bytes(xor) + bytes(mask)
-
-
 def ico_bytes(images):
-    """ICO container, smallest image first. Images larger than 16 pixels
-    (the sizes for scaled screens included) are stored PNG-compressed, as
-    every system from Vista on reads them at any size, which keeps the
-    program small; the 16-pixel one stays a DIB for the code paths that
-    want one."""
+    """ICO container, smallest image first. Every image is stored
+    PNG-compressed: every system the program runs on (Vista and later)
+    reads such images at any size, and they keep the program small."""
     count = len(images)
     out = struct.pack('<HHH', 0, 1, count)
     offset = 6 + 16 * count
     blobs = []
     for rows in images:
         size = len(rows)
-        blob = png_bytes(rows) if size > 16 else ico_image(rows)
+        blob = png_bytes(rows)
         out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         blobs.append(blob)

@@ -272,8 +272,9 @@ void TfrmMain::FormCreate() {
   lblVersion->SetCaption(L"Uninstaller version: " + GetAppVersion());
   FitWidthToText(*lblVersion);
   // The version sits over the logo's column; it must not disappear behind the picture.
-  ::SetWindowPos(lblVersion->Handle(), HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (lblVersion->HandleAllocated())
+    ::SetWindowPos(lblVersion->Handle(), HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (DebugModeOn())
     SetCaption(AppExeName());
   else
