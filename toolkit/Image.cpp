@@ -169,14 +169,9 @@ bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type, UINT sou
     encodedSize_ = size;
     encodedDpi_ = sourceDpi;
     SetSourceSize(pictureSize, sourceDpi);
-    if (HandleAllocated()) DecodeWaiting();
   }
   Invalidate();
   return ok;
-}
-
-void TImage::CreateWnd() {
-  DecodeWaiting();
 }
 
 void TImage::DecodeWaiting() {
@@ -260,6 +255,7 @@ void TImage::OnPaint(HDC dc) {
   UniqueSelectObject onCanvas(memory.get(), canvas.get());
   UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
   ::FillRect(memory.get(), &client, brush.get());
+  DecodeWaiting();
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
     PrepareBitmap(target.right - target.left, target.bottom - target.top);

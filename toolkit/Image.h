@@ -24,8 +24,8 @@ class TImage : public TCustomControl {
   // Shows the PNG held in a resource of the running program (RCDATA unless told otherwise),
   // whose pixels were made for sourceDpi. False, leaving the control empty, when the resource is
   // missing or not a PNG picture. The resource lives as long as the program, and its pixels are
-  // decoded once the control has its window: a control never shown never decodes them. Pixels
-  // that turn out damaged then leave the control empty.
+  // decoded when the control first paints, after its window has appeared: a control never shown
+  // never decodes them. Pixels that turn out damaged then leave the control empty.
   bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA,
                         UINT sourceDpi = dpi::kDesign);
   // Decodes PNG bytes held in memory, made for sourceDpi, at once.
@@ -46,7 +46,6 @@ class TImage : public TCustomControl {
 
  protected:
   void FillCreateParams(CreateParams& params) override;
-  void CreateWnd() override;
   void OnPaint(HDC dc) override;
 
  private:

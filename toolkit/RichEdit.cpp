@@ -325,7 +325,9 @@ void TRichEditStaging::MoveRowsInto(HWND window) {
   const std::string rtf = rows.empty() ? std::string() : RowsAsRtf(rows, LastRowIsOpen(window));
   if (!rows.empty() && StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
     AppendRowsOneByOne(window, rows);
-  // The insertion point keeps the last row's format, so the next row looks the same.
+  // The insertion point keeps the last row's format, so the next row looks the same; the stream
+  // may leave the selection elsewhere (at the start, in an empty control).
+  SelectEndOf(window);
   SetSelFormat(window, RowFormat(color_, autoColor_, style_));
 }
 
@@ -399,6 +401,7 @@ void TRichEdit::FillCreateParams(CreateParams& params) {
 
 void TRichEdit::CreateWnd() {
   ApplySettings(Handle());
+  readyWindow_ = Handle();
   if (!staging_.MoveStandInto(Handle(), Name)) {
     // Rows written before the window go in at once, with one stream; the insertion point takes
     // the format they left.
@@ -449,7 +452,8 @@ bool TRichEdit::Staged() const {
 }
 
 void TRichEdit::MoveWaitingRowsIn() {
-  if (!staging_.RowsWait() || !HandleAllocated()) return;
+  // Not while the window is being made: its font, set then, would take the rows' styles away.
+  if (!staging_.RowsWait() || !HandleAllocated() || readyWindow_ != Handle()) return;
   staging_.MoveRowsInto(Handle());
   ResumeDrawing();
 }

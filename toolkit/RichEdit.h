@@ -191,6 +191,8 @@ class TRichEdit : public TWinControl {
   TRichEditStaging staging_;
   // A request to move the waiting rows in is queued on the window.
   bool movePosted_ = false;
+  // The window once made and set up: rows may go into it.
+  HWND readyWindow_ = nullptr;
   TRichEditLines lines_{*this};
   TScrollStyle scrollBars_ = ssNone;
   int maxLength_ = 0;

@@ -17,11 +17,13 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "toolkit/Application.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Image.h"
 #include "tests/support/AppDriver.h"
@@ -345,6 +347,38 @@ TEST_F(ScaledForm, LogoComesFromAPictureAtLeastAsLargeAndIsAveragedDown) {
   std::string first;
   EXPECT_EQ(Mismatches(shown, expected, at, 2, first), 0)
       << "at " << dpi_ << " DPI, first " << first;
+}
+
+// A picture from the program's resources knows its size from the start but is decoded only when
+// first drawn; what is not a PNG is refused at once.
+TEST(ResourcePicture, KnowsItsSizeAtOnceAndIsDecodedWhenFirstDrawn) {
+  tk::App().Initialize();
+  const Picture picture = DecodedResource(L"LOGO");
+  ASSERT_GT(picture.width, 0);
+  tk::TForm host(nullptr, L"ResourcePictureHost");
+  host.SetClientSize(picture.width + 20, picture.height + 20);
+  tk::TImage* image = new tk::TImage(&host);
+  EXPECT_FALSE(image->LoadFromResource(L"MAINICON", RT_GROUP_ICON)) << "an icon is no PNG";
+  EXPECT_FALSE(image->LoadFromResource(L"NO_SUCH_PICTURE"));
+  EXPECT_TRUE(image->Empty());
+  ASSERT_TRUE(image->LoadFromResource(L"LOGO", RT_RCDATA, 192));
+  EXPECT_FALSE(image->Empty());
+  EXPECT_EQ(image->SourceSize().cx, picture.width);
+  EXPECT_EQ(image->SourceSize().cy, picture.height);
+  EXPECT_EQ(image->PictureWidth(), picture.width / 2) << "made for twice the design DPI";
+  image->SetBounds(0, 0, picture.width / 2, picture.height / 2);
+  image->SetParent(&host);
+  host.CreateForm(false);
+  ASSERT_TRUE(image->HandleAllocated());
+  EXPECT_FALSE(image->Empty());
+  // Drawn, the picture is more than the background's one colour.
+  const Pixels shown = PaintedClient(image->Handle());
+  ASSERT_GT(shown.width, 0);
+  bool drawn = false;
+  for (int y = 0; y < shown.height && !drawn; ++y)
+    for (int x = 0; x < shown.width && !drawn; ++x)
+      drawn = std::memcmp(shown.At(x, y), shown.At(0, 0), 3) != 0;
+  EXPECT_TRUE(drawn) << "the pixels were decoded for the first paint";
 }
 
 // --- the scales, each in a program of its own ---

@@ -153,6 +153,34 @@ TEST_F(Startup, OnlyTheCopyReportsAMissingFolder) {
   ExpectOnlyTheCopyShows(1);
 }
 
+// The first process only hands over: it loads none of what windows need (the common controls,
+// the rich edit, the imaging component, the themes, the display driver), so the copy starts
+// without waiting for them and has the machine to itself, and still opens its window.
+TEST_F(Startup, FirstProcessHandsOverWithoutLoadingWhatWindowsNeed) {
+  StoreInstallPath(installDir_);
+  const std::vector<std::wstring> loaded = LibrariesLoadedDuringRun(exe_, L"", installDir_, 60s);
+  ASSERT_NE(std::find(loaded.begin(), loaded.end(), L"kernel32.dll"), loaded.end())
+      << "every library the first process loaded is seen";
+  ASSERT_NE(std::find(loaded.begin(), loaded.end(), L"shell32.dll"), loaded.end());
+  for (const wchar_t* unwanted : {L"comctl32.dll", L"msftedit.dll", L"riched20.dll",
+                                  L"windowscodecs.dll", L"uxtheme.dll", L"winex11.drv"})
+    EXPECT_EQ(std::find(loaded.begin(), loaded.end(), unwanted), loaded.end())
+        << Wide2Utf8(unwanted) << " was loaded by the first process";
+  DWORD copy = 0;
+  HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+  ASSERT_NE(window, nullptr) << "the copy opens its window all the same";
+  std::vector<std::wstring> inCopy;
+  for (const LoadedModule& module : LoadedModules(copy))
+    inCopy.push_back(module.path.substr(module.path.find_last_of(L'\\') + 1));
+  const auto has = [&](const wchar_t* name) {
+    return std::any_of(inCopy.begin(), inCopy.end(),
+                       [&](const std::wstring& path) { return _wcsicmp(path.c_str(), name) == 0; });
+  };
+  EXPECT_TRUE(has(L"comctl32.dll") && has(L"msftedit.dll") && has(L"windowscodecs.dll"))
+      << "the copy, which shows the window, loads them";
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
 TEST_F(Startup, StartedFromTheTemporaryFolderRestartsItselfWithUninstall) {
   // Copying the exe onto itself fails; the file is there all the same and is started again.
   ASSERT_TRUE(::CopyFileW(exe_.c_str(), tempCopy_.c_str(), FALSE));

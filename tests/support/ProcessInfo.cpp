@@ -192,3 +192,73 @@ std::vector<LoadedModule> LoadedModules(DWORD pid) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+namespace {
+
+std::wstring LowerFileName(const std::wstring& path) {
+  std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(::towlower(c));
+  return name;
+}
+
+// The file a debug event names by its handle, which the debugger is to close.
+std::wstring FileNameOfHandle(HANDLE file) {
+  if (!file) return {};
+  tk::UniqueHandle owned(file);
+  wchar_t path[MAX_PATH * 2] = {};
+  const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH * 2, 0);
+  return length > 0 && length < MAX_PATH * 2 ? LowerFileName(path) : std::wstring();
+}
+
+}  // namespace
+
+std::vector<std::wstring> LibrariesLoadedDuringRun(const std::wstring& exe,
+                                                   const std::wstring& args,
+                                                   const std::wstring& workDir,
+                                                   std::chrono::milliseconds timeout) {
+  std::wstring command = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        DEBUG_ONLY_THIS_PROCESS, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
+    return {};
+  tk::UniqueHandle process(pi.hProcess);
+  tk::UniqueHandle thread(pi.hThread);
+  std::vector<std::wstring> libraries;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    DEBUG_EVENT event{};
+    if (!::WaitForDebugEvent(&event, 1000)) {
+      if (std::chrono::steady_clock::now() < deadline) continue;
+      ::TerminateProcess(process.get(), 1);
+      ::DebugActiveProcessStop(pi.dwProcessId);
+      return {};
+    }
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        FileNameOfHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (std::wstring name = FileNameOfHandle(event.u.LoadDll.hFile); !name.empty())
+          libraries.push_back(name);
+        break;
+      case EXCEPTION_DEBUG_EVENT:
+        // The loader's breakpoint is the debugger's to pass; the program's own exceptions are
+        // the program's to handle.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+          status = DBG_EXCEPTION_NOT_HANDLED;
+        break;
+      default:
+        break;
+    }
+    const bool ended = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    if (ended) return libraries;
+  }
+}
+
+}  // namespace testing_support

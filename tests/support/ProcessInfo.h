@@ -40,4 +40,13 @@ struct LoadedModule {
 // cannot be read).
 std::vector<LoadedModule> LoadedModules(DWORD pid);
 
+// Runs exe with the argument text in workDir as its debugger, so that no load escapes however
+// briefly the process lives, and returns the file name (lower case, no folder) of every library
+// it loaded until it ended; the processes it starts run on their own. Empty when it could not be
+// started or did not end within the time.
+std::vector<std::wstring> LibrariesLoadedDuringRun(const std::wstring& exe,
+                                                   const std::wstring& args,
+                                                   const std::wstring& workDir,
+                                                   std::chrono::milliseconds timeout);
+
 }  // namespace testing_support

@@ -569,6 +569,51 @@ TEST_F(RichLog, RowsWrittenBeforeTheWindowAreRegular) {
   EXPECT_EQ(RowsOf(log->Handle()), (Rows{{L"after clearing", kBlack, false}}));
 }
 
+// Top-level rich edit windows of this thread: a stand-in is one.
+int StandInsOfThisThread() {
+  int count = 0;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM counted) {
+        wchar_t name[64] = {};
+        ::GetClassNameW(window, name, 64);
+        if (_wcsicmp(name, L"RICHEDIT50W") == 0) ++*reinterpret_cast<int*>(counted);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// Rows only appended before the window (as a form's designer and creation steps write them) wait
+// for it: no stand-in control is made for them, and they go in with the window in their colours
+// and styles, shown from the first row, the insertion point keeping the last one's format.
+TEST_F(RichLog, RowsAppendedBeforeTheWindowWaitForItWithoutAStandIn) {
+  log_.reset();
+  const int standIns = StandInsOfThisThread();
+  auto log = std::make_unique<TestLog>(nullptr);
+  log->AddBold(L"title");
+  for (int i = 0; i < 40; ++i) log->AddWarn(L"warning " + std::to_wstring(i));
+  log->Lines().Add(L"raw");
+  log->AddEmptyRow();
+  EXPECT_EQ(log->SelColor(), kBlack) << "the waiting rows' insertion point, after the empty row";
+  EXPECT_EQ(StandInsOfThisThread(), standIns) << "appending alone makes no stand-in";
+  log->SetBounds(4, 4, 480, 280);
+  log->SetParent(host_);
+  ASSERT_TRUE(log->HandleAllocated());
+  EXPECT_EQ(Send(log->Handle(), EM_GETFIRSTVISIBLELINE), 0) << "the pane opens at its first row";
+  const Rows rows = RowsOf(log->Handle());
+  ASSERT_EQ(rows.size(), 43u);
+  EXPECT_EQ(rows[0], (Row{L"title", kBlack, true}));
+  EXPECT_EQ(rows[1], (Row{L"warning 0", kOrange, false}));
+  EXPECT_EQ(rows[40], (Row{L"warning 39", kOrange, false}));
+  EXPECT_EQ(rows[41], (Row{L"raw", kOrange, false}));
+  EXPECT_EQ(rows[42], (Row{L" ", kBlack, false}));
+  log->SetSelColor(kRed);
+  log->Lines().Add(L"after");
+  EXPECT_EQ(RowAt(log->Handle(), 43), (Row{L"after", kRed, false}));
+  EXPECT_EQ(StandInsOfThisThread(), standIns);
+}
+
 TEST_F(RichLog, BackgroundIsTheColourSetBeforeTheWindow) {
   log_.reset();
   auto log = std::make_unique<TestLog>(nullptr);
