@@ -139,7 +139,7 @@ line "start-up, NSIS uninstaller" startup_peer ms "ours/NSIS $(ratio startup_uni
 line "start-up, baseline" startup_baseline ms "ours/baseline $(ratio startup_uninstaller startup_baseline) (target <= 1.5)"
 line "peak memory, uninstaller copy" memory_uninstaller KB
 line "peak memory, baseline copy" memory_baseline KB "ratio $(ratio memory_uninstaller memory_baseline) (target <= 1.5)"
-line "uninstall $files files, uninstaller" uninstall_uninstaller ms
+line "uninstall $files files, to saved log" uninstall_uninstaller ms
 line "bare shell call, same tree" uninstall_baseline ms "ratio $(ratio uninstall_uninstaller uninstall_baseline)"
 printf '%-34s %5s %12s %12s %12s  %s\n' "uninstall's fixed work" - \
   "$(awk -v a="$(median uninstall_uninstaller)" -v b="$(median uninstall_baseline)" 'BEGIN { printf "%.1f ms", a - b }')" \
