@@ -120,6 +120,15 @@ stats() {
 }
 median() { stats "$1" | awk '{ print $2 }'; }
 ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+# paired NAME1 NAME2: the median of the runs' own ratios; the runs are interleaved, so each pair
+# met the same state of the machine, which the ratio of the two medians does not take into account
+paired() {
+  awk -v a="$1" -v b="$2" '$1 == a { x[++i] = $2 } $1 == b { y[++j] = $2 }
+    END { for (k = 1; k <= i && k <= j; ++k) if (y[k] > 0) print x[k] / y[k] }' "$results" |
+    sort -g | awk '{ v[NR] = $1 } END {
+      if (NR == 0) { print "-"; exit }
+      printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 line() {  # figure, name, unit
   read -r n m lo hi <<<"$(stats "$2")"
   printf '%-34s %5s %12s %12s %12s  %s\n' "$1" "$n" "$m $3" "$lo" "$hi" "${4:-}"
@@ -135,8 +144,10 @@ printf '%-34s %5s %12s %12s %12s  %s\n' "size, shipped 32-bit exe" 1 "$size32 B"
 printf '%-34s %5s %12s %12s %12s  %s\n' "size, 64-bit twin" 1 "$size64 B" - - ""
 printf '  imports 32-bit: %s\n  imports 64-bit: %s\n' "$dlls32" "$dlls64"
 line "start-up, uninstaller" startup_uninstaller ms
-line "start-up, NSIS uninstaller" startup_peer ms "ours/NSIS $(ratio startup_uninstaller startup_peer) (target <= 0.9)"
-line "start-up, baseline" startup_baseline ms "ours/baseline $(ratio startup_uninstaller startup_baseline) (target <= 1.5)"
+line "start-up, NSIS uninstaller" startup_peer ms \
+  "ours/NSIS $(ratio startup_uninstaller startup_peer), paired $(paired startup_uninstaller startup_peer) (target <= 0.9)"
+line "start-up, baseline" startup_baseline ms \
+  "ours/baseline $(ratio startup_uninstaller startup_baseline), paired $(paired startup_uninstaller startup_baseline) (target <= 1.5)"
 line "peak memory, uninstaller copy" memory_uninstaller KB
 line "peak memory, baseline copy" memory_baseline KB "ratio $(ratio memory_uninstaller memory_baseline) (target <= 1.5)"
 line "uninstall $files files, to saved log" uninstall_uninstaller ms

@@ -33,16 +33,9 @@ bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, st
 }
 
 // A top-down 32-bit DIB section holding the given premultiplied pixels.
-HBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+UniqueHBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
   void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  UniqueHBITMAP bitmap = TopDownBitmap(width, height, bits);
   if (bitmap && bits) std::memcpy(bits, pixels.data(), pixels.size());
   return bitmap;
 }
@@ -123,6 +116,20 @@ bool PngSize(const void* data, size_t size, SIZE& result) {
 }
 
 }  // namespace
+
+UniqueHBITMAP TopDownBitmap(int width, int height, void*& bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  bits = nullptr;
+  UniqueHBITMAP bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bits) bitmap.reset();
+  return bitmap;
+}
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
 
@@ -241,9 +248,9 @@ void TImage::PrepareBitmap(int width, int height) {
   bitmapSize_ = SIZE{width, height};
   if (width <= 0 || height <= 0) return;
   if (width == sourceSize_.cx && height == sourceSize_.cy)
-    bitmap_.reset(MakeBitmap(pixels_, width, height));
+    bitmap_ = MakeBitmap(pixels_, width, height);
   else
-    bitmap_.reset(MakeBitmap(ScaleByArea(pixels_, sourceSize_, width, height), width, height));
+    bitmap_ = MakeBitmap(ScaleByArea(pixels_, sourceSize_, width, height), width, height);
 }
 
 void TImage::OnPaint(HDC dc) {

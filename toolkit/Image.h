@@ -15,6 +15,10 @@
 
 namespace tk {
 
+// A 32-bit DIB section whose rows run from the top, its pixels blue-green-red-alpha; bits receives
+// where they lie. Null when the system cannot make it.
+UniqueHBITMAP TopDownBitmap(int width, int height, void*& bits);
+
 class TImage : public TCustomControl {
  public:
   explicit TImage(TComponent* owner);

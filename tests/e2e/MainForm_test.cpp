@@ -81,11 +81,6 @@ bool AnyRecorded(const std::wstring& tool, const std::wstring& line) {
   return std::find(lines.begin(), lines.end(), Wide2Utf8(line)) != lines.end();
 }
 
-size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) {
-  const auto lines = RecordedOpens(tool);
-  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
-}
-
 RECT BoundsInParent(HWND window) {
   RECT rc{};
   ::GetWindowRect(window, &rc);

@@ -92,14 +92,8 @@ struct Pixels {
 
 // What `paint` draws into a bitmap of width x height.
 Pixels Drawn(int width, int height, const std::function<void(HDC)>& paint) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  tk::UniqueHBITMAP bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  tk::UniqueHBITMAP bitmap = tk::TopDownBitmap(width, height, bits);
   tk::UniqueMemDC dc(::CreateCompatibleDC(nullptr));
   Pixels pixels;
   if (!bitmap || !bits) return pixels;

@@ -77,11 +77,6 @@ inline std::wstring Lower(std::wstring text) {
   return text;
 }
 
-inline size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) {
-  const auto lines = RecordedOpens(tool);
-  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
-}
-
 // Visible shell windows (of any process) whose title is the given folder name.
 inline std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
   std::vector<HWND> found;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "toolkit/Image.h"
 #include "toolkit/Handles.h"
 
 namespace testing_support {
@@ -26,14 +27,8 @@ Capture CaptureWindow(HWND window) {
   if (width <= 0 || height <= 0) return capture;
   HDC screen = ::GetDC(nullptr);
   tk::UniqueMemDC memory(::CreateCompatibleDC(screen));
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  tk::UniqueHBITMAP bitmap(::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  tk::UniqueHBITMAP bitmap = tk::TopDownBitmap(width, height, bits);
   HGDIOBJ old = ::SelectObject(memory.get(), bitmap.get());
   ::BitBlt(memory.get(), 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
   ::SelectObject(memory.get(), old);

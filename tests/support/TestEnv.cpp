@@ -1,5 +1,7 @@
 #include "tests/support/TestEnv.h"
 
+#include <algorithm>
+
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -71,6 +73,11 @@ std::vector<std::string> RecordedOpens(const std::wstring& tool) {
     start = end + 1;
   }
   return lines;
+}
+
+size_t TimesRecorded(const std::wstring& tool, const std::wstring& line) {
+  const auto lines = RecordedOpens(tool);
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Wide2Utf8(line)));
 }
 
 void ClearRecordedOpens() {

@@ -30,6 +30,8 @@ std::wstring FreshFolder(const std::wstring& name);
 
 // Lines that the stand-in browser / mail program recorded ("xdg-open" or "xdg-email").
 std::vector<std::string> RecordedOpens(const std::wstring& tool);
+// How many of them are that line.
+size_t TimesRecorded(const std::wstring& tool, const std::wstring& line);
 void ClearRecordedOpens();
 
 // --- files ---

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "toolkit/Image.h"
 #include "toolkit/Application.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Form.h"
@@ -93,28 +94,19 @@ class InternetLabelTest : public ::testing::Test {
     ::GetWindowRect(label->Handle(), &rc);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    tk::UniqueWindowDC screen(nullptr);
+    tk::UniqueMemDC memory(::CreateCompatibleDC(screen.get()));
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    tk::UniqueHBITMAP bitmap = tk::TopDownBitmap(width, height, bits);
+    if (!bitmap) return false;
+    tk::UniqueSelectObject on(memory.get(), bitmap.get());
+    ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rc.left, rc.top, SRCCOPY);
     ::GdiFlush();
     // DIB pixels are blue-green-red, the reverse of a COLORREF.
     const DWORD wanted = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
     const auto* pixels = static_cast<const DWORD*>(bits);
     int found = 0;
     for (int i = 0; i < width * height; ++i) found += (pixels[i] & 0xFFFFFF) == wanted;
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return found >= 3;
   }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/Image.h"
 #include "toolkit/Application.h"
 #include "tests/support/BoxDriver.h"
 #include "tests/support/BoxWatch.h"
@@ -1008,10 +1009,8 @@ TEST(ImageList, IconsComeFromTheModuleResources) {
 bool ListShowsIcon(const tk::TImageList& list, int index, HICON icon) {
   const int size = list.Width();
   auto draw = [size](const std::function<void(HDC)>& paint) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(info.bmiHeader), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    tk::UniqueHBITMAP bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    tk::UniqueHBITMAP bitmap = tk::TopDownBitmap(size, size, bits);
     tk::UniqueMemDC dc(::CreateCompatibleDC(nullptr));
     std::vector<BYTE> pixels;
     if (!bitmap || !bits) return pixels;
