@@ -36,7 +36,7 @@ bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, st
 UniqueHBITMAP MakeBitmap(const std::string& pixels, int width, int height) {
   void* bits = nullptr;
   UniqueHBITMAP bitmap = TopDownBitmap(width, height, bits);
-  if (bitmap && bits) std::memcpy(bits, pixels.data(), pixels.size());
+  if (bitmap) std::memcpy(bits, pixels.data(), pixels.size());
   return bitmap;
 }
 

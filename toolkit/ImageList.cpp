@@ -1,5 +1,7 @@
 #include "toolkit/ImageList.h"
 
+#include "toolkit/Image.h"
+
 #include <vector>
 
 namespace tk {
@@ -52,15 +54,10 @@ int TImageList::AddStockIcon(SHSTOCKICONID id) {
 
 int TImageList::AddBlank() {
   if (!List()) return -1;
-  // A 32-bit image with zero alpha plus an all-set mask draws nothing.
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = width_;
-  bi.bmiHeader.biHeight = height_;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
+  // A 32-bit image with zero alpha (a new DIB section is all zeros) plus an all-set mask draws
+  // nothing.
   void* bits = nullptr;
-  UniqueHBITMAP color(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  UniqueHBITMAP color = TopDownBitmap(width_, height_, bits);
   if (!color) return -1;
   std::vector<BYTE> ones(static_cast<size_t>((width_ + 15) / 16 * 2 * height_), 0xFF);
   UniqueHBITMAP mask(::CreateBitmap(width_, height_, 1, 1, ones.data()));

@@ -322,9 +322,11 @@ void TRichEditStaging::MoveRowsInto(HWND window) {
   rows.swap(rows_);
   ScrollKeeper keep(window);
   SelectEndOf(window);
-  const std::string rtf = rows.empty() ? std::string() : RowsAsRtf(rows, LastRowIsOpen(window));
-  if (!rows.empty() && StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
-    AppendRowsOneByOne(window, rows);
+  if (!rows.empty()) {
+    const std::string rtf = RowsAsRtf(rows, LastRowIsOpen(window));
+    if (StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
+      AppendRowsOneByOne(window, rows);
+  }
   // The insertion point keeps the last row's format, so the next row looks the same; the stream
   // may leave the selection elsewhere (at the start, in an empty control).
   SelectEndOf(window);

@@ -171,10 +171,9 @@ TEST_F(Startup, FirstProcessHandsOverWithoutLoadingWhatWindowsNeed) {
   ASSERT_NE(window, nullptr) << "the copy opens its window all the same";
   std::vector<std::wstring> inCopy;
   for (const LoadedModule& module : LoadedModules(copy))
-    inCopy.push_back(module.path.substr(module.path.find_last_of(L'\\') + 1));
+    inCopy.push_back(ModuleFileName(module.path));
   const auto has = [&](const wchar_t* name) {
-    return std::any_of(inCopy.begin(), inCopy.end(),
-                       [&](const std::wstring& path) { return _wcsicmp(path.c_str(), name) == 0; });
+    return std::find(inCopy.begin(), inCopy.end(), name) != inCopy.end();
   };
   EXPECT_TRUE(has(L"comctl32.dll") && has(L"msftedit.dll") && has(L"windowscodecs.dll"))
       << "the copy, which shows the window, loads them";

@@ -194,13 +194,14 @@ std::vector<LoadedModule> LoadedModules(DWORD pid) {
 }  // namespace testing_support
 
 namespace testing_support {
-namespace {
 
-std::wstring LowerFileName(const std::wstring& path) {
+std::wstring ModuleFileName(const std::wstring& path) {
   std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
   for (wchar_t& c : name) c = static_cast<wchar_t>(::towlower(c));
   return name;
 }
+
+namespace {
 
 // The file a debug event names by its handle, which the debugger is to close.
 std::wstring FileNameOfHandle(HANDLE file) {
@@ -208,7 +209,7 @@ std::wstring FileNameOfHandle(HANDLE file) {
   tk::UniqueHandle owned(file);
   wchar_t path[MAX_PATH * 2] = {};
   const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH * 2, 0);
-  return length > 0 && length < MAX_PATH * 2 ? LowerFileName(path) : std::wstring();
+  return length > 0 && length < MAX_PATH * 2 ? ModuleFileName(path) : std::wstring();
 }
 
 }  // namespace
@@ -240,7 +241,8 @@ std::vector<std::wstring> LibrariesLoadedDuringRun(const std::wstring& exe,
     DWORD status = DBG_CONTINUE;
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
-        FileNameOfHandle(event.u.CreateProcessInfo.hFile);
+        // The program's own file, whose handle the debugger is to close.
+        if (event.u.CreateProcessInfo.hFile) ::CloseHandle(event.u.CreateProcessInfo.hFile);
         break;
       case LOAD_DLL_DEBUG_EVENT:
         if (std::wstring name = FileNameOfHandle(event.u.LoadDll.hFile); !name.empty())

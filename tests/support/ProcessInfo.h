@@ -40,6 +40,9 @@ struct LoadedModule {
 // cannot be read).
 std::vector<LoadedModule> LoadedModules(DWORD pid);
 
+// A module's file name as the lists below give it: lower case, no folder.
+std::wstring ModuleFileName(const std::wstring& path);
+
 // Runs exe with the argument text in workDir as its debugger, so that no load escapes however
 // briefly the process lives, and returns the file name (lower case, no folder) of every library
 // it loaded until it ended; the processes it starts run on their own. Empty when it could not be
