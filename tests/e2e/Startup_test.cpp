@@ -169,14 +169,17 @@ TEST_F(Startup, FirstProcessHandsOverWithoutLoadingWhatWindowsNeed) {
   DWORD copy = 0;
   HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
   ASSERT_NE(window, nullptr) << "the copy opens its window all the same";
-  std::vector<std::wstring> inCopy;
-  for (const LoadedModule& module : LoadedModules(copy))
-    inCopy.push_back(ModuleFileName(module.path));
-  const auto has = [&](const wchar_t* name) {
-    return std::find(inCopy.begin(), inCopy.end(), name) != inCopy.end();
+  // The logo is decoded for the first paint, which may follow the window's showing.
+  const auto copyLoadedThem = [copy] {
+    std::vector<std::wstring> inCopy;
+    for (const LoadedModule& module : LoadedModules(copy))
+      inCopy.push_back(ModuleFileName(module.path));
+    const auto has = [&](const wchar_t* name) {
+      return std::find(inCopy.begin(), inCopy.end(), name) != inCopy.end();
+    };
+    return has(L"comctl32.dll") && has(L"msftedit.dll") && has(L"windowscodecs.dll");
   };
-  EXPECT_TRUE(has(L"comctl32.dll") && has(L"msftedit.dll") && has(L"windowscodecs.dll"))
-      << "the copy, which shows the window, loads them";
+  EXPECT_TRUE(PumpUntil(copyLoadedThem, 30s)) << "the copy, which shows the window, loads them";
   ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
