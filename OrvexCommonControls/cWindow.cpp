@@ -19,6 +19,35 @@ bool ReadPlacement(HWND window, WINDOWPLACEMENT& placement) {
   return ::GetWindowPlacement(window, &placement) != FALSE;
 }
 
+bool IsOfThisProcess(HWND window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  return process == ::GetCurrentProcessId();
+}
+
+// Restores the window and brings it to the front. While this process has the foreground it may
+// give it away itself: borrowing the input state would tie this process's input to a window
+// that may stop answering.
+DWORD WINAPI BringBack(void* parameter) {
+  const HWND window = static_cast<HWND>(parameter);
+  RestoreWindow(window);
+  if (IsOfThisProcess(::GetForegroundWindow())) return ForegroundWithoutAttach(window) ? 1 : 0;
+  return ForceForeground(window) ? 1 : 0;
+}
+
+// BringBack on a thread of its own, waited for at most `timeout` ms; a thread still held by the
+// window then goes on by itself and ends with the process at the latest.
+bool BringBackWithin(HWND window, DWORD timeout) {
+  // This thread's own window cannot keep it waiting, and would wait for it.
+  if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId())
+    return BringBack(window) == 1;
+  tk::UniqueHandle thread(::CreateThread(nullptr, 0, BringBack, window, 0, nullptr));
+  if (!thread) return false;
+  DWORD result = 0;
+  return ::WaitForSingleObject(thread.get(), timeout) == WAIT_OBJECT_0 &&
+         ::GetExitCodeThread(thread.get(), &result) && result == 1;
+}
+
 }  // namespace
 
 HWND FindWindowByClass(const std::wstring& className) {
@@ -33,11 +62,8 @@ bool ActivateWindow(HWND window) {
       ::SendMessageTimeoutW(window, WM_ACTIVATE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
                             kActivateReplyTimeoutMs, &reply) != 0;
   // Moving another thread's window waits for that thread; one that did not answer would keep
-  // us waiting for good.
-  if (answered) {
-    RestoreWindow(window);
-    return ForceForeground(window);
-  }
+  // us waiting for good, and one that answered may stop answering now.
+  if (answered) return BringBackWithin(window, kActivateReplyTimeoutMs);
   RestoreWindowAsync(window);
   // Sharing input state with a thread that does not run makes the activation wait for it.
   return ForegroundWithoutAttach(window);

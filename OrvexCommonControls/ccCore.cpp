@@ -286,26 +286,36 @@ std::wstring BatchQuoted(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath) {
-  const std::wstring exe = BatchQuoted(exePath);
-  // A file that stays locked (security software, quarantine) must not keep a hidden process busy
-  // for ever: about a second between tries, about a minute in all, then the script goes anyway.
-  // ping waits one second between its two echoes on every Windows and under Wine, whose command
-  // set lacks timeout; the loopback address keeps it off the network.
-  return L"@echo off\r\n"
-         L"set /a tries=0\r\n"
-         L":delete_exe\r\n"
-         L"del /f /q " +
-         exe +
-         L" >nul 2>&1\r\n"
-         L"if not exist " +
-         exe +
-         L" goto delete_script\r\n"
-         L"set /a tries+=1\r\n"
-         L"if %tries% geq 60 goto delete_script\r\n"
-         L"ping -n 2 127.0.0.1 >nul 2>&1\r\n"
-         L"goto delete_exe\r\n"
-         L":delete_script\r\n"
-         L"del /f /q " +
-         BatchQuoted(scriptPath) + L"\r\n";
+bool BatchWritable(const std::wstring& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) {
+    return c >= L' ' && c <= L'~' && c != L'"';
+  });
+}
+
+std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath,
+                                  const std::wstring& pingPath) {
+  std::wstring text = L"@echo off\r\n";
+  if (BatchWritable(exePath)) {
+    const std::wstring exe = BatchQuoted(exePath);
+    // A file that stays locked (security software, quarantine) must not keep a hidden process
+    // busy for ever: about a second between tries, about a minute in all, then the script goes
+    // anyway. ping waits one second between its two echoes on every Windows and under Wine, whose
+    // command set lacks timeout; the loopback address keeps it off the network.
+    text +=
+        L"set /a tries=0\r\n"
+        L":delete_exe\r\n"
+        L"del /f /q " +
+        exe +
+        L" >nul 2>&1\r\n"
+        L"if not exist " +
+        exe +
+        L" goto delete_script\r\n"
+        L"set /a tries+=1\r\n"
+        L"if %tries% geq 60 goto delete_script\r\n";
+    if (BatchWritable(pingPath)) text += BatchQuoted(pingPath) + L" -n 2 127.0.0.1 >nul 2>&1\r\n";
+    text += L"goto delete_exe\r\n";
+  }
+  text += L":delete_script\r\n";
+  if (BatchWritable(scriptPath)) text += L"del /f /q " + BatchQuoted(scriptPath) + L"\r\n";
+  return text;
 }

@@ -53,8 +53,15 @@ static_assert(sizeof(TFixedFileInfo) == 52);
 std::wstring AppShortName();
 bool GetFileVersionFixed(const std::wstring& fileName, TFixedFileInfo& block);
 std::wstring GetAppVersion();
-// The batch script that deletes exePath once it is free, then deletes itself (portable text).
-std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath);
+// Text a batch script can hold exactly: the interpreter reads the file in the console's code
+// page and it is written in the ANSI one, so only printable ASCII means the same to both, and
+// only what is not a double quote can stand between double quotes.
+bool BatchWritable(const std::wstring& text);
+// The batch script that deletes exePath once it is free, pausing with the ping program at
+// pingPath between tries, then deletes itself (portable text). Programs are named by their full
+// path. A path that is empty or not BatchWritable is left out with the lines that use it.
+std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath,
+                                  const std::wstring& pingPath);
 void SelfDelete();
 
 // --- start-up ---

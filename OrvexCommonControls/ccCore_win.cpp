@@ -101,52 +101,43 @@ std::wstring GetAppVersion() {
 
 namespace {
 
-bool IsAscii(const std::wstring& text) {
-  for (wchar_t c : text) {
-    if (c > 127) return false;
-  }
-  return true;
-}
-
-// The script is written in the ANSI code page, but the command interpreter reads a batch file in
-// the console's (OEM) code page: only ASCII means the same to both. Other paths are spelled in
-// their short form, which exists for every existing file unless the volume does not keep short
-// names; then the long form is the best there is.
+// A path as the self-delete script can hold it exactly: as it is, else its short form; empty
+// when neither will do (then the script leaves that path alone).
 std::wstring BatchSpelling(const std::wstring& path) {
-  if (IsAscii(path)) return path;
+  if (BatchWritable(path)) return path;
   const std::wstring shortPath = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
     return ::GetShortPathNameW(path.c_str(), buffer, size);
   });
-  return shortPath.empty() ? path : shortPath;
+  return BatchWritable(shortPath) ? shortPath : std::wstring();
 }
 
-// AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). A % would be
-// expanded on the interpreter's command line, where it cannot be escaped, so it is replaced.
+// AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). The name goes into
+// the script and onto the interpreter's command line, where a % cannot be escaped: a character
+// the script could not hold exactly, and a %, becomes "_".
 std::wstring SelfDeleteScriptName() {
   std::wstring name = WithoutExtension(AppShortName());
-  ReplaceCharInPlace(name, L'%', L'_');
+  for (wchar_t& c : name)
+    if (c == L'%' || !BatchWritable(std::wstring(1, c))) c = L'_';
   return name + L".BAT";
 }
 
-[[noreturn]] void ThrowCreateError(const std::wstring& fileName, DWORD error) {
-  throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
+// The script's bytes: its text is ASCII by construction, and no conversion may change it.
+std::string ScriptBytes(const std::wstring& text) {
+  std::string bytes;
+  for (wchar_t c : text) {
+    if (c > 0x7F) throw tk::Exception(L"The self-delete script holds a character it cannot keep.");
+    bytes.push_back(static_cast<char>(c));
+  }
+  return bytes;
 }
 
-// Creates (or replaces) the script first, so that its own short name exists to be written into it.
-void SaveSelfDeleteScript(const std::wstring& scriptPath) {
-  tk::UniqueFile file(::CreateFileW(scriptPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowCreateError(scriptPath, ::GetLastError());
-  const std::string bytes =
-      tk::ToAnsi(SelfDeleteScriptText(BatchSpelling(AppExeName()), BatchSpelling(scriptPath)));
-  DWORD written = 0;
-  if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
-    const DWORD error = ::GetLastError();
-    file.reset();
-    ::DeleteFileW(scriptPath.c_str());
-    ThrowCreateError(scriptPath, error);
-  }
+void SaveSelfDeleteScript(const std::wstring& folder, const std::wstring& scriptName) {
+  const std::wstring spelledFolder = BatchSpelling(folder);
+  const std::wstring system = tk::SystemFolder();
+  const std::wstring script = SelfDeleteScriptText(
+      BatchSpelling(AppExeName()), spelledFolder.empty() ? L"" : spelledFolder + scriptName,
+      system.empty() ? L"" : BatchSpelling(system + L"\\ping.exe"));
+  WriteFileWhole(folder + scriptName, ScriptBytes(script));
 }
 
 // The interpreter is named explicitly and the script only by its name, relative to the temporary
@@ -177,7 +168,7 @@ void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scrip
 void SelfDelete() {
   const std::wstring folder = GetTempFolder();
   const std::wstring scriptName = SelfDeleteScriptName();
-  SaveSelfDeleteScript(folder + scriptName);
+  SaveSelfDeleteScript(folder, scriptName);
   StartSelfDeleteScript(folder, scriptName);
   tk::App().Terminate();
 }

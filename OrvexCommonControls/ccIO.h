@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TTSL;
@@ -29,6 +30,11 @@ bool FolderExists(const std::wstring& path, bool followLinks = true);
 // to, so a link to nothing is no file.
 bool IsFile(const std::wstring& path, bool followLinks = true);
 bool IsFolder(const std::wstring& path);
+// A file that is neither a folder nor a link: what a name of ours must hold before it is run.
+bool IsRegularFile(const std::wstring& path);
+// The path is a link (symbolic link, junction, mount point) or a folder that holds one at any
+// depth; also when the folder cannot be read through.
+bool HoldsLink(const std::wstring& path);
 bool DirectoryExistMsg(const std::wstring& path);
 
 // --- creation ---
@@ -74,9 +80,17 @@ bool DiskInDrive(int driveNumber);
 bool DriveIsReady(const std::wstring& path);
 
 // --- files ---
+// Never through a link: an item that holds links is not deleted for good (refused without undo;
+// with undo, the shell's offer to delete for good is declined unseen when the Recycle Bin cannot
+// take it), since deleting for good walks into a link as into a folder on some systems.
 bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent);
 // Items in the Recycle Bin of the drive that holds the path; nothing when the system cannot tell.
 std::optional<long long> RecycleBinItemCount(const std::wstring& path);
+// Writes bytes as the whole content of a file: into a new file beside it first, then moved onto
+// the name, so that a reader finds the old file or the whole new one, and a link at that name is
+// replaced, never written through. Raises EFCreateError when the file cannot be made there and
+// EInOutError when writing fails; nothing is left beside in either case.
+void WriteFileWhole(const std::wstring& fileName, std::string_view bytes);
 void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
                   bool writeMark);
 std::wstring StringFromFile(const std::wstring& fileName);
@@ -91,6 +105,7 @@ std::wstring TimeToFileNameStr(const TLocalTime& time);
 
 // --- start-up services ---
 std::wstring GetTempFolder();
+// With overwrite, the copy is made beside and moved onto the name, as WriteFileWhole does.
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite);
 
 // --- pickers ---

@@ -8,7 +8,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "toolkit/Application.h"
 #include "toolkit/BufferText.h"
@@ -99,7 +103,7 @@ std::wstring DriveRootOf(int driveNumber) {
   return std::wstring(1, static_cast<wchar_t>(L'A' + driveNumber - 1)) + L":\\";
 }
 
-void WriteAll(HANDLE file, const std::string& bytes, const std::wstring& fileName) {
+void WriteAll(HANDLE file, std::string_view bytes, const std::wstring& fileName) {
   size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
@@ -128,6 +132,82 @@ std::string ReadAll(const std::wstring& fileName) {
   return bytes;
 }
 
+// A name beside the target that a file on its way to the target's name takes first.
+std::wstring NameBeside(const std::wstring& target, unsigned attempt) {
+  std::wstring name = target + L".~";
+  tk::AppendDecimal(name, ::GetCurrentProcessId());
+  name += L'-';
+  tk::AppendDecimal(name, attempt);
+  return name + L".tmp";
+}
+
+bool NameTaken(DWORD error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// Moves a finished file onto the target's name: a file or a link there is replaced, and what a
+// link leads to is never written. On failure the finished file goes and the error is kept.
+bool MoveIntoPlace(const std::wstring& finished, const std::wstring& target) {
+  if (::MoveFileExW(finished.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(finished.c_str());
+  ::SetLastError(error);
+  return false;
+}
+
+// A path that FindFirstFileW reads at any length: drive-rooted paths get the long-path prefix.
+std::wstring SearchablePath(const std::wstring& path) {
+  if (PathStartPos(path) == 1 && IsDriveRooted(path)) return L"\\\\?\\" + path;
+  return path;
+}
+
+bool IsLinkAttributes(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Declines, unseen, every dialog the shell opens on this thread while it deletes an item that
+// holds a link: the one it opens there is its offer to delete for good what the Recycle Bin
+// cannot take, and deleting for good walks into links (Wine's shell empties their targets). The
+// tree is looked through only when the shell asks, so an item the Recycle Bin takes costs
+// nothing.
+class DeclineDeletingLinksForGood {
+ public:
+  explicit DeclineDeletingLinksForGood(std::wstring item)
+      : item_(std::move(item)), previous_(std::exchange(current_, this)) {
+    hook_.reset(::SetWindowsHookExW(WH_CBT, Proc, nullptr, ::GetCurrentThreadId()));
+  }
+  DeclineDeletingLinksForGood(const DeclineDeletingLinksForGood&) = delete;
+  DeclineDeletingLinksForGood& operator=(const DeclineDeletingLinksForGood&) = delete;
+  ~DeclineDeletingLinksForGood() {
+    hook_.reset();
+    current_ = previous_;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && current_ && IsDialog(lParam) && current_->ItemHoldsLink())
+      return 1;  // the window is not made; the shell takes that as No
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static bool IsDialog(LPARAM lParam) {
+    const LPCWSTR name = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass;
+    if (IS_INTRESOURCE(name)) return name == WC_DIALOG;
+    return name && std::wstring_view(name) == L"#32770";
+  }
+  bool ItemHoldsLink() {
+    if (!holdsLink_) holdsLink_ = HoldsLink(item_);
+    return *holdsLink_;
+  }
+
+  static inline thread_local DeclineDeletingLinksForGood* current_ = nullptr;
+  std::wstring item_;
+  DeclineDeletingLinksForGood* previous_;
+  std::optional<bool> holdsLink_;
+  tk::UniqueHHOOK hook_;
+};
+
 }  // namespace
 
 // --- existence ---
@@ -148,6 +228,40 @@ bool IsFile(const std::wstring& path, bool followLinks) {
 bool IsFolder(const std::wstring& path) {
   if (IsFile(path)) return false;
   return FolderExists(path, true);
+}
+
+bool IsRegularFile(const std::wstring& path) {
+  const DWORD attributes = Attributes(path, false);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+bool HoldsLink(const std::wstring& path) {
+  const std::wstring item = WithoutTrailingBackslash(path);
+  const DWORD attributes = Attributes(item, false);
+  if (IsLinkAttributes(attributes)) return true;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  std::vector<std::wstring> folders{SearchablePath(item)};
+  while (!folders.empty()) {
+    const std::wstring folder = std::move(folders.back());
+    folders.pop_back();
+    WIN32_FIND_DATAW found{};
+    tk::UniqueFindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic,
+                                                   &found, FindExSearchNameMatch, nullptr,
+                                                   FIND_FIRST_EX_LARGE_FETCH));
+    // A folder that cannot be read through may hold anything.
+    if (!search) return true;
+    do {
+      const std::wstring_view name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (IsLinkAttributes(found.dwFileAttributes)) return true;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        folders.push_back(folder + L"\\" + found.cFileName);
+    } while (::FindNextFileW(search.get(), &found));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) return true;
+  }
+  return false;
 }
 
 bool DirectoryExistMsg(const std::wstring& path) {
@@ -275,16 +389,22 @@ bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool si
   std::wstring source = item;
   source.push_back(L'\0');  // the list ends with a second NUL
 
-  FILEOP_FLAGS flags = 0;
+  // Deleting for good goes through links on some systems; without undo there is no other way.
+  if (!allowUndo && HoldsLink(item)) return false;
+
+  // A link goes as the entry it is, never as the folder it leads to (where the shell knows how).
+  FILEOP_FLAGS flags = FOF_NORECURSEREPARSE;
   if (allowUndo) flags |= FOF_ALLOWUNDO;
   if (silent)
     flags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
   else if (!confirm)
     flags |= FOF_NOCONFIRMATION;
   // Without a question the shell deletes for good what the Recycle Bin cannot take; the user
-  // who asked for the Recycle Bin must hear of it first.
-  if (allowUndo && !silent) flags |= FOF_WANTNUKEWARNING;
+  // who asked for the Recycle Bin must hear of it first, and an item that holds links must be
+  // asked about so that the offer can be declined.
+  if (allowUndo && (!silent || HoldsLink(item))) flags |= FOF_WANTNUKEWARNING;
 
+  DeclineDeletingLinksForGood declineForLinks(item);
   SHFILEOPSTRUCTW operation{};
   operation.hwnd = tk::App().MainFormHandle();
   operation.wFunc = FO_DELETE;
@@ -303,22 +423,47 @@ std::optional<long long> RecycleBinItemCount(const std::wstring& path) {
   return info.i64NumItems;
 }
 
+void WriteFileWhole(const std::wstring& fileName, std::string_view bytes) {
+  DWORD error = ERROR_FILE_EXISTS;
+  for (unsigned attempt = 0; attempt < 100 && NameTaken(error); ++attempt) {
+    const std::wstring beside = NameBeside(fileName, attempt);
+    tk::UniqueFile file(::CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      error = ::GetLastError();
+      continue;
+    }
+    try {
+      WriteAll(file.get(), bytes, fileName);
+      if (!::FlushFileBuffers(file.get()))
+        throw tk::EInOutError(tk::FileErrorText(L"Cannot write file", fileName, ::GetLastError()));
+    } catch (...) {
+      file.reset();
+      ::DeleteFileW(beside.c_str());
+      throw;
+    }
+    file.reset();
+    if (MoveIntoPlace(beside, fileName)) return;
+    error = ::GetLastError();
+    break;
+  }
+  throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
+}
+
 void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
                   bool writeMark) {
   ForceDirectories(ExtractPath(fileName, true));
-  const bool create = overwrite || !PathExists(fileName);
-  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-  if (!file) {
-    const DWORD error = ::GetLastError();
-    if (create) throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
-    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, error));
+  if (overwrite || !PathExists(fileName)) {
+    const std::string mark = writeMark ? "\xEF\xBB\xBF" : "";
+    WriteFileWhole(fileName, mark + tk::ToUtf8(text));
+    return;
   }
-  if (!create) ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
-  std::string bytes = (create && writeMark) ? std::string("\xEF\xBB\xBF") : std::string();
-  bytes += tk::ToUtf8(text);
-  WriteAll(file.get(), bytes, fileName);
+  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
+  ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
+  WriteAll(file.get(), tk::ToUtf8(text), fileName);
 }
 
 std::wstring StringFromFile(const std::wstring& fileName) {
@@ -354,7 +499,13 @@ std::wstring GetTempFolder() {
 
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite) {
   const std::wstring target = destFolder + FileNamePart(source, psAll);
-  return ::CopyFileW(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE) != FALSE;
+  if (!overwrite) return ::CopyFileW(source.c_str(), target.c_str(), TRUE) != FALSE;
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring beside = NameBeside(target, attempt);
+    if (::CopyFileW(source.c_str(), beside.c_str(), TRUE)) return MoveIntoPlace(beside, target);
+    if (!NameTaken(::GetLastError())) return false;
+  }
+  return false;
 }
 
 // --- pickers ---

@@ -234,17 +234,7 @@ LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
   // Rendered first, so that a failure to render leaves an existing file alone.
-  const std::string rtf = SaveRtfToString();
-  tk::UniqueFile file(::CreateFileW(FullPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", FullPath, ::GetLastError()));
-  }
-  DWORD written = 0;
-  if (!::WriteFile(file.get(), rtf.data(), static_cast<DWORD>(rtf.size()), &written, nullptr) ||
-      written != rtf.size()) {
-    throw tk::EInOutError(tk::FileErrorText(L"Cannot write file", FullPath, ::GetLastError()));
-  }
+  WriteFileWhole(FullPath, SaveRtfToString());
 }
 
 void TRichLog::AppendToFile(const std::wstring& FullPath) {

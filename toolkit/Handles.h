@@ -73,6 +73,7 @@ struct Close {
   static void MemoryDC(HDC h) { ::DeleteDC(h); }
   static void CoTask(void* p) { ::CoTaskMemFree(p); }
   static void Local(void* p) { ::LocalFree(p); }
+  static void Hook(HHOOK h) { ::UnhookWindowsHookEx(h); }
 };
 }  // namespace detail
 
@@ -92,6 +93,7 @@ using UniqueHIMAGELIST = UniqueAny<HIMAGELIST, detail::Close::ImageList>;
 using UniquePIDL = UniqueAny<PIDLIST_ABSOLUTE, detail::Close::Pidl>;
 using UniqueMemDC = UniqueAny<HDC, detail::Close::MemoryDC>;
 using UniqueCoTaskString = UniqueAny<wchar_t*, detail::Close::CoTask>;
+using UniqueHHOOK = UniqueAny<HHOOK, detail::Close::Hook>;
 // Memory the system allocated with LocalAlloc for the caller (FormatMessage, CommandLineToArgvW).
 template <typename T>
 using UniqueLocalPtr = UniqueAny<T*, detail::Close::Local>;

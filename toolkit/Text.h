@@ -57,8 +57,6 @@ void AppendDecimal(Text& out, long long value) {
 std::wstring DecimalText(long long value);
 
 #ifdef _WIN32
-// The system's ANSI code page, which batch files and old readers expect.
-std::string ToAnsi(std::wstring_view text);
 // Plain text by its byte-order mark: UTF-8, UTF-16 little or big endian, else the ANSI code page.
 std::wstring TextFromBytes(std::string_view bytes);
 #endif

@@ -28,16 +28,6 @@ std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
 
 }  // namespace
 
-std::string ToAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size =
-      ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 std::wstring TextFromBytes(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) return Decode(bytes.substr(3), CP_UTF8);
   if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);

@@ -30,8 +30,10 @@ class ProtectedFolders {
   bool Protect(const std::wstring& path) const;
 
  private:
-  std::vector<std::wstring> special_;    // the shell's special folders (IsSpecialFolder)
-  std::vector<std::wstring> contained_;  // besides them, folders no removed folder may hold
+  // Each in every spelling (Trail, upper case): the shell's special folders (IsSpecialFolder),
+  // and besides them the folders and drive roots that no removed folder may hold.
+  std::vector<std::wstring> special_;
+  std::vector<std::wstring> contained_;
 };
 
 // --- the spelling tests behind IsProtectedFolder (portable) ---

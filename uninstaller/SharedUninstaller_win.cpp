@@ -2,6 +2,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "toolkit/BufferText.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Handles.h"
+#include "toolkit/SystemLibrary.h"
+#include "toolkit/Text.h"
 #include "uninstaller/SharedUninstaller.h"
 #include "OrvexCommonControls/cWindow.h"
 #include "OrvexCommonControls/ccCore.h"
@@ -63,18 +67,89 @@ std::wstring ResolvedPath(const std::wstring& path) {
   }));
 }
 
-// The spellings of one folder that the protected list is compared with.
+// The spellings of one folder: as given, full, long, short, and as the file system resolves it.
+// Both a folder to be removed and every protected folder are compared in all of them.
 std::vector<std::wstring> Spellings(const std::wstring& path) {
   std::vector<std::wstring> spellings{path};
-  const std::wstring full = tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
+  const auto add = [&spellings](std::wstring spelling) {
+    if (!spelling.empty()) spellings.push_back(std::move(spelling));
+  };
+  add(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
     return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  });
-  if (!full.empty()) spellings.push_back(full);
-  const std::wstring longForm = tk::SizedBufferText(
-      [&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(path.c_str(), buffer, size); });
-  if (!longForm.empty()) spellings.push_back(longForm);
-  if (std::wstring resolved = ResolvedPath(path); !resolved.empty()) spellings.push_back(resolved);
+  }));
+  add(tk::SizedBufferText(
+      [&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(path.c_str(), buffer, size); }));
+  add(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
+    return ::GetShortPathNameW(path.c_str(), buffer, size);
+  }));
+  add(ResolvedPath(path));
   return spellings;
+}
+
+// Under Wine a drive is a link to a Unix folder, and Z: is the Unix root: the folder that holds
+// the drive's link, spelled through another drive, holds the drive. Empty elsewhere.
+std::string UnixPathOf(const std::wstring& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  const auto convert = tk::SystemFunction<Convert>(L"kernel32.dll", "wine_get_unix_file_name");
+  char* unix = convert ? convert(path.c_str()) : nullptr;
+  if (!unix) return {};
+  std::string text = unix;
+  ::HeapFree(::GetProcessHeap(), 0, unix);
+  return text;
+}
+
+// The other spellings of each drive's root: the folders where its volume is mounted as well, the
+// folder a substituted drive stands for, and under Wine the root's Unix location spelled through
+// every drive that holds it.
+std::vector<std::wstring> DriveRootSpellings() {
+  struct Drive {
+    std::wstring root;
+    std::string unix;
+  };
+  std::vector<Drive> drives;
+  std::vector<std::wstring> spellings;
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    const std::wstring device{letter, L':'};
+    std::wstring target(1024, L'\0');
+    if (!::QueryDosDeviceW(device.c_str(), target.data(), static_cast<DWORD>(target.size())))
+      continue;
+    target.resize(target.find(L'\0'));
+    // A substituted drive: "\??\C:\folder".
+    if (target.rfind(L"\\??\\", 0) == 0 && IsFullFolderPath(target.substr(4)))
+      spellings.push_back(target.substr(4));
+    const std::wstring root = device + L"\\";
+    wchar_t volume[MAX_PATH] = {};
+    std::wstring mounts(4096, L'\0');
+    DWORD length = 0;
+    if (::GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH) &&
+        ::GetVolumePathNamesForVolumeNameW(volume, mounts.data(), static_cast<DWORD>(mounts.size()),
+                                           &length))
+      for (const wchar_t* mount = mounts.c_str(); *mount; mount += wcslen(mount) + 1)
+        if (!SameFolder(mount, root)) spellings.push_back(mount);
+    drives.push_back({root, UnixPathOf(root)});
+  }
+  for (const Drive& inner : drives)
+    for (const Drive& outer : drives) {
+      if (&inner == &outer || outer.unix.empty() || outer.unix.back() != '/' ||
+          inner.unix.size() <= outer.unix.size() || inner.unix.rfind(outer.unix, 0) != 0)
+        continue;
+      std::wstring spelling = outer.root + tk::FromUtf8(inner.unix.substr(outer.unix.size()));
+      for (wchar_t& c : spelling)
+        if (c == L'/') c = L'\\';
+      spellings.push_back(spelling);
+    }
+  return spellings;
+}
+
+// Every spelling of every folder of the list, each once, in upper case for comparing.
+std::vector<std::wstring> AllSpellingsUpper(const std::vector<std::wstring>& folders) {
+  std::vector<std::wstring> all;
+  for (const std::wstring& folder : folders)
+    for (const std::wstring& spelling : Spellings(folder)) {
+      std::wstring upper = Upper(Trail(spelling));
+      if (std::find(all.begin(), all.end(), upper) == all.end()) all.push_back(std::move(upper));
+    }
+  return all;
 }
 
 bool IsLink(const std::wstring& path) {
@@ -117,6 +192,9 @@ ProtectedFolders ProtectedFolders::Read() {
       folders.contained_.push_back(folder);
   // Shared by every program of the user, and where the running uninstaller lives.
   folders.contained_.push_back(GetTempFolder());
+  for (std::wstring& root : DriveRootSpellings()) folders.contained_.push_back(std::move(root));
+  folders.special_ = AllSpellingsUpper(folders.special_);
+  folders.contained_ = AllSpellingsUpper(folders.contained_);
   return folders;
 }
 
@@ -133,7 +211,7 @@ bool ProtectedFolders::Protect(const std::wstring& path) const {
     const std::wstring candidate = Upper(spelling);
     for (const auto* list : {&special_, &contained_})
       for (const std::wstring& folder : *list)
-        if (FolderIsOrContains(candidate, Upper(folder))) return true;
+        if (FolderIsOrContains(candidate, folder)) return true;
   }
   return false;
 }

@@ -44,7 +44,8 @@ void RestartFromTempCopy() {
   const std::wstring exe = AppExeName();
   const std::wstring copy = GetTempFolder() + FileNamePart(exe, psAll);
   FileCopyTo(exe, GetTempFolder(), true);
-  if (PathExists(copy))
+  // Only a file of its own is started: a folder or a link at that name is not the copy.
+  if (IsRegularFile(copy))
     ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
   else
     MesajError(

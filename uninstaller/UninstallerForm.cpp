@@ -432,6 +432,10 @@ bool TfrmMain::RecycleFolder(const std::wstring& folder) {
   if (!removed) {
     mmoLog->AddWarn(L"Folder " + folder +
                     L" not deleted. Probably another application is locking the folder.");
+    if (HoldsLink(folder))
+      mmoLog->AddWarn(
+          L"  It holds links: it is not deleted for good, so that what they lead to "
+          L"stays.");
     return false;
   }
   const std::optional<long long> after = RecycleBinItemCount(folder);

@@ -3,6 +3,9 @@
 // wrong type, each stored by the "product" or typed by the user. Every run is watched by the
 // whole-sandbox guard: nothing may change outside what the user confirmed, and whatever goes must
 // be in the trash byte for byte.
+#include <functional>
+#include <optional>
+
 #include "tests/e2e/UninstallerFixture.h"
 
 namespace {
@@ -101,8 +104,8 @@ class Hostile : public UninstallerFixture {
   }
 
   // Answers every box the way a careful person does: yes to the two questions, no to anything
-  // that offers to delete for good, OK to the rest, until the uninstaller ends or waits for the
-  // user with no box open.
+  // that offers to delete for good (yes, when the case says so), OK to the rest, until the
+  // uninstaller ends or waits for the user with no box open.
   RunResult AnswerUntilDone() {
     RunResult result;
     for (;;) {
@@ -123,8 +126,9 @@ class Hostile : public UninstallerFixture {
         result.ended = true;
         break;
       }
-      const bool question =
-          box->text.rfind(kAreYouSure, 0) == 0 || box->text.rfind(kApprove, 0) == 0;
+      const bool question = box->text.rfind(kAreYouSure, 0) == 0 ||
+                            box->text.rfind(kApprove, 0) == 0 ||
+                            (yesToDeletingForGood_ && box->HasButton(L"Yes"));
       PressButton(*box, question ? L"Yes" : box->HasButton(L"No") ? L"No" : L"OK");
       WaitForBoxClosed(box->hwnd, 10s);
       result.boxes.push_back(*box);
@@ -153,10 +157,12 @@ class Hostile : public UninstallerFixture {
   // One run: start the uninstaller, type the path when the case gives one, press Uninstall, and
   // answer until it is done. The guard watches all of it.
   RunResult Run(const std::string& name, const std::wstring& typed, Outcome expected,
-                const std::vector<std::wstring>& confirmed = {}) {
+                const std::vector<std::wstring>& confirmed = {},
+                const std::vector<std::wstring>& alsoAllowed = {}) {
     SandboxGuard guard;
     AllowTheUninstallersOwnFiles(guard);
     for (const std::wstring& folder : confirmed) guard.Confirm(folder);
+    for (const std::wstring& file : alsoAllowed) guard.AllowFile(file);
     RunResult result;
     if (!StartUninstaller()) {
       ADD_FAILURE() << name << ": no window";
@@ -200,6 +206,23 @@ class Hostile : public UninstallerFixture {
   }
 
   std::wstring Profile() const { return Known(FOLDERID_Profile); }
+  // The Windows spelling of a Linux path, through drive Z:.
+  static std::wstring OnZ(const std::string& unixPath) {
+    std::wstring path = L"Z:" + Narrow2Wide(unixPath);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return WithoutTrailingSlash(path);
+  }
+  static std::wstring WithoutTrailingSlash(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+  }
+  // The prefix's folder of drive links (dosdevices), as a Linux path ending in '/'.
+  static std::string DriveLinks() {
+    const std::string c = UnixPathOf(L"C:\\");
+    return c.substr(0, c.rfind("/c:"));
+  }
+
+  bool yesToDeletingForGood_ = false;
   // The same folder reached by climbing from the installation folder with "..".
   std::wstring Climbing(const std::wstring& target) const {
     std::wstring path = installDir_;
@@ -350,6 +373,156 @@ TEST_F(Hostile, LinkToAProtectedFolderIsRefused) {
   EXPECT_TRUE(FileExists(ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt"));
   EXPECT_TRUE(DirExists(link)) << "the link itself stays as well";
   ::DeleteFileW((ShellFolder(CSIDL_PERSONAL) + L"\\keep-me.txt").c_str());
+}
+
+// A link inside the product's folder goes as the entry it is: recycled with its folder, or, when
+// the Recycle Bin cannot take the folder, not deleted for good at all (deleting for good walks
+// into the link and empties what it leads to, the user's pictures here), even after a Yes.
+using LinksInsideTheProductFolder = HostileCase;
+
+TEST_P(LinksInsideTheProductFolder, NeverTakeWhatTheyLeadTo) {
+  const bool trashWorks = GetParam() == 0;
+  const std::string name = trashWorks ? "link inside the product folder, recycled"
+                                      : "link inside the product folder, Recycle Bin broken";
+  SCOPED_TRACE(name);
+  InstallWith(REG_SZ, installDir_);
+  const std::wstring pictures = ShellFolder(CSIDL_MYPICTURES);
+  WriteFileBytes(pictures + L"\\holiday.jpg", "the user's picture");
+  tk::ScopeExit mend([&] {
+    RemoveHostLink(installDir_, L"Pictures");
+    RemoveHostLink(TrashDir() + L"\\files\\Pelmor Wallpaper", L"Pictures");
+    RestoreTrash();
+    ::DeleteFileW((pictures + L"\\holiday.jpg").c_str());
+  });
+  ASSERT_TRUE(MakeHostLink(installDir_, L"Pictures", Narrow2Wide(UnixPathOf(pictures))));
+  if (!trashWorks) BreakTrash();
+  yesToDeletingForGood_ = true;
+  const RunResult result =
+      Run(name, L"", trashWorks ? Outcome::Recycled : Outcome::Reported,
+          trashWorks ? std::vector<std::wstring>{installDir_} : std::vector<std::wstring>{});
+  EXPECT_EQ(ReadFileBytes(pictures + L"\\holiday.jpg"), "the user's picture");
+  EXPECT_EQ(DirExists(installDir_), !trashWorks);
+  if (!trashWorks) {
+    EXPECT_TRUE(result.HasRow(
+        L"  It holds links: it is not deleted for good, so that what they lead to stays."))
+        << result.Describe();
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Hostile, LinksInsideTheProductFolder, ::testing::Range(0, 2));
+
+// A protected folder reached by another spelling of itself: where the registered folder is a link
+// (a new Wine prefix links the profile's folders into the Linux home), the folder it leads to;
+// the temporary folder registered in its short form; a drive that stands for the profile; the
+// folder that holds drive C:.
+using OtherSpellingsOfProtectedFolders = HostileCase;
+
+TEST_P(OtherSpellingsOfProtectedFolders, AreRefused) {
+  std::wstring stored, keep;
+  std::vector<std::wstring> allowed;
+  std::optional<TempFolderOverride> temp;
+  std::function<void()> mend = [] {};
+  const char* name = "";
+  switch (GetParam()) {
+    case 0: {
+      name = "Music linked into the home, stored where it leads";
+      const std::wstring music = ShellFolder(CSIDL_MYMUSIC);
+      const std::wstring profile = music.substr(0, music.find_last_of(L'\\'));
+      stored = SandboxDir() + L"\\home\\Music";
+      MakeDirs(stored);
+      RemoveTree(music);
+      ASSERT_TRUE(MakeHostLink(profile, L"Music", Narrow2Wide(UnixPathOf(stored))));
+      mend = [=] {
+        RemoveHostLink(profile, L"Music");
+        MakeDirs(music);
+      };
+      keep = music + L"\\song.mp3";
+      break;
+    }
+    case 1: {
+      name = "temporary folder registered in its short form, stored in its long form";
+      stored = FreshFolder(L"a temporary folder of long name");
+      const std::wstring shortForm = ShortPath(stored);
+      ASSERT_FALSE(shortForm.empty());
+      ASSERT_NE(shortForm, stored);
+      temp.emplace(shortForm);
+      for (const wchar_t* own : {L"\\Uninstaller.exe", L"\\Uninstaller.BAT"})
+        allowed.push_back(stored + own);
+      mend = [stored] { RemoveTree(stored); };
+      keep = stored + L"\\another program's file.tmp";
+      break;
+    }
+    case 2: {
+      name = "drive that stands for the profile, stored as its Documents";
+      const std::string links = DriveLinks();
+      ASSERT_TRUE(RunOnLinux("ln -sfn " + ShellQuoted(UnixPathOf(Profile())) + " " +
+                             ShellQuoted(links + "/s:")));
+      mend = [links] { RunOnLinux("rm -f " + ShellQuoted(links + "/s:")); };
+      const std::wstring documents = ShellFolder(CSIDL_PERSONAL);
+      stored = L"S:" + documents.substr(Profile().size());
+      ASSERT_TRUE(PumpUntil([&] { return DirExists(stored); }, 10s));
+      keep = documents + L"\\letter.txt";
+      break;
+    }
+    default: {
+      name = "the folder that holds drive C:, spelled through Z:";
+      const std::string links = DriveLinks();
+      stored = OnZ(links.substr(0, links.rfind('/')));
+      keep = L"C:\\orvex-tests\\drive-c-marker.txt";
+      break;
+    }
+  }
+  tk::ScopeExit mended([&] {
+    ::DeleteFileW(keep.c_str());
+    mend();
+  });
+  WriteFileBytes(keep, "keep");
+  InstallWith(REG_SZ, stored);
+  Run(name, L"", Outcome::Refused, {}, allowed);
+  EXPECT_EQ(ReadFileBytes(keep), "keep");
+}
+INSTANTIATE_TEST_SUITE_P(Hostile, OtherSpellingsOfProtectedFolders, ::testing::Range(0, 4));
+
+// Links planted where the uninstaller writes its own files (the temporary copy, the self-delete
+// script, the log on the desktop for every second of the next minutes) are replaced, never
+// written through: what they lead to stays as it was.
+TEST_F(Hostile, LinksAtTheUninstallersOwnFileNamesAreReplaced) {
+  InstallWith(REG_SZ, installDir_);
+  const std::wstring victim = ShellFolder(CSIDL_PERSONAL) + L"\\precious.txt";
+  WriteFileBytes(victim, "precious");
+  const std::string target = ShellQuoted(UnixPathOf(victim));
+  const std::string desktop = UnixPathOf(DesktopDir());
+  const std::string temp = UnixPathOf(TempDir());
+  const std::string removeLinks =
+      "find " + ShellQuoted(desktop) + " " + ShellQuoted(temp) + " -maxdepth 1 -type l -delete";
+  tk::ScopeExit mend([&] {
+    RunOnLinux(removeLinks);
+    ::DeleteFileW(victim.c_str());
+  });
+  ASSERT_TRUE(RunOnLinux("ln -sfn " + target + " " + ShellQuoted(temp + "/Uninstaller.BAT") +
+                         " && for i in $(seq 0 "
+                         "300); do ln -sfn " +
+                         target + " " + ShellQuoted(desktop) + "/\"" + Wide2Utf8(kLogPrefix) +
+                         "$(date -d \"+$i sec\" +%H.%M.%S).RTF\"; done"));
+  // The copy: the first process writes it from the installed exe, so its link is planted last.
+  ASSERT_TRUE(RunOnLinux("ln -sfn " + target + " " + ShellQuoted(temp + "/Uninstaller.exe")));
+  const SandboxGuard guard = [&] {
+    SandboxGuard g;
+    AllowTheUninstallersOwnFiles(g);
+    g.Confirm(installDir_);
+    return g;
+  }();
+  ASSERT_NE(StartUninstaller(), nullptr) << "the copy replaced the link and started";
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  ExpectSelfDeleted();
+  ASSERT_TRUE(RunOnLinux(removeLinks));
+  EXPECT_EQ(ReadFileBytes(victim), "precious");
+  const std::vector<Row> rows = SavedLogRows();
+  EXPECT_FALSE(rows.empty()) << "the log is a file of its own";
+  ExpectNothingElseChanged(guard, "hostile", "links at the uninstaller's own file names");
 }
 
 using ProductFoldersWithUnusualNames = HostileCase;

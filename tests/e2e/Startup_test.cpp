@@ -265,10 +265,10 @@ TEST_F(Startup, ProjectFileBesideExeRunsInPlace) {
   ASSERT_TRUE(p.WaitExit(30s));
 }
 
-TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
-  // A temporary folder that does not exist cannot take the copy, and no earlier copy is there.
-  const SandboxGuard guard;
-  Process p = StartWithTemp(exe_, L"C:\\orvex-tests\\startup\\no-such-temp", installDir_);
+// The copy cannot be made: the one error box, captioned before the application has its name,
+// then the end, with no second process and nothing changed.
+void ExpectCopyErrorAndEnd(const Process& p, const std::string& kind, const std::string& name,
+                           const SandboxGuard& guard) {
   auto box = WaitForBox(60s, BoxFilter{p.pid, L""});
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->caption, L"? Empty AppName - Error");
@@ -281,8 +281,27 @@ TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
   EXPECT_TRUE(OpenBoxes(BoxFilter{p.pid, L""}).empty());
   EXPECT_TRUE(ProcessesOfClass(kFormClass).empty()) << "no second process was started";
   const GuardReport report = guard.Check();
-  RecordFigure("fault", "temporary folder not writable", report);
+  RecordFigure(kind, name, report);
   EXPECT_TRUE(report.Clean()) << report.Describe();
+}
+
+TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
+  // A temporary folder that does not exist cannot take the copy, and no earlier copy is there.
+  const SandboxGuard guard;
+  Process p = StartWithTemp(exe_, L"C:\\orvex-tests\\startup\\no-such-temp", installDir_);
+  ExpectCopyErrorAndEnd(p, "fault", "temporary folder not writable", guard);
+}
+
+// A folder of the copy's name in the temporary folder is no copy: it is not opened, and the user
+// hears why nothing else happens.
+TEST_F(Startup, FolderWhereTheCopyGoesShowsTheCopyErrorAndEnds) {
+  MakeDirs(tempCopy_ + L"\\inside");
+  WriteFileBytes(tempCopy_ + L"\\inside\\keep.txt", "keep");
+  tk::ScopeExit remove([&] { RemoveTree(tempCopy_); });
+  const SandboxGuard guard;
+  Process p = Start(exe_, L"", installDir_);
+  ExpectCopyErrorAndEnd(p, "hostile", "folder at the temporary copy's name", guard);
+  EXPECT_TRUE(ShellWindowsTitled(L"Uninstaller.exe").empty()) << "the folder was opened";
 }
 
 }  // namespace

@@ -222,6 +222,28 @@ TEST_F(UninstallerRun, ProductThatNeverAnswersDoesNotHangTheUninstaller) {
   ExpectNothingElseChanged(guard, "fault", "product window never answers");
 }
 
+TEST_F(UninstallerRun, ProductThatAnswersThenHangsStillGetsTheWarning) {
+  InstallBoth();
+  Process product = StartProduct(L"--state max-min --hang-after-answer");
+  SandboxGuard guard;
+  AllowTheUninstallersOwnFiles(guard);
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  // Restoring and bringing forward wait for the product's thread, which stopped after answering.
+  auto warning = WaitForBox(60s, BoxFilter{pid_, L""});
+  ASSERT_TRUE(warning.has_value()) << "the uninstaller froze with the product";
+  EXPECT_EQ(warning->text, kStillRunning);
+  ExpectModal(*warning);
+  product.Kill();
+  ASSERT_TRUE(product.WaitExit(30s));
+  ASSERT_TRUE(PressButton(*warning, L"OK"));
+  EXPECT_NE(Answer(L"No").text.find(L"Do you approve deletion"), std::wstring::npos);
+  CloseWindow();
+  ExpectNothingElseChanged(guard, "hostile", "product answers, then hangs");
+}
+
 TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
   struct Case {
     std::wstring install, data;

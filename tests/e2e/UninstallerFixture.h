@@ -77,15 +77,6 @@ inline std::wstring Lower(std::wstring text) {
   return text;
 }
 
-// Visible shell windows (of any process) whose title is the given folder name.
-inline std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
-  std::vector<HWND> found;
-  HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, L"ExplorerWClass", nullptr)))
-    if (::IsWindowVisible(window) && TextOf(window) == title) found.push_back(window);
-  return found;
-}
-
 class UninstallerFixture : public ::testing::Test {
  protected:
   void SetUp() override {

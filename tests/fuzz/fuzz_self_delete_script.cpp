@@ -12,14 +12,6 @@
 
 namespace {
 
-// Windows paths hold neither double quotes nor control characters (line breaks among them), and
-// the script's quoting relies on that; such inputs are run for memory errors only.
-bool IsPlausiblePath(const std::wstring& path) {
-  for (wchar_t c : path)
-    if (c < 32 || c == L'"') return false;
-  return true;
-}
-
 std::vector<std::wstring> CrLfLines(const std::wstring& text, const std::wstring& context) {
   std::vector<std::wstring> lines;
   size_t from = 0;
@@ -74,9 +66,14 @@ std::wstring OutsideQuotes(const std::wstring& line) {
   return out;
 }
 
+const std::wstring kPing = L"C:\\W\\ping.exe";
+
 void CheckScript(const std::wstring& exe, const std::wstring& script) {
-  const std::wstring text = SelfDeleteScriptText(exe, script);
-  if (!IsPlausiblePath(exe) || !IsPlausiblePath(script)) return;
+  const std::wstring text = SelfDeleteScriptText(exe, script, kPing);
+  // Whatever the paths, the script is printable ASCII in lines: no code page can change it.
+  for (wchar_t c : text)
+    FUZZ_CHECK((c >= L' ' && c <= L'~') || c == L'\r' || c == L'\n', exe + L" | " + script);
+  if (!BatchWritable(exe) || !BatchWritable(script)) return;
   const std::wstring context = exe + L" | " + script;
 
   const std::wstring qExe = L"\"" + exe + L"\"";
@@ -90,7 +87,7 @@ void CheckScript(const std::wstring& exe, const std::wstring& script) {
                                               L"if not exist " + qExe + L" goto delete_script",
                                               L"set /a tries+=1",
                                               L"if %tries% geq 60 goto delete_script",
-                                              L"ping -n 2 127.0.0.1 >nul 2>&1",
+                                              L"\"" + kPing + L"\" -n 2 127.0.0.1 >nul 2>&1",
                                               L"goto delete_exe",
                                               L":delete_script",
                                               L"del /f /q " + qScript};
@@ -99,7 +96,7 @@ void CheckScript(const std::wstring& exe, const std::wstring& script) {
   // The script for two paths without any special character: its commands are what every other
   // script must parse to.
   const std::vector<std::wstring> plain =
-      CrLfLines(SelfDeleteScriptText(L"C:\\T\\x.exe", L"C:\\T\\x.BAT"), L"plain");
+      CrLfLines(SelfDeleteScriptText(L"C:\\T\\x.exe", L"C:\\T\\x.BAT", kPing), L"plain");
   FUZZ_CHECK(lines.size() == expected.size() && plain.size() == expected.size(), context);
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::wstring expanded = ExpandPercents(lines[i], context);

@@ -145,10 +145,15 @@ std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
 bool IsRestartedCopy(DWORD pid, const std::wstring& exeName) {
   const auto info = ReadProcessStartInfo(pid);
   if (!info) return false;
+  // The temporary folder may be set in its short form; the system names the image in its long.
   const std::wstring copy = TempFolder() + exeName;
+  wchar_t longCopy[32768] = {};
+  if (!::GetLongPathNameW(copy.c_str(), longCopy, 32768)) return false;
   const std::wstring& line = info->commandLine;
   const std::wstring argument = L" uninstall";
-  return _wcsicmp(info->imagePath.c_str(), copy.c_str()) == 0 && line.size() > argument.size() &&
+  return (_wcsicmp(info->imagePath.c_str(), copy.c_str()) == 0 ||
+          _wcsicmp(info->imagePath.c_str(), longCopy) == 0) &&
+         line.size() > argument.size() &&
          line.compare(line.size() - argument.size(), argument.size(), argument) == 0;
 }
 

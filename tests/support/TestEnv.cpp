@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/support/AppDriver.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Text.h"
 
@@ -415,6 +416,42 @@ std::wstring QuoteArg(const std::wstring& text) {
   }
   quoted.append(backslashes * 2, L'\\');
   return quoted + L"\"";
+}
+
+std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
+  std::vector<HWND> found;
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, L"ExplorerWClass", nullptr)))
+    if (::IsWindowVisible(window) && TextOf(window) == title) found.push_back(window);
+  return found;
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+  wchar_t buffer[32768] = {};
+  const DWORD length = ::GetShortPathNameW(path.c_str(), buffer, 32768);
+  return length > 0 && length < 32768 ? std::wstring(buffer, length) : std::wstring();
+}
+
+namespace {
+
+std::optional<std::wstring> Environment(const wchar_t* name) {
+  wchar_t buffer[4096] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 4096);
+  if (length == 0 || length >= 4096) return std::nullopt;
+  return std::wstring(buffer, length);
+}
+
+}  // namespace
+
+TempFolderOverride::TempFolderOverride(const std::wstring& folder)
+    : tmp_(Environment(L"TMP")), temp_(Environment(L"TEMP")) {
+  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
+}
+
+TempFolderOverride::~TempFolderOverride() {
+  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
+  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
 }
 
 }  // namespace testing_support

@@ -34,6 +34,19 @@ std::vector<std::string> RecordedOpens(const std::wstring& tool);
 size_t TimesRecorded(const std::wstring& tool, const std::wstring& line);
 void ClearRecordedOpens();
 
+// Points TMP and TEMP of this process, and so of the programs it starts, at another folder for
+// the object's lifetime.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const std::wstring& folder);
+  ~TempFolderOverride();
+  TempFolderOverride(const TempFolderOverride&) = delete;
+  TempFolderOverride& operator=(const TempFolderOverride&) = delete;
+
+ private:
+  std::optional<std::wstring> tmp_, temp_;
+};
+
 // --- files ---
 bool FileExists(const std::wstring& path);
 bool DirExists(const std::wstring& path);
@@ -50,6 +63,8 @@ bool MakeHostLink(const std::wstring& folder, const std::wstring& name, const st
 // Removes such a link and never what it leads to: Wine's own delete call removes the target. The
 // link must show (its target exists), so that its going can be watched.
 bool RemoveHostLink(const std::wstring& folder, const std::wstring& name);
+// The short (8.3) spelling of an existing path; empty when the system gives none.
+std::wstring ShortPath(const std::wstring& path);
 // Names (without folder) of the files that match a pattern such as C:\\x\\*.RTF.
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern);
 // relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".
@@ -73,6 +88,8 @@ Process Start(const std::wstring& exe, const std::wstring& args = L"",
 // A visible top-level window of the class, optionally of one process.
 HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout, DWORD pid = 0);
 std::vector<DWORD> ProcessesOfClass(const std::wstring& className);
+// Visible shell windows (of any process) whose title is the given folder name.
+std::vector<HWND> ShellWindowsTitled(const std::wstring& title);
 // Processes whose image name ends in exeName (case-insensitive), with their command lines unknown.
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
 // Ends every process of that image name and waits a moment for each to go.

@@ -84,27 +84,6 @@ bool AnyRecorded(const std::wstring& tool, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-// Visible shell windows (of any process) whose title is the given folder name.
-std::vector<HWND> ShellWindowsTitled(const std::wstring& title) {
-  struct Search {
-    std::wstring title;
-    std::vector<HWND> found;
-  } search{title, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(data);
-        wchar_t className[64] = {}, text[MAX_PATH] = {};
-        ::GetClassNameW(window, className, 64);
-        ::GetWindowTextW(window, text, MAX_PATH);
-        if (::IsWindowVisible(window) && std::wstring(className) == L"ExplorerWClass" &&
-            s.title == text)
-          s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 void CloseShellWindows(const std::wstring& title) {
   for (HWND window : ShellWindowsTitled(title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
   PumpUntil([&] { return ShellWindowsTitled(title).empty(); }, 10s);

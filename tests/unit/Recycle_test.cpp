@@ -440,7 +440,8 @@ TEST_F(Recycle, UninstallsFolderGoesToTheShellAsOneNameOwnedByTheMainForm) {
   EXPECT_EQ(call.owner, tk::App().MainFormHandle());
   EXPECT_EQ(call.function, static_cast<UINT>(FO_DELETE));
   EXPECT_EQ(call.from, SourceListOf(folder)) << Printable(call.from);
-  EXPECT_EQ(call.flags, FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING);
+  EXPECT_EQ(call.flags,
+            FOF_NORECURSEREPARSE | FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING);
   EXPECT_FALSE(call.hasTarget);
   EXPECT_FALSE(call.hasMappings);
   EXPECT_FALSE(call.hasProgressTitle);
@@ -468,11 +469,12 @@ TEST_F(Recycle, SilentOperationAsksNothingAndShowsNothing) {
 
   EXPECT_TRUE(boxes.empty()) << Wide2Utf8(boxes.front().text);
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].flags,
-            FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
+  EXPECT_EQ(calls[0].flags, FOF_NORECURSEREPARSE | FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION |
+                                FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
   EXPECT_EQ(calls[0].from, SourceListOf(kept)) << Printable(calls[0].from);
   // Silence wins over the request to confirm.
-  EXPECT_EQ(calls[1].flags, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
+  EXPECT_EQ(calls[1].flags, FOF_NORECURSEREPARSE | FOF_SILENT | FOF_NOCONFIRMATION |
+                                FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
   EXPECT_EQ(calls[1].from, SourceListOf(gone)) << Printable(calls[1].from);
   for (const auto& call : calls) {
     EXPECT_EQ(call.owner, mainForm_);
@@ -495,9 +497,9 @@ TEST_F(Recycle, FlagsForEveryCombinationOfUndoConfirmAndSilent) {
   };
   // Not silent and with undo, the shell must warn before destroying what the bin cannot take.
   const Case cases[] = {
-      {true, false, false, 0x4050}, {true, true, false, 0x4040}, {false, false, false, 0x0010},
-      {false, true, false, 0x0000}, {true, false, true, 0x0654}, {true, true, true, 0x0654},
-      {false, false, true, 0x0614}, {false, true, true, 0x0614},
+      {true, false, false, 0xC050}, {true, true, false, 0xC040}, {false, false, false, 0x8010},
+      {false, true, false, 0x8000}, {true, false, true, 0x8654}, {true, true, true, 0x8654},
+      {false, false, true, 0x8614}, {false, true, true, 0x8614},
   };
   const std::wstring file = root_ + L"\\stays.txt";
   WriteFileBytes(file, "stays");

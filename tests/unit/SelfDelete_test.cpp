@@ -17,6 +17,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Handles.h"
+#include "toolkit/SystemLibrary.h"
 #include "tests/support/ProcessInfo.h"
 #include "tests/support/SandboxGuard.h"
 #include "tests/support/TestEnv.h"
@@ -33,32 +34,6 @@ constexpr auto kGiveUpWithin = 240s;
 bool Contains(const std::wstring& text, const std::wstring& part) {
   return text.find(part) != std::wstring::npos;
 }
-
-std::optional<std::wstring> Environment(const wchar_t* name) {
-  wchar_t buffer[4096] = {};
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 4096);
-  if (length == 0 || length >= 4096) return std::nullopt;
-  return std::wstring(buffer, length);
-}
-
-// Points TMP and TEMP of this process, and so of the programs it starts, at another folder.
-class TempFolderOverride {
- public:
-  explicit TempFolderOverride(const std::wstring& folder)
-      : tmp_(Environment(L"TMP")), temp_(Environment(L"TEMP")) {
-    ::SetEnvironmentVariableW(L"TMP", folder.c_str());
-    ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
-  }
-  ~TempFolderOverride() {
-    ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
-    ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
-  }
-  TempFolderOverride(const TempFolderOverride&) = delete;
-  TempFolderOverride& operator=(const TempFolderOverride&) = delete;
-
- private:
-  std::optional<std::wstring> tmp_, temp_;
-};
 
 // Copies the self-deleting program into folder as name and runs it; its exit code.
 std::optional<DWORD> RunSelfDeleter(const std::wstring& folder, const std::wstring& name) {
@@ -112,7 +87,8 @@ std::optional<DWORD> ScriptProcessIn(const std::wstring& folder) {
 // --- the script's text ---
 
 TEST(SelfDeleteScript, DeletesExeRetriesWithPauseAndLimitThenDeletesItself) {
-  EXPECT_EQ(SelfDeleteScriptText(L"C:\\T\\Uninstaller.exe", L"C:\\T\\Uninstaller.BAT"),
+  EXPECT_EQ(SelfDeleteScriptText(L"C:\\T\\Uninstaller.exe", L"C:\\T\\Uninstaller.BAT",
+                                 L"C:\\W\\ping.exe"),
             L"@echo off\r\n"
             L"set /a tries=0\r\n"
             L":delete_exe\r\n"
@@ -120,15 +96,15 @@ TEST(SelfDeleteScript, DeletesExeRetriesWithPauseAndLimitThenDeletesItself) {
             L"if not exist \"C:\\T\\Uninstaller.exe\" goto delete_script\r\n"
             L"set /a tries+=1\r\n"
             L"if %tries% geq 60 goto delete_script\r\n"
-            L"ping -n 2 127.0.0.1 >nul 2>&1\r\n"
+            L"\"C:\\W\\ping.exe\" -n 2 127.0.0.1 >nul 2>&1\r\n"
             L"goto delete_exe\r\n"
             L":delete_script\r\n"
             L"del /f /q \"C:\\T\\Uninstaller.BAT\"\r\n");
 }
 
 TEST(SelfDeleteScript, PercentIsDoubledAndOtherSpecialsStayQuoted) {
-  const std::wstring text =
-      SelfDeleteScriptText(L"C:\\a b & c ^d 50%\\%PATH%\\x.exe", L"C:\\a b & c ^d 50%\\x.BAT");
+  const std::wstring text = SelfDeleteScriptText(L"C:\\a b & c ^d 50%\\%PATH%\\x.exe",
+                                                 L"C:\\a b & c ^d 50%\\x.BAT", L"C:\\W\\ping.exe");
   EXPECT_TRUE(Contains(text, L"del /f /q \"C:\\a b & c ^d 50%%\\%%PATH%%\\x.exe\" >nul"));
   EXPECT_TRUE(Contains(text, L"if not exist \"C:\\a b & c ^d 50%%\\%%PATH%%\\x.exe\" goto"));
   EXPECT_TRUE(Contains(text, L"del /f /q \"C:\\a b & c ^d 50%%\\x.BAT\"\r\n"));
@@ -137,7 +113,7 @@ TEST(SelfDeleteScript, PercentIsDoubledAndOtherSpecialsStayQuoted) {
 }
 
 TEST(SelfDeleteScript, EveryLineEndsInCrLf) {
-  const std::wstring text = SelfDeleteScriptText(L"C:\\x.exe", L"C:\\x.BAT");
+  const std::wstring text = SelfDeleteScriptText(L"C:\\x.exe", L"C:\\x.BAT", L"C:\\W\\ping.exe");
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.substr(text.size() - 2), L"\r\n");
   for (size_t at = text.find(L'\n'); at != std::wstring::npos; at = text.find(L'\n', at + 1)) {
@@ -232,6 +208,43 @@ TEST(SelfDelete, LockedExeIsDeletedOnceReleased) {
   EXPECT_FALSE(Gone(script));
   lock.reset();
   EXPECT_TRUE(PumpUntil([&] { return BothGone(exe, script); }, kGoneWithin));
+  RemoveTree(temp);
+}
+
+// Programs of the names the script uses, planted in the temporary folder (its working folder),
+// are never run; the folder's name holds a full-width quote, which a code page bends into '"'.
+TEST(SelfDelete, ProgramsPlantedInTheTempFolderAreNeverRun) {
+  const std::wstring temp = FreshFolder(L"tmp \uFF02planted\uFF02");
+  TempFolderOverride override(temp);
+  const std::wstring exe = temp + L"\\sdplanted.exe";
+  const std::wstring marker = temp + L"\\planted-ran.txt";
+  for (const wchar_t* name : {L"\\ping.bat", L"\\ping.cmd", L"\\del.bat", L"\\cmd.bat"})
+    WriteFileBytes(temp + name, "@echo ran > planted-ran.txt\r\n");
+  ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE));
+  SandboxGuard guard;
+  guard.AllowFile(exe);
+  guard.AllowFile(temp + L"\\sdplanted.BAT");
+  // Held for two pauses, so that the script reaches its pause program while planted ones wait.
+  tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lock);
+  Process process = Start(exe);
+  ASSERT_TRUE(process.WaitExit(60s));
+  std::set<DWORD> pauses;
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        for (DWORD pid : ProcessesNamed(L"ping.exe")) pauses.insert(pid);
+        return pauses.size() >= 2;
+      },
+      30s))
+      << "the system's ping did not run";
+  lock.reset();
+  EXPECT_TRUE(PumpUntil([&] { return BothGone(exe, temp + L"\\sdplanted.BAT"); }, kGoneWithin))
+      << "left: " << Listing(temp);
+  EXPECT_FALSE(FileExists(marker)) << "a planted program ran";
+  const GuardReport report = guard.Check();
+  RecordFigure("hostile", "programs planted in the temporary folder", report);
+  EXPECT_TRUE(report.Clean()) << report.Describe();
   RemoveTree(temp);
 }
 
@@ -386,7 +399,8 @@ TEST(SelfDelete, ScriptFileIsAnsiTextWithCrLfThatReplacesOneLeftByAnEarlierRun) 
   ASSERT_TRUE(run.Run().has_value()) << "the script did not start";
   // The exe is held: the script is still there, as the system wrote it.
   const std::string bytes = ReadFileBytes(run.Script());
-  const std::wstring text = SelfDeleteScriptText(run.Exe(), run.Script());
+  const std::wstring text =
+      SelfDeleteScriptText(run.Exe(), run.Script(), tk::SystemFolder() + L"\\ping.exe");
   EXPECT_EQ(bytes, Wide2Utf8(text)) << "every path here is ASCII, spelled alike in ANSI";
   EXPECT_EQ(bytes.find("stale"), std::string::npos);
   EXPECT_EQ(bytes.rfind("@echo off\r\n", 0), 0u) << "no byte-order mark before the first line";
