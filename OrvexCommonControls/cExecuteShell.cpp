@@ -56,12 +56,29 @@ std::wstring ShellExecuteErrorText(int result, const std::wstring& fileName) {
   }
 }
 
+namespace {
+
+// A path of MAX_PATH characters or more as the shell can take it: its short form where that is
+// shorter than the limit, else as it is.
+std::wstring ShellSpelling(const std::wstring& fileName) {
+  if (fileName.size() < MAX_PATH) return fileName;
+  wchar_t shortForm[MAX_PATH] = {};
+  const DWORD length = ::GetShortPathNameW(fileName.c_str(), shortForm, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(shortForm, length) : fileName;
+}
+
+}  // namespace
+
 bool ExecuteShell(const std::wstring& fileName, const std::wstring& parameters, bool showErrors,
                   int showMode) {
-  // A web address holds slashes, which make it an invalid path: it gets no working folder.
-  const std::wstring folder = ExtractPath(fileName, true);
+  // The shell may hand the file to an extension that wants COM on this thread.
+  tk::ComInit com;
+  const std::wstring target = ShellSpelling(fileName);
+  // A web address holds slashes, which make it an invalid path: it gets no working folder; nor
+  // does a path too long for the folder step, which would raise.
+  const std::wstring folder = target.size() < MAX_PATH ? ExtractPath(target, true) : L"";
   const INT_PTR result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
-      nullptr, L"open", fileName.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+      nullptr, L"open", target.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
       folder.empty() ? nullptr : folder.c_str(), showMode));
   if (result > 32) return true;
   if (showErrors) MesajError(ShellExecuteErrorText(static_cast<int>(result), fileName));
@@ -70,6 +87,11 @@ bool ExecuteShell(const std::wstring& fileName, const std::wstring& parameters, 
 
 bool ExecuteProgram(const std::wstring& fileName, const std::wstring& parameters, bool showErrors,
                     int showMode) {
+  // The shell requires COM for ShellExecuteEx, and the first process of a run has none of its
+  // own. A thread that has none gets the multithreaded kind: the single-threaded one makes a
+  // hidden window, which would connect a process that shows nothing to the display. A thread
+  // that has an apartment keeps it.
+  tk::ComInit com(COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   // The shell would show a box of its own for a failed start before ours ("Error", unowned);

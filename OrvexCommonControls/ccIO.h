@@ -84,8 +84,10 @@ bool DriveIsReady(const std::wstring& path);
 // with undo, the shell's offer to delete for good is declined unseen when the Recycle Bin cannot
 // take it), since deleting for good walks into a link as into a folder on some systems.
 bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent);
-// Items in the Recycle Bin of the drive that holds the path; nothing when the system cannot tell.
-std::optional<long long> RecycleBinItemCount(const std::wstring& path);
+// The Recycle Bin's entries that came from the path (by their original folder and name), each
+// as an identity of its own that stays the same while the entry is there: an entry that appears
+// across an operation is what the operation put there. Nothing when the bin cannot be read.
+std::optional<std::vector<std::string>> RecycleBinEntriesFrom(const std::wstring& path);
 // Writes bytes as the whole content of a file: into a new file beside it first, then moved onto
 // the name, so that a reader finds the old file or the whole new one, and a link at that name is
 // replaced, never written through. Raises EFCreateError when the file cannot be made there and

@@ -414,13 +414,62 @@ bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool si
   return result == 0 && !operation.fAnyOperationsAborted && !PathExists(item);
 }
 
-std::optional<long long> RecycleBinItemCount(const std::wstring& path) {
-  const size_t root = PathRootLength(path);
-  if (root == 0) return std::nullopt;
-  SHQUERYRBINFO info{};
-  info.cbSize = sizeof(info);
-  if (FAILED(::SHQueryRecycleBinW(Trail(path.substr(0, root)).c_str(), &info))) return std::nullopt;
-  return info.i64NumItems;
+namespace {
+
+// A text the shell hands back in a STRRET, in whichever of its three forms.
+std::wstring StrRetText(STRRET& value, PCUITEMID_CHILD item) {
+  switch (value.uType) {
+    case STRRET_WSTR: {
+      tk::UniqueCoTaskString owned(value.pOleStr);
+      return owned.get() ? owned.get() : L"";
+    }
+    case STRRET_OFFSET:
+      return tk::TextFromBytes(reinterpret_cast<const char*>(item) + value.uOffset);
+    case STRRET_CSTR:
+      return tk::TextFromBytes(value.cStr);
+    default:
+      return L"";
+  }
+}
+
+// The Recycle Bin's column that names where an entry was deleted from (the same on Windows and
+// under Wine; the property for it is not answered everywhere).
+constexpr UINT kOriginalLocationColumn = 1;
+
+}  // namespace
+
+std::optional<std::vector<std::string>> RecycleBinEntriesFrom(const std::wstring& path) {
+  const std::wstring item = WithoutTrailingBackslash(path);
+  const std::wstring name = FileNamePart(item, psBackslash);
+  const std::wstring folder = WithoutTrailingBackslash(FolderPart(item, psBackslash));
+  tk::ComPtr<IShellFolder> desktop;
+  tk::UniquePIDL binId;
+  tk::ComPtr<IShellFolder2> bin;
+  tk::ComPtr<IEnumIDList> entries;
+  if (FAILED(::SHGetDesktopFolder(desktop.put())) ||
+      FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, binId.put())) ||
+      FAILED(desktop->BindToObject(binId.get(), nullptr, IID_PPV_ARGS(bin.put()))) ||
+      FAILED(bin->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
+                              entries.put())))
+    return std::nullopt;
+  std::vector<std::string> found;
+  if (!entries) return found;  // an empty bin may give no list at all
+  for (;;) {
+    PITEMID_CHILD raw = nullptr;
+    if (entries->Next(1, &raw, nullptr) != S_OK) break;
+    tk::UniqueChildPIDL entry(raw);
+    STRRET entryName{}, details{};
+    SHELLDETAILS location{};
+    if (FAILED(bin->GetDisplayNameOf(entry.get(), SHGDN_INFOLDER, &entryName)) ||
+        FAILED(bin->GetDetailsOf(entry.get(), kOriginalLocationColumn, &location)))
+      continue;
+    details = location.str;
+    if (!tk::SameTextAscii(StrRetText(entryName, entry.get()), name) ||
+        !SameFolder(StrRetText(details, entry.get()), folder))
+      continue;
+    found.emplace_back(reinterpret_cast<const char*>(entry.get()), ::ILGetSize(entry.get()));
+  }
+  return found;
 }
 
 void WriteFileWhole(const std::wstring& fileName, std::string_view bytes) {

@@ -233,8 +233,10 @@ LRESULT TRichLog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TRichLog::SaveAsRtf(const std::wstring& FullPath) {
-  // Rendered first, so that a failure to render leaves an existing file alone.
-  WriteFileWhole(FullPath, SaveRtfToString());
+  // Our own writing rather than the control's: some controls write a character their code page
+  // lacks as a look-alike (another folder's name), and in high contrast every row would be saved
+  // in the scheme's text colour.
+  WriteFileWhole(FullPath, RowsAsRtf());
 }
 
 void TRichLog::AppendToFile(const std::wstring& FullPath) {

@@ -91,6 +91,8 @@ using UniqueHBITMAP = UniqueAny<HBITMAP, detail::Close::Gdi>;
 using UniqueHICON = UniqueAny<HICON, detail::Close::Icon>;
 using UniqueHIMAGELIST = UniqueAny<HIMAGELIST, detail::Close::ImageList>;
 using UniquePIDL = UniqueAny<PIDLIST_ABSOLUTE, detail::Close::Pidl>;
+// An item's id within its folder, as a folder's enumeration hands it out.
+using UniqueChildPIDL = UniqueAny<PITEMID_CHILD, detail::Close::CoTask>;
 using UniqueMemDC = UniqueAny<HDC, detail::Close::MemoryDC>;
 using UniqueCoTaskString = UniqueAny<wchar_t*, detail::Close::CoTask>;
 using UniqueHHOOK = UniqueAny<HHOOK, detail::Close::Hook>;

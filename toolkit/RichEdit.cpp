@@ -173,18 +173,72 @@ void CheckRowIndex(int index, int count) {
 // Posted to the control's own window so that waiting rows go in once the loop comes round.
 constexpr UINT kMoveWaitingRowsIn = WM_APP + 0x2A5;
 
-CHARFORMAT2W RowFormat(COLORREF color, bool autoColor, unsigned style) {
+CHARFORMAT2W RowFormat(const TRowFormat& row) {
   CHARFORMAT2W format{};
   format.dwMask = CFM_COLOR | kStyleMask;
-  format.dwEffects = EffectsFromStyle(style) | (autoColor ? CFE_AUTOCOLOR : 0u);
-  format.crTextColor = color;
+  format.dwEffects = EffectsFromStyle(row.Style) | (row.AutoColor ? CFE_AUTOCOLOR : 0u);
+  format.crTextColor = row.Color;
   return format;
+}
+
+TRowFormat FormatOf(const CHARFORMAT2W& format) {
+  return TRowFormat{format.crTextColor, (format.dwEffects & CFE_AUTOCOLOR) != 0,
+                    StyleFromEffects(format.dwEffects)};
 }
 
 // A control word with its number, such as \cf2 or \u-1234.
 void AppendWord(std::string& out, const char* word, long value) {
   out += word;
   AppendDecimal(out, value);
+}
+
+// Text as rich text keeps every character: printable ASCII as it is (\, { and } escaped), every
+// other character, control characters included, by its UTF-16 code with '?' for old readers, in
+// a group of its own (some readers lose the rest of the word after a \u in running text).
+void AppendRtfText(std::string& out, std::wstring_view text) {
+  for (wchar_t c : text) {
+    if (c == L'\\' || c == L'{' || c == L'}') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      AppendWord(out, "{\\u", static_cast<int16_t>(c));
+      out += "?}";
+    }
+  }
+}
+
+// The rows as rich text, each a paragraph in its own colour and style; `head` comes after the
+// colour table (a font for a whole document; none for rows that take the insertion point's).
+std::string RtfOf(const std::vector<TRichRow>& rows, bool startNewParagraph,
+                  const std::string& fonts, const std::string& head) {
+  std::vector<COLORREF> colors;
+  std::string body = startNewParagraph ? "\\par " : "";
+  static const char* const kOn[] = {"\\b", "\\i", "\\ul", "\\strike"};
+  static const char* const kOff[] = {"\\b0", "\\i0", "\\ulnone", "\\strike0"};
+  static const unsigned kBits[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
+  for (const TRichRow& row : rows) {
+    size_t color = 0;
+    if (!row.Format.AutoColor) {
+      while (color < colors.size() && colors[color] != row.Format.Color) ++color;
+      if (color == colors.size()) colors.push_back(row.Format.Color);
+      ++color;
+    }
+    AppendWord(body, "\\cf", static_cast<long>(color));
+    for (int i = 0; i < 4; ++i) body += (row.Format.Style & kBits[i]) ? kOn[i] : kOff[i];
+    body += ' ';
+    AppendRtfText(body, row.Text);
+    body += "\\par\n";
+  }
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1" + fonts + "{\\colortbl;";
+  for (COLORREF color : colors) {
+    AppendWord(rtf, "\\red", GetRValue(color));
+    AppendWord(rtf, "\\green", GetGValue(color));
+    AppendWord(rtf, "\\blue", GetBValue(color));
+    rtf += ';';
+  }
+  return rtf + "}" + head + body + "}";
 }
 
 }  // namespace
@@ -215,6 +269,8 @@ void TRichEditLines::Put(int index, const std::wstring& text) {
 
 void TRichEditLines::Delete(int index) {
   CheckRowIndex(index, Count());
+  auto& formats = edit_.rowFormats_;
+  if (static_cast<size_t>(index) < formats.size()) formats.erase(formats.begin() + index);
   HWND edit = edit_.ContentWindow();
   int start = LineStartOf(edit, index);
   int end = LineStartOf(edit, index + 1);
@@ -228,9 +284,20 @@ void TRichEditLines::Delete(int index) {
 
 int TRichEditLines::Add(const std::wstring& text) {
   const std::wstring line = text.substr(0, text.find(L'\0'));
+  const TRowFormat written = edit_.NextRowFormat();
   if ((edit_.HandleAllocated() || !edit_.staging_.StandIn()) &&
-      line.find_first_of(L"\r\n") == std::wstring::npos)
-    return edit_.KeepRow(line);
+      line.find_first_of(L"\r\n") == std::wstring::npos) {
+    const int index = edit_.KeepRow(line);
+    edit_.RecordRows(index, index + 1, written);
+    return index;
+  }
+  const int before = Count();
+  const int index = AddInWindow(text);
+  edit_.RecordRows(before, Count(), written);
+  return index;
+}
+
+int TRichEditLines::AddInWindow(const std::wstring& text) {
   // Constant work per row whatever the length of the content: the end is found from the
   // control's own length and only the character before it is read, so a long log grows in
   // linear time.
@@ -303,7 +370,7 @@ int TRichEditStaging::KeepRow(HWND window, int rowsInWindow, const std::wstring&
     color_ = format.crTextColor;
     style_ = StyleFromEffects(format.dwEffects);
   }
-  rows_.push_back(Row{row, color_, autoColor_, style_});
+  rows_.push_back(TRichRow{row, TRowFormat{color_, autoColor_, style_}});
   return base_ + static_cast<int>(rows_.size()) - 1;
 }
 
@@ -318,69 +385,28 @@ void TRichEditStaging::SetWaitingStyle(unsigned style) {
 
 void TRichEditStaging::MoveRowsInto(HWND window) {
   // Taken out first: the messages sent below reach the control, which asks for waiting rows.
-  std::vector<Row> rows;
+  std::vector<TRichRow> rows;
   rows.swap(rows_);
   ScrollKeeper keep(window);
   SelectEndOf(window);
   if (!rows.empty()) {
-    const std::string rtf = RowsAsRtf(rows, LastRowIsOpen(window));
+    // The font is left to the insertion point, as for a row typed there.
+    const std::string rtf = RtfOf(rows, LastRowIsOpen(window), "", "");
     if (StreamIn(window, SF_RTF | SFF_SELECTION, rtf.data(), rtf.size()) != 0)
       AppendRowsOneByOne(window, rows);
   }
   // The insertion point keeps the last row's format, so the next row looks the same; the stream
   // may leave the selection elsewhere (at the start, in an empty control).
   SelectEndOf(window);
-  SetSelFormat(window, RowFormat(color_, autoColor_, style_));
-}
-
-// Each row a paragraph in its own colour and style; the font is left to the insertion point, as
-// for a row typed there.
-std::string TRichEditStaging::RowsAsRtf(const std::vector<Row>& rows, bool startNewParagraph) {
-  std::vector<COLORREF> colors;
-  std::string body = startNewParagraph ? "\\par " : "";
-  static const char* const kOn[] = {"\\b", "\\i", "\\ul", "\\strike"};
-  static const char* const kOff[] = {"\\b0", "\\i0", "\\ulnone", "\\strike0"};
-  static const unsigned kBits[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
-  for (const Row& row : rows) {
-    size_t color = 0;
-    if (!row.autoColor) {
-      while (color < colors.size() && colors[color] != row.color) ++color;
-      if (color == colors.size()) colors.push_back(row.color);
-      ++color;
-    }
-    AppendWord(body, "\\cf", static_cast<long>(color));
-    for (int i = 0; i < 4; ++i) body += (row.style & kBits[i]) ? kOn[i] : kOff[i];
-    body += ' ';
-    for (wchar_t c : row.text) {
-      if (c == L'\\' || c == L'{' || c == L'}') {
-        body += '\\';
-        body += static_cast<char>(c);
-      } else if (c >= 0x20 && c < 0x80) {
-        body += static_cast<char>(c);
-      } else {
-        // Every other character by its UTF-16 code, with a question mark for old readers.
-        AppendWord(body, "\\u", static_cast<int16_t>(c));
-        body += '?';
-      }
-    }
-    body += "\\par\n";
-  }
-  std::string rtf = "{\\rtf1\\ansi\\uc1{\\colortbl;";
-  for (COLORREF color : colors) {
-    AppendWord(rtf, "\\red", GetRValue(color));
-    AppendWord(rtf, "\\green", GetGValue(color));
-    AppendWord(rtf, "\\blue", GetBValue(color));
-    rtf += ';';
-  }
-  return rtf + "}" + body + "}";
+  SetSelFormat(window, RowFormat(TRowFormat{color_, autoColor_, style_}));
 }
 
 // The slow way, one message per row: for a stream the control did not take.
-void TRichEditStaging::AppendRowsOneByOne(HWND window, const std::vector<Row>& rows) {
-  for (const Row& row : rows) {
+void TRichEditStaging::AppendRowsOneByOne(HWND window, const std::vector<TRichRow>& rows) {
+  for (const TRichRow& row : rows) {
     SelectEndOf(window);
-    SetSelFormat(window, RowFormat(row.color, row.autoColor, row.style));
-    const std::wstring text = (LastRowIsOpen(window) ? L"\r" : L"") + row.text + L"\r";
+    SetSelFormat(window, RowFormat(row.Format));
+    const std::wstring text = (LastRowIsOpen(window) ? L"\r" : L"") + row.Text + L"\r";
     Send(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
   }
 }
@@ -502,6 +528,50 @@ void TRichEdit::ResumeDrawing() {
 void TRichEdit::Clear() {
   TRichEditUpdate update(*this);
   ::SetWindowTextW(ContentWindow(), L"");
+  rowFormats_.clear();
+}
+
+TRowFormat TRichEdit::NextRowFormat() {
+  if (written_) return *written_;
+  if (Staged()) return TRowFormat{staging_.WaitingColor(), false, staging_.WaitingStyle()};
+  return FormatOf(GetSelFormat(ContentWindow()));
+}
+
+void TRichEdit::RecordRows(int from, int to, TRowFormat format) {
+  rowFormats_.resize(static_cast<size_t>(std::max(from, 0)));
+  rowFormats_.resize(static_cast<size_t>(std::max(to, from)), format);
+}
+
+void TRichEdit::RecordShownFormats() {
+  const int count = lines_.Count();
+  HWND edit = ContentWindow();
+  ScrollKeeper keep(edit);
+  rowFormats_.clear();
+  for (int row = 0; row < count; ++row) {
+    const int start = LineStartOf(edit, row);
+    SelectRange(edit, start, start + 1);
+    rowFormats_.push_back(FormatOf(GetSelFormat(edit)));
+  }
+  SelectEndOf(edit);
+}
+
+std::string TRichEdit::RowsAsRtf() {
+  const int count = lines_.Count();
+  // Content that changed behind the rows' back (typed into an editable control) is saved as shown.
+  if (rowFormats_.size() != static_cast<size_t>(count)) RecordShownFormats();
+  std::vector<TRichRow> rows;
+  for (int row = 0; row < count; ++row)
+    rows.push_back(TRichRow{lines_.Strings(row), rowFormats_[static_cast<size_t>(row)]});
+  CHARFORMAT2W font{};
+  font.cbSize = sizeof(font);
+  Send(ContentWindow(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
+  std::string fonts = "{\\fonttbl{\\f0\\fnil ";
+  AppendRtfText(fonts, font.szFaceName);
+  fonts += ";}}";
+  std::string head = "\\f0";
+  // Half points: twips / 10.
+  AppendWord(head, "\\fs", font.yHeight > 0 ? font.yHeight / 10 : 20);
+  return RtfOf(rows, false, fonts, head + " ");
 }
 
 void TRichEdit::SelectAll() {
@@ -520,6 +590,11 @@ TColor TRichEdit::SelColor() {
 }
 
 void TRichEdit::SetSelColor(TColor color) {
+  TRowFormat written = NextRowFormat();
+  written.Color = ColorToRGB(color);
+  written.AutoColor = false;
+  written_ = written;
+  // High contrast shows the scheme's text colour; the row keeps its own for saving.
   if (HighContrast()) color = clWindowText;
   if (Staged()) {
     staging_.SetWaitingColor(ColorToRGB(color));
@@ -537,6 +612,9 @@ unsigned TRichEdit::SelStyle() {
 }
 
 void TRichEdit::SetSelStyle(unsigned style) {
+  TRowFormat written = NextRowFormat();
+  written.Style = style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
+  written_ = written;
   if (Staged()) {
     staging_.SetWaitingStyle(style);
     return;
@@ -580,14 +658,18 @@ std::string TRichEdit::SaveRtfToString() {
 
 bool TRichEdit::LoadRtfFromString(const std::string& rtf) {
   TRichEditUpdate update(*this);
-  return StreamIn(ContentWindow(), SF_RTF, rtf.data(), rtf.size()) == 0;
+  const bool loaded = StreamIn(ContentWindow(), SF_RTF, rtf.data(), rtf.size()) == 0;
+  RecordShownFormats();
+  return loaded;
 }
 
 void TRichEdit::LoadPlainText(const std::wstring& text) {
   TRichEditUpdate update(*this);
-  if (StreamIn(ContentWindow(), SF_TEXT | SF_UNICODE, reinterpret_cast<const char*>(text.data()),
-               text.size() * sizeof(wchar_t)) != 0)
-    throw EInOutError(L"The text could not be loaded into " + Name + L".");
+  const DWORD error =
+      StreamIn(ContentWindow(), SF_TEXT | SF_UNICODE, reinterpret_cast<const char*>(text.data()),
+               text.size() * sizeof(wchar_t));
+  RecordShownFormats();
+  if (error != 0) throw EInOutError(L"The text could not be loaded into " + Name + L".");
 }
 
 void TRichEdit::ScrollToLastRow() {

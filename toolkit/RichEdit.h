@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,21 @@ namespace tk {
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TRichEdit;
+
+// How a row was written: its colour (or the system's text colour) and font style (TFontStyle
+// bits). In high contrast the screen shows every row in the scheme's colours; what was written
+// is kept for saving.
+struct TRowFormat {
+  COLORREF Color = 0;
+  bool AutoColor = true;
+  unsigned Style = 0;
+};
+
+// A row with its format.
+struct TRichRow {
+  std::wstring Text;
+  TRowFormat Format;
+};
 
 // Holds a rich-edit control's painting for one scope.
 class TRichEditUpdate {
@@ -53,6 +69,8 @@ class TRichEditLines {
   std::wstring Text();
 
  private:
+  int AddInWindow(const std::wstring& text);
+
   TRichEdit& edit_;
 };
 
@@ -93,18 +111,10 @@ class TRichEditStaging {
   void MoveRowsInto(HWND window);
 
  private:
-  struct Row {
-    std::wstring text;
-    COLORREF color;
-    bool autoColor;
-    unsigned style;
-  };
-  // The rows as a rich-text fragment for the end of the content.
-  static std::string RowsAsRtf(const std::vector<Row>& rows, bool startNewParagraph);
-  static void AppendRowsOneByOne(HWND window, const std::vector<Row>& rows);
+  static void AppendRowsOneByOne(HWND window, const std::vector<TRichRow>& rows);
 
   UniqueHWND standIn_;
-  std::vector<Row> rows_;
+  std::vector<TRichRow> rows_;
   int base_ = 0;  // rows in the control when the first waiting row came
   COLORREF color_ = 0;
   bool autoColor_ = true;
@@ -135,6 +145,10 @@ class TRichEdit : public TWinControl {
 
   // The whole content as the control's own Rich Text Format rendering (EInOutError on failure).
   std::string SaveRtfToString();
+  // The whole content as a Rich Text Format document of our own writing: every row a paragraph
+  // in the colour and style it was written with, every character kept (\uN, with '?' for readers
+  // that know none), whatever the control's own rendering would lose.
+  std::string RowsAsRtf();
   // Replaces the content with an RTF document; false when the control does not accept it as RTF.
   bool LoadRtfFromString(const std::string& rtf);
   // Replaces the content with plain text (EInOutError on failure).
@@ -183,12 +197,22 @@ class TRichEdit : public TWinControl {
   // window, with the window).
   int KeepRow(const std::wstring& row);
   void ReplaceRange(int start, int end, const std::wstring& text);
+  // The format the next row is written with: the one last asked for, else the insertion point's.
+  TRowFormat NextRowFormat();
+  // Rows from `from` on were just written with that format.
+  void RecordRows(int from, int to, TRowFormat format);
+  // Every row's format as the control shows it, after content was loaded from elsewhere.
+  void RecordShownFormats();
   void ApplySettings(HWND edit) const;
   void ShowFromFirstRow();
   void HoldDrawing();
   void ResumeDrawing();
 
   TRichEditStaging staging_;
+  // Each row's format as written, row for row.
+  std::vector<TRowFormat> rowFormats_;
+  // The format asked for with SetSelColor and SetSelStyle, once asked.
+  std::optional<TRowFormat> written_;
   // A request to move the waiting rows in is queued on the window.
   bool movePosted_ = false;
   // The window once made and set up: rows may go into it.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "toolkit/Image.h"
@@ -426,8 +427,9 @@ void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
 
 bool TfrmMain::RecycleFolder(const std::wstring& folder) {
   // A folder the Recycle Bin cannot take is deleted for good once the user says yes to the
-  // shell's question; the shell reports that as success, the Recycle Bin's count tells.
-  const std::optional<long long> before = RecycleBinItemCount(folder);
+  // shell's question, and the shell reports that as success: the bin's own entries tell, an
+  // entry from this folder that was not there before being the folder recycled now.
+  const auto before = RecycleBinEntriesFrom(folder);
   const bool removed = RecycleItem(folder, true, false, false);
   if (!removed) {
     mmoLog->AddWarn(L"Folder " + folder +
@@ -438,12 +440,17 @@ bool TfrmMain::RecycleFolder(const std::wstring& folder) {
           L"stays.");
     return false;
   }
-  const std::optional<long long> after = RecycleBinItemCount(folder);
-  if (before && after && *after <= *before)
+  const auto after = RecycleBinEntriesFrom(folder);
+  if (!before || !after)
+    mmoLog->AddWarn(L"Folder " + folder +
+                    L" removed. Whether the Recycle Bin took it could not be read.");
+  else if (std::any_of(after->begin(), after->end(), [&](const std::string& entry) {
+             return std::find(before->begin(), before->end(), entry) == before->end();
+           }))
+    mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
+  else
     mmoLog->AddWarn(L"Folder " + folder +
                     L" was deleted permanently: the Recycle Bin could not take it.");
-  else
-    mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
   return true;
 }
 

@@ -20,6 +20,7 @@
 #include "tests/support/AppDriver.h"
 #include "tests/support/ImportTable.h"
 #include "tests/support/MainFormHost.h"
+#include "tests/support/RtfReader.h"
 #include "tests/support/TestEnv.h"
 #include "toolkit/Application.h"
 #include "toolkit/Image.h"
@@ -233,6 +234,14 @@ TEST_F(Accessibility, HighContrastTakesTheSystemColoursInPlaceOfFixedOnes) {
   frmMain->mmoLog->AddWarn(L"careful");
   frmMain->mmoLog->AddError(L"failed");
   EXPECT_EQ(LastRowColour(*frmMain->mmoLog), ::GetSysColor(COLOR_WINDOWTEXT));
+  // The saved log keeps every row's own colour: a dark scheme's white would not show on paper.
+  const std::wstring folder = FreshFolder(L"contrast");
+  frmMain->mmoLog->SaveAsRtf(folder + L"\\log.rtf");
+  const std::vector<RtfParagraph> rows = ReadRtfRows(ReadFileBytes(folder + L"\\log.rtf"));
+  RemoveTree(folder);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[rows.size() - 2].color, clLogWarning);
+  EXPECT_EQ(rows.back().color, clLogError);
 }
 
 }  // namespace

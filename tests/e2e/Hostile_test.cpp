@@ -530,25 +530,31 @@ using ProductFoldersWithUnusualNames = HostileCase;
 TEST_P(ProductFoldersWithUnusualNames, GoToTheTrashWhole) {
   // Not hostile at all: the product's own folder under a name that is long or not ASCII is the
   // user's to remove, and it must arrive whole.
+  // Letters that no one code page holds; the log names the folder with every one of them.
+  const std::wstring unusual = root_ +
+                               L"\\Pelmor W\u00e4llpaper \u58c1\u7eb8 Micha\u0142 "
+                               L"\u0131\u011f \u0159 \u0417\u0430\u0441\u0442\u0430\u0432";
   const struct {
     const char* name;
     std::wstring folder;
+    bool typed;
   } cases[] = {
-      {"non-ASCII product folder", root_ + L"\\Pelmor W\u00e4llpaper \u58c1\u7eb8 "
-                                           L"\u0417\u0430\u0441\u0442\u0430\u0432\u043a\u0430"},
-      {"product folder near the length limit", root_ + L"\\" + std::wstring(200, L'w')},
+      {"non-ASCII product folder", unusual, false},
+      {"product folder near the length limit", root_ + L"\\" + std::wstring(200, L'w'), false},
+      {"non-ASCII product folder typed by the user", unusual, true},
   };
   const auto& c = cases[GetParam()];
   SCOPED_TRACE(c.name);
   installDir_ = c.folder;
-  InstallWith(REG_SZ, c.folder);
+  InstallWith(REG_SZ, c.typed ? L"" : c.folder);
   const auto before = TreeListing(c.folder);
-  Run(c.name, L"", Outcome::Recycled, {c.folder});
+  const RunResult result = Run(c.name, c.typed ? c.folder : L"", Outcome::Recycled, {c.folder});
+  EXPECT_TRUE(result.HasRow(L"   " + c.folder + L"\\")) << result.Describe();
   EXPECT_FALSE(DirExists(c.folder));
   const std::wstring name = c.folder.substr(c.folder.find_last_of(L'\\') + 1);
   EXPECT_EQ(TreeListing(TrashDir() + L"\\files\\" + name), before);
 }
-INSTANTIATE_TEST_SUITE_P(Hostile, ProductFoldersWithUnusualNames, ::testing::Range(0, 2));
+INSTANTIATE_TEST_SUITE_P(Hostile, ProductFoldersWithUnusualNames, ::testing::Range(0, 3));
 
 using StoredDataFolderThatHoldsTheUsersData = HostileCase;
 

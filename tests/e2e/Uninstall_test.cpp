@@ -380,6 +380,70 @@ TEST_F(UninstallerRun, FolderDeletedForGoodIsNotLoggedAsRecycled) {
   EXPECT_EQ(SavedLogRows(), expected);
 }
 
+// Another program empties the Recycle Bin just as the folder arrives there: the bin holds no more
+// items than before, and the folder is still recycled, not lost.
+TEST_F(UninstallerRun, FolderRecycledWhileTheBinIsEmptiedIsLoggedAsRecycled) {
+  InstallBoth();
+  WriteFileBytes(TrashDir() + L"\\files\\older", "deleted before");
+  WriteFileBytes(TrashDir() + L"\\info\\older.trashinfo",
+                 "[Trash Info]\nPath=/older\nDeletionDate=2026-01-01T10:00:00\n");
+  const std::string trash = UnixPathOf(TrashDir());
+  ASSERT_TRUE(RunOnLinux("cd " + ShellQuoted(trash) +
+                         " && (timeout 120 sh -c 'while [ ! -e \"files/Pelmor Wallpaper\" ]; do :;"
+                         " done; rm -f files/older info/older.trashinfo' >/dev/null 2>&1 &)"));
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  EXPECT_FALSE(FileExists(TrashDir() + L"\\files\\older")) << "the bin was emptied meanwhile";
+  EXPECT_EQ(SavedLogRows(),
+            CompletedRows(installDir_ + L"\\", dataDir_,
+                          {{L"Folder " + installDir_ + L"\\ deleted to RecycleBin.", kBlack},
+                           {L"Folder " + dataDir_ + L" deleted to RecycleBin.", kBlack},
+                           {L"Desktop icon removed.", kBlack},
+                           {L"Start menu icon removed.", kBlack}}));
+  ExpectSelfDeleted();
+}
+
+// A folder of 260 characters or more that the Recycle Bin cannot take is opened for the user, and
+// the uninstall goes on to its end.
+TEST_F(UninstallerRun, LongFolderThatCannotBeRecycledStopsNothing) {
+  installDir_ = root_ + L"\\" + std::wstring(120, L'p') + L"\\" + std::wstring(120, L'w');
+  ASSERT_GE(installDir_.size(), 260u);
+  // The shell's own folder helper stops short of such a length: the folder is made here.
+  MakeDirs(installDir_);
+  WriteFileBytes(installDir_ + L"\\settings.ini", "[Pelmor]");
+  ASSERT_TRUE(FileExists(installDir_ + L"\\settings.ini"));
+  InstallProduct(L"--install-value " + QuoteArg(installDir_) + L" --data " + QuoteArg(dataDir_));
+  BreakTrash();
+  ASSERT_NE(StartUninstaller(), nullptr);
+  RetypePath(installDir_);
+  ClickUninstall();
+  Answer(L"Yes");
+  Answer(L"Yes");
+  std::vector<std::wstring> boxes;
+  for (int i = 0; i < 8 && !Ended(0ms); ++i) {
+    auto box = WaitForBox(20s, BoxFilter{pid_, L""});
+    if (!box) continue;
+    boxes.push_back(box->text);
+    PressButton(*box, box->HasButton(L"No") ? L"No" : L"OK");
+    WaitForBoxClosed(box->hwnd, 10s);
+  }
+  ASSERT_TRUE(Ended());
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(), kFeedbackRequest), boxes.end());
+  RestoreTrash();
+  const std::vector<Row> rows = SavedLogRows();
+  EXPECT_NE(
+      std::find(rows.begin(), rows.end(),
+                Row{L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack}),
+      rows.end());
+  EXPECT_TRUE(DirExists(installDir_));
+  ExpectSelfDeleted();
+}
+
 TEST_F(UninstallerRun, MissingRecycleBinLosesNothing) {
   InstallBoth();
   RemoveTree(TrashDir());
@@ -570,9 +634,10 @@ TEST_F(UninstallerRun, LogFileOfTheSameNameIsReplaced) {
   ExpectSelfDeleted();
 }
 
-// A failure while writing the log that is not a failure to create the file is reported, and the
-// uninstall stops there: no request for feedback, no self-deletion, the window stays open. The
-// desktop is a file system with no room left, so the file is created but nothing goes into it.
+// A failure while writing the log that is not a failure to create the file is reported, no part
+// of a log is left, and the uninstall stops there: no request for feedback, no self-deletion, the
+// window stays open. The desktop is a file system with no room left, so the file is created but
+// nothing goes into it.
 TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
   InstallBoth();
   const std::string desktop = UnixPathOf(DesktopDir());
@@ -588,7 +653,10 @@ TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
   Answer(L"Yes");
   const MessageBoxInfo report = Answer(L"OK");
   EXPECT_EQ(report.caption, L"Uninstaller - Error report");
-  EXPECT_NE(report.text.find(L"Cannot write file"), std::wstring::npos) << Wide2Utf8(report.text);
+  EXPECT_NE(report.text.find(L"Cannot write to file"), std::wstring::npos)
+      << Wide2Utf8(report.text);
+  EXPECT_TRUE(FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").empty())
+      << "a log that exists is whole: none is left half written";
   // The handler was left there: the window stays, nothing else comes.
   EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10s));
   EXPECT_FALSE(Ended(0ms));

@@ -227,22 +227,27 @@ std::string UnrtfHtml(const std::wstring& rtfFile) {
   return text;
 }
 
+std::string TextOfHtml(const std::string& html) {
+  std::string text;
+  bool inTag = false;
+  for (char c : html) {
+    if (c == '<')
+      inTag = true;
+    else if (c == '>')
+      inTag = false;
+    else if (!inTag)
+      text += c;
+  }
+  return text;
+}
+
 std::vector<std::string> BoldRunsOf(const std::string& html) {
   std::vector<std::string> runs;
   for (size_t at = html.find("<b>"); at != std::string::npos; at = html.find("<b>", at)) {
     at += 3;
     const size_t end = std::min(html.find("</b>", at), html.size());
     // The run's text alone: tags dropped, white space at both ends too.
-    std::string text;
-    bool inTag = false;
-    for (size_t i = at; i < end; ++i) {
-      if (html[i] == '<')
-        inTag = true;
-      else if (html[i] == '>')
-        inTag = false;
-      else if (!inTag)
-        text += html[i];
-    }
+    const std::string text = TextOfHtml(html.substr(at, end - at));
     const size_t first = text.find_first_not_of(" \r\n\t");
     if (first == std::string::npos) continue;
     runs.push_back(text.substr(first, text.find_last_not_of(" \r\n\t") - first + 1));

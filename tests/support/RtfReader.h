@@ -27,6 +27,8 @@ std::vector<RtfParagraph> ReadRtfRows(const std::string& rtf);
 // The file as a reader that is not ours renders it: Debian's unrtf, run on the Linux side, turns
 // it into HTML. Empty when unrtf could not be run.
 std::string UnrtfHtml(const std::wstring& rtfFile);
+// That HTML's text without its tags (characters beyond ASCII stay entities, "&#322;").
+std::string TextOfHtml(const std::string& html);
 // The text inside every <b>...</b> of that HTML that shows any, in order, without its tags.
 std::vector<std::string> BoldRunsOf(const std::string& html);
 

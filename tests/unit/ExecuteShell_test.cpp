@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -91,6 +92,35 @@ void CloseShellWindows(const std::wstring& title) {
 
 std::wstring CurrentFolderOf(const std::wstring& path) {
   return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// Whether COM was set up on the thread that asked the shell to start a program; the start itself
+// is refused unseen.
+class ComAtShellExecuteEx {
+ public:
+  ComAtShellExecuteEx()
+      : patch_("shell32.dll", "ShellExecuteExW", reinterpret_cast<void*>(&Refuse)) {}
+  bool Installed() const { return patch_.Installed(); }
+  static inline std::optional<bool> comSeen;
+
+ private:
+  static BOOL WINAPI Refuse(SHELLEXECUTEINFOW*) {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    comSeen = SUCCEEDED(::CoGetApartmentType(&type, &qualifier));
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  ImportPatch patch_;
+};
+
+// The first process of a run has no COM of its own; the shell requires it for ShellExecuteEx.
+TEST(ExecuteProgram, SetsUpComOnAThreadThatHasNone) {
+  ComAtShellExecuteEx spy;
+  ASSERT_TRUE(spy.Installed());
+  std::thread([] { ExecuteProgram(L"C:\\x.exe", L"uninstall", false, SW_SHOWNORMAL); }).join();
+  ASSERT_TRUE(ComAtShellExecuteEx::comSeen.has_value()) << "the shell was not asked";
+  EXPECT_TRUE(*ComAtShellExecuteEx::comSeen);
 }
 
 class ShellTest : public ::testing::Test {
@@ -212,17 +242,22 @@ TEST_F(ShellTest, DamagedProgramReadsGenericError11) {
 
 TEST_F(ShellTest, NameWithoutAWorkingFolderRaisesBeforeTheShellIsAsked) {
   // The working folder is the file's folder; a name the directory-name step refuses has none, and
-  // its refusal reaches the caller instead of a shell error.
+  // its refusal reaches the caller instead of a shell error. A name too long for that step is
+  // the shell's to take, without a working folder (the uninstall opens such a folder for the
+  // user and must go on).
   const std::wstring at260 = L"C:\\" + std::wstring(253, L'n') + L".exe";
   ASSERT_EQ(at260.size(), 260u);
   BoxAnswerer answerer;
-  EXPECT_EQ(
-      ThrownMessage<tk::EArgumentException>([&] { ExecuteShell(at260, L"", true, SW_SHOWNORMAL); }),
-      L"The specified path is too long");
   EXPECT_EQ(ThrownMessage<tk::EArgumentException>(
                 [] { ExecuteShell(L"C:\\a\tb\\tool.exe", L"", true, SW_SHOWNORMAL); }),
             L"Invalid characters in file name");
-  EXPECT_TRUE(answerer.Stop().empty());
+  ShellExecuteRecorder shell;
+  ASSERT_TRUE(shell.Installed());
+  EXPECT_FALSE(ExecuteShell(at260, L"", true, SW_SHOWNORMAL));
+  ASSERT_EQ(shell.Calls().size(), 1u);
+  EXPECT_EQ(shell.Calls()[0].file, at260);
+  EXPECT_FALSE(shell.Calls()[0].directory.has_value());
+  EXPECT_EQ(answerer.Stop().size(), 1u) << "the shell's failure, in our words";
 }
 
 TEST_F(ShellTest, WebAddressIsHandedToTheBrowser) {

@@ -681,6 +681,35 @@ TEST_F(RichLogFiles, ReaderThatIsNotOursSeesBoldOnlyWhereAddBoldWrote) {
   EXPECT_EQ(BoldRunsOf(html), std::vector<std::string>{"bold row"}) << html;
 }
 
+// Every letter of a name, whatever the code page, and control characters too: as this program
+// and our reader read the file back, and as a reader that is not ours shows it (unrtf writes
+// every UTF-16 unit as an entity).
+TEST_F(RichLogFiles, EveryCharacterOfEveryRowSurvivesSaving) {
+  const std::wstring name =
+      L"C:\\Pelmor Wallpaper Micha\u0142 \u0131\u011F \u0159 \uFF02\xD83D\xDE00\\";
+  const std::wstring controls =
+      L"tab\tand\x01"
+      L"control";
+  log_->AddInfo(L"   " + name);
+  log_->AddWarn(controls);
+  const std::wstring path = dir_ + L"\\log.rtf";
+  log_->SaveAsRtf(path);
+  const std::vector<RtfParagraph> rows = ReadRtfRows(ReadFileBytes(path));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].text, L"   " + name);
+  EXPECT_EQ(rows[1].text, controls);
+  log_->Clear();
+  ASSERT_TRUE(log_->LoadFromFile(path));
+  EXPECT_EQ(log_->Lines()[0], L"   " + name);
+  std::string entities;
+  for (wchar_t c : name)
+    entities += c < 0x80 ? std::string(1, static_cast<char>(c))
+                         : "&#" + std::to_string(static_cast<unsigned>(c)) + ";";
+  const std::string text = TextOfHtml(UnrtfHtml(path));
+  EXPECT_NE(text.find(entities), std::string::npos) << text;
+  EXPECT_NE(text.find("tab&#9;and&#1;control"), std::string::npos) << text;
+}
+
 TEST_F(RichLogFiles, RtfDoesNotDependOnTheExtension) {
   log_->AddError(L"red");
   log_->AddBold(L"bold");
