@@ -19,33 +19,26 @@ bool ReadPlacement(HWND window, WINDOWPLACEMENT& placement) {
   return ::GetWindowPlacement(window, &placement) != FALSE;
 }
 
-bool IsOfThisProcess(HWND window) {
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
-  return process == ::GetCurrentProcessId();
+// Restores the window, on a thread of its own.
+DWORD WINAPI Restore(void* parameter) {
+  return RestoreWindow(static_cast<HWND>(parameter)) ? 1 : 0;
 }
 
-// Restores the window and brings it to the front. While this process has the foreground it may
-// give it away itself: borrowing the input state would tie this process's input to a window
-// that may stop answering.
-DWORD WINAPI BringBack(void* parameter) {
-  const HWND window = static_cast<HWND>(parameter);
-  RestoreWindow(window);
-  if (IsOfThisProcess(::GetForegroundWindow())) return ForegroundWithoutAttach(window) ? 1 : 0;
-  return ForceForeground(window) ? 1 : 0;
-}
-
-// BringBack on a thread of its own, waited for at most `timeout` ms; a thread still held by the
-// window then goes on by itself and ends with the process at the latest.
-bool BringBackWithin(HWND window, DWORD timeout) {
+// RestoreWindow, waited for at most `timeout` ms: a thread still held by the window then goes on
+// by itself and ends with the process at the latest. False when it did not end in time.
+bool RestoreWithin(HWND window, DWORD timeout) {
   // This thread's own window cannot keep it waiting, and would wait for it.
   if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId())
-    return BringBack(window) == 1;
-  tk::UniqueHandle thread(::CreateThread(nullptr, 0, BringBack, window, 0, nullptr));
-  if (!thread) return false;
-  DWORD result = 0;
-  return ::WaitForSingleObject(thread.get(), timeout) == WAIT_OBJECT_0 &&
-         ::GetExitCodeThread(thread.get(), &result) && result == 1;
+    return RestoreWindow(window);
+  tk::UniqueHandle thread(::CreateThread(nullptr, 0, Restore, window, 0, nullptr));
+  return thread && ::WaitForSingleObject(thread.get(), timeout) == WAIT_OBJECT_0;
+}
+
+// The window's thread handles messages now: it answers an empty one within `timeout` ms.
+bool Answers(HWND window, UINT timeout) {
+  DWORD_PTR reply = 0;
+  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeout,
+                               &reply) != 0;
 }
 
 }  // namespace
@@ -62,10 +55,14 @@ bool ActivateWindow(HWND window) {
       ::SendMessageTimeoutW(window, WM_ACTIVATE_INSTANCE, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
                             kActivateReplyTimeoutMs, &reply) != 0;
   // Moving another thread's window waits for that thread; one that did not answer would keep
-  // us waiting for good, and one that answered may stop answering now.
-  if (answered) return BringBackWithin(window, kActivateReplyTimeoutMs);
-  RestoreWindowAsync(window);
-  // Sharing input state with a thread that does not run makes the activation wait for it.
+  // us waiting for good, and one that answered may stop answering now. Borrowing its input state
+  // (which keeps the windows this thread shows next, the warning about the running program, in
+  // front) waits for it too: only while it still answers.
+  if (answered && RestoreWithin(window, kActivateReplyTimeoutMs) &&
+      Answers(window, kActivateReplyTimeoutMs))
+    return ForceForeground(window);
+  if (!answered) RestoreWindowAsync(window);
+  // Sharing input state with a thread that does not run would make the activation wait for it.
   return ForegroundWithoutAttach(window);
 }
 

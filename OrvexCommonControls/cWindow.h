@@ -17,8 +17,9 @@ HWND FindWindowByClass(const std::wstring& className);
 // Sends WM_ACTIVATE_INSTANCE, restores the window and brings it to the front. Nothing waits on
 // the window's thread for longer than kActivateReplyTimeoutMs at a time: a window that does not
 // answer is restored without waiting for it, and the restoring of one that answered and then
-// stopped is left to go on by itself. True when the window ended in the foreground. A null
-// window is a programming error (assertion in cWindow).
+// stopped is left to go on by itself while the window is brought forward without sharing its
+// input state. True when the window ended in the foreground. A null window is a programming
+// error (assertion in cWindow).
 bool ActivateWindow(HWND window);
 
 // Shows a minimised or hidden window again: maximised when it was maximised before being

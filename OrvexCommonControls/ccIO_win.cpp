@@ -201,7 +201,9 @@ class DeclineDeletingLinksForGood {
     return *holdsLink_;
   }
 
-  static inline thread_local DeclineDeletingLinksForGood* current_ = nullptr;
+  // The shell runs its operation on the calling thread, and RecycleItem is called on the GUI
+  // thread: one guard at a time.
+  static inline DeclineDeletingLinksForGood* current_ = nullptr;
   std::wstring item_;
   DeclineDeletingLinksForGood* previous_;
   std::optional<bool> holdsLink_;

@@ -20,7 +20,10 @@
 
 #include "tests/support/AppDriver.h"
 #include "tests/support/BoxDriver.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -144,7 +147,7 @@ bool LogHasRow(HWND log, const std::wstring& row) {
 int Uninstall(const std::wstring& installDir) {
   Process first = Start(installDir + L"\\Uninstaller.exe", L"", installDir);
   HWND form = nullptr;
-  if (!WaitFor(
+  if (!WaitUntil(
           [&] { return (form = VisibleWindowOfOtherProcess(L"TfrmMain", first.pid)) != nullptr; },
           120s))
     return Fail("no main window");
@@ -163,7 +166,7 @@ int Uninstall(const std::wstring& installDir) {
   FILETIME yes{};
   ::GetSystemTimePreciseAsFileTime(&yes);
   PressButton(*second, L"Yes");
-  if (!WaitFor([&] { return LogHasRow(log, L"Uninstall done."); }, 30min))
+  if (!WaitUntil([&] { return LogHasRow(log, L"Uninstall done."); }, 30min))
     return Fail("no row \"Uninstall done.\"");
   // The window answers only once the uninstaller waits for messages again (in the box that
   // follows), and the wait above looks every 50 ms: the end is read from the saved log instead,
@@ -180,7 +183,7 @@ int Uninstall(const std::wstring& installDir) {
   AnswerBox(120s, L"OK", ofCopy);
   ::WaitForSingleObject(process, 120000);
   ::CloseHandle(process);
-  WaitFor([] { return !FileExists(TempDir() + L"\\Uninstaller.exe"); }, 90s);
+  WaitUntil([] { return !FileExists(TempDir() + L"\\Uninstaller.exe"); }, 90s);
   return DirExists(installDir) ? Fail("the installation folder is still there") : 0;
 }
 

@@ -21,8 +21,7 @@ function(orvex_wine_path out unix_path)
 endfunction()
 
 # Helper programs used by tests: the product stand-in, the sandbox installer and the like.
-set(ORVEX_FIXTURES pelmor_install pelmor_product screenshot selfdeleter selfdeletewatch selfreport
-                   syslib_probe)
+set(ORVEX_FIXTURES pelmor_install pelmor_product selfdeleter selfreport syslib_probe)
 set(ORVEX_FIXTURE_TARGETS)
 foreach(name ${ORVEX_FIXTURES})
   add_executable(${name} WIN32 tests/fixtures/${name}.cpp)
@@ -40,12 +39,11 @@ target_compile_definitions(planted PRIVATE "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLA
 list(APPEND ORVEX_FIXTURE_TARGETS planted)
 
 add_library(orvex_test_support STATIC
-  tests/support/AppDriver.cpp tests/support/BoxDriver.cpp tests/support/BoxScript.cpp
-  tests/support/BoxWatch.cpp tests/support/BoxesDuring.cpp tests/support/ImportTable.cpp
-  tests/support/MainFormHost.cpp
-  tests/support/Planted.cpp tests/support/ProcessInfo.cpp tests/support/RtfReader.cpp
-  tests/support/SandboxGuard.cpp tests/support/Screenshot.cpp tests/support/TestEnv.cpp
-  tests/support/WindowWatch.cpp)
+  tests/support/AppDriver.cpp tests/support/BoxAnswerer.cpp tests/support/BoxDriver.cpp
+  tests/support/Files.cpp tests/support/ImportTable.cpp tests/support/MainFormHost.cpp
+  tests/support/Planted.cpp tests/support/ProcessInfo.cpp tests/support/Processes.cpp
+  tests/support/RtfReader.cpp tests/support/SandboxGuard.cpp tests/support/Sandbox.cpp
+  tests/support/Screenshot.cpp tests/support/Wait.cpp tests/support/WindowWatch.cpp)
 # Tests may call what the product only loads at run time (the version resources, the common
 # controls).
 target_link_libraries(orvex_test_support PUBLIC uninstaller_units bcrypt version oleacc comctl32)
@@ -73,62 +71,97 @@ set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
 set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
 
-# One program per area. A program runs as one CTest test in one sandbox of the pool; the slowest
-# are split into shards (GoogleTest's own sharding), each shard a test of its own, and start
-# first (their COST), so that a run without timings from an earlier one does not end on them.
-# MainForm_test stays whole: it writes its marker files beside the test program, in the build
-# folder that every sandbox shares.
-set(ORVEX_TEST_SHARDS Hostile_test=4 Uninstall_test=2 SelfDelete_test=2 Keyboard_test=2)
-# NAME [SUFFIX s ENVIRONMENT e]: the program as CTest tests, its shards each a test of its own.
+# The tests are built into three programs, each with one main and the one support library: the
+# unit tests, the end-to-end tests that drive Uninstaller.exe or build its window without its
+# resources, and the tests of the window with the program's own resources (manifest and all).
+# Each area (a source file, tests/<kind>/<Area>_test.cpp) still runs as a CTest test of its own,
+# in one sandbox of the pool, by a filter of the suites its file defines; the slowest are split
+# into shards (GoogleTest's own sharding), each a test of its own, and start first (their COST),
+# so that a run without timings from an earlier one does not end on them.
+set(ORVEX_TEST_SHARDS Hostile=4 Uninstall=2 SelfDelete=2 Keyboard=2)
+
+# The GoogleTest filter that selects the tests of one source file: its suites, and the
+# instantiations of its value-parameterised ones under any prefix.
+function(orvex_suites_filter out src)
+  file(STRINGS ${src} lines REGEX "^(TEST|TEST_F|TEST_P)\\(")
+  set(patterns)
+  foreach(line ${lines})
+    if(line MATCHES "^(TEST|TEST_F|TEST_P)\\(([A-Za-z0-9_]+),")
+      if(CMAKE_MATCH_1 STREQUAL "TEST_P")
+        list(APPEND patterns "*/${CMAKE_MATCH_2}.*")
+      else()
+        list(APPEND patterns "${CMAKE_MATCH_2}.*")
+      endif()
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES patterns)
+  list(JOIN patterns ":" filter)
+  set(${out} "${filter}" PARENT_SCOPE)
+endfunction()
+
+# NAME PROGRAM p FILTER f [SUFFIX s ENVIRONMENT e LOCK l]: the area as CTest tests, its shards
+# each a test of its own.
 function(orvex_add_wine_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SUFFIX;ENVIRONMENT" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "PROGRAM;FILTER;SUFFIX;ENVIRONMENT;LOCK" "")
   set(shards 1)
+  string(REGEX REPLACE "_test$" "" area "${name}")
   foreach(entry ${ORVEX_TEST_SHARDS})
-    if(entry MATCHES "^${name}=([0-9]+)$")
+    if(entry MATCHES "^${area}=([0-9]+)$")
       set(shards ${CMAKE_MATCH_1})
     endif()
   endforeach()
-  if(shards EQUAL 1)
-    add_test(NAME ${name}${arg_SUFFIX} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name}${arg_SUFFIX} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
-      RESOURCE_GROUPS sandboxes:1 ENVIRONMENT "${arg_ENVIRONMENT}")
-    return()
-  endif()
+  set(command ${arg_PROGRAM} --gtest_color=no "--gtest_filter=${arg_FILTER}")
   math(EXPR last "${shards} - 1")
   foreach(i RANGE ${last})
-    add_test(NAME ${name}${arg_SUFFIX}.${i} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name}${arg_SUFFIX}.${i} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
-      RESOURCE_GROUPS sandboxes:1 COST ${shards}00
-      ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i};${arg_ENVIRONMENT}")
+    set(test ${name}${arg_SUFFIX})
+    set(environment "${arg_ENVIRONMENT}")
+    if(shards GREATER 1)
+      set(test ${test}.${i})
+      set(environment "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i};${environment}")
+    endif()
+    add_test(NAME ${test} COMMAND ${command})
+    set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+      RESOURCE_GROUPS sandboxes:1 COST ${shards}00 ENVIRONMENT "${environment}")
+    if(arg_LOCK)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
+    endif()
   endforeach()
 endfunction()
 
-set(ORVEX_UNIT_TESTS CountDown Drives ExceptionBoundary ExecuteShell InternetLabel Math
-                      MessageBoxes PathEdit Paths Pickers Recycle Registry RichLog SelfDelete
-                      SharedUninstaller SpecialFolders StartupServices StringList SystemLibrary
-                      TextFiles TextHelpers Version Window)
-set(ORVEX_E2E_TESTS Accessibility Hostile Keyboard MainForm PlantedDll Scaling Startup Uninstall)
-set(ORVEX_TEST_SOURCES)
-foreach(area ${ORVEX_UNIT_TESTS})
-  list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/unit/${area}_test.cpp)
-endforeach()
-foreach(area ${ORVEX_E2E_TESTS})
-  list(APPEND ORVEX_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/e2e/${area}_test.cpp)
-endforeach()
-foreach(src ${ORVEX_TEST_SOURCES})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
-  # A test may bring resources of its own: a resource script of its name beside its source.
-  get_filename_component(dir ${src} DIRECTORY)
-  if(EXISTS ${dir}/${name}.rc)
-    target_sources(${name} PRIVATE ${dir}/${name}.rc)
-    set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS "${ORVEX_RESOURCE_FILES}")
-    target_include_directories(${name} PRIVATE ${ORVEX_RESOURCE_DIRS})
+# PROGRAM KIND [RC file] AREAS a b ... [LOCK l]: one test program of the areas' sources.
+function(orvex_test_program program kind)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "RC;LOCK" "AREAS")
+  set(sources)
+  foreach(area ${arg_AREAS})
+    list(APPEND sources ${CMAKE_SOURCE_DIR}/tests/${kind}/${area}_test.cpp)
+  endforeach()
+  add_executable(${program} ${sources})
+  if(arg_RC)
+    target_sources(${program} PRIVATE ${arg_RC})
+    set_source_files_properties(${arg_RC} PROPERTIES OBJECT_DEPENDS "${ORVEX_RESOURCE_FILES}")
+    target_include_directories(${program} PRIVATE ${ORVEX_RESOURCE_DIRS})
   endif()
-  target_link_libraries(${name} PRIVATE orvex_test_support GTest::gtest_main)
-  add_dependencies(${name} Uninstaller ${ORVEX_FIXTURE_TARGETS})
-  orvex_add_wine_test(${name})
-endforeach()
+  target_link_libraries(${program} PRIVATE orvex_test_support GTest::gtest_main)
+  add_dependencies(${program} Uninstaller ${ORVEX_FIXTURE_TARGETS})
+  foreach(area ${arg_AREAS})
+    orvex_suites_filter(filter ${CMAKE_SOURCE_DIR}/tests/${kind}/${area}_test.cpp)
+    orvex_add_wine_test(${area}_test PROGRAM ${program} FILTER ${filter} LOCK "${arg_LOCK}")
+    set_property(GLOBAL APPEND PROPERTY ORVEX_AREA_FILTERS "${area}_test|${program}|${filter}")
+  endforeach()
+endfunction()
+
+# The unit tests; the path edit's folder icons are among their resources.
+orvex_test_program(unit_tests unit RC ${CMAKE_SOURCE_DIR}/tests/unit/unit_tests.rc
+  AREAS CountDown Drives ExceptionBoundary ExecuteShell InternetLabel Math MessageBoxes PathEdit
+        Paths Pickers Recycle Registry RichLog SelfDelete SharedUninstaller SpecialFolders
+        StartupServices StringList SystemLibrary TextFiles TextHelpers Version Window)
+orvex_test_program(e2e_tests e2e
+  AREAS Accessibility Hostile Keyboard PlantedDll Startup Uninstall)
+target_sources(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e/UninstallerFixture.cpp)
+# The window with the program's own resources. Its areas write marker files beside the program
+# (a debug-mode marker among them), so they never run at the same time.
+orvex_test_program(form_tests e2e RC ${CMAKE_SOURCE_DIR}/tests/e2e/form_tests.rc
+  AREAS MainForm Scaling LOCK form_tests_folder)
 
 # The exe we ship is the 32-bit one. Where Wine's 32-bit loader runs here, the programs that
 # drive the real exe from its first process on run against it as well (tests NAME.i686...);
@@ -143,8 +176,16 @@ if(ORVEX_TEST_SHIPPED_EXE_END_TO_END)
 endif()
 if(ORVEX_SHIPPED_EXE AND ORVEX_WINE32_RC EQUAL 0)
   orvex_wine_path(ORVEX_WIN_SHIPPED_EXE ${ORVEX_SHIPPED_EXE})
-  foreach(name Startup_test Uninstall_test Hostile_test Keyboard_test)
-    orvex_add_wine_test(${name} SUFFIX .i686 ENVIRONMENT "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
+  get_property(areas GLOBAL PROPERTY ORVEX_AREA_FILTERS)
+  foreach(entry ${areas})
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 program)
+    list(GET parts 2 filter)
+    if(name MATCHES "^(Startup|Uninstall|Hostile|Keyboard)_test$")
+      orvex_add_wine_test(${name} PROGRAM ${program} FILTER ${filter} SUFFIX .i686
+                          ENVIRONMENT "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
+    endif()
   endforeach()
   message(STATUS "Wine runs 32-bit programs here: the shipped exe is tested end to end too")
 else()

@@ -1,5 +1,9 @@
 #include "toolkit/Accessible.h"
 
+#include <utility>
+
+#include "toolkit/Handles.h"
+
 #include <oleacc.h>
 
 #include <cwctype>
@@ -27,8 +31,8 @@ HRESULT GiveText(const std::wstring& text, BSTR* out) {
 // The system's object for the window, with the control's own facts in front of it.
 class AccessibleControl final : public IAccessible {
  public:
-  AccessibleControl(TWinControl& control, IAccessible* standard)
-      : window_(control.Handle()), control_(&control), standard_(standard) {}
+  AccessibleControl(TWinControl& control, ComPtr<IAccessible> standard)
+      : window_(control.Handle()), control_(&control), standard_(std::move(standard)) {}
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -44,10 +48,7 @@ class AccessibleControl final : public IAccessible {
   STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
   STDMETHODIMP_(ULONG) Release() override {
     const ULONG left = --references_;
-    if (!left) {
-      standard_->Release();
-      delete this;
-    }
+    if (!left) delete this;
     return left;
   }
 
@@ -163,7 +164,7 @@ class AccessibleControl final : public IAccessible {
 
   HWND window_;
   TWinControl* control_;
-  IAccessible* standard_;
+  ComPtr<IAccessible> standard_;
   ULONG references_ = 1;
 };
 
@@ -175,14 +176,15 @@ LRESULT AnswerGetObject(TWinControl& control, WPARAM wParam) {
   static const auto resultFromObject =
       SystemFunction<LresultFromObjectFn>(L"oleacc.dll", "LresultFromObject");
   if (!createStandard || !resultFromObject) return 0;
-  IAccessible* standard = nullptr;
-  if (FAILED(createStandard(control.Handle(), OBJID_CLIENT, IID_IAccessible,
-                            reinterpret_cast<void**>(&standard))) ||
+  ComPtr<IAccessible> standard;
+  if (FAILED(
+          createStandard(control.Handle(), OBJID_CLIENT, IID_IAccessible, standard.put_void())) ||
       !standard)
     return 0;
-  auto* object = new AccessibleControl(control, standard);
-  const LRESULT result = resultFromObject(IID_IAccessible, wParam, object);
-  object->Release();
+  // Made with one reference, which the owner below gives back once the system has its own.
+  ComPtr<IAccessible> object;
+  *object.put() = new AccessibleControl(control, std::move(standard));
+  const LRESULT result = resultFromObject(IID_IAccessible, wParam, object.get());
   return result > 0 ? result : 0;
 }
 

@@ -125,7 +125,7 @@ void TWinControl::CreateHandle() {
     if (!child->HandleAllocated()) child->CreateHandle();
 }
 
-void TWinControl::RecreateIfNeeded() {
+void TWinControl::ApplyStyleBits() {
   if (!hwnd_) return;
   // Style bits such as BS_MULTILINE are read at creation; changing them means a new window.
   CreateParams params;
@@ -364,6 +364,8 @@ LRESULT CALLBACK TWinControl::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   auto* self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return ::CallWindowProcW(ProcWithoutObject(hwnd), hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
+    // The hints' tooltip window, owned by this window, goes with it; so does its note of it.
+    ::RemovePropW(hwnd, kTooltipProp);
     const WNDPROC next = self->next_;
     self->DetachWindow();
     return ::CallWindowProcW(next, hwnd, msg, wParam, lParam);
@@ -459,7 +461,7 @@ void TButton::SetDefault(bool value) {
 
 void TButton::SetWordWrap(bool value) {
   wordWrap_ = value;
-  RecreateIfNeeded();
+  ApplyStyleBits();
 }
 
 void TButton::Click() {
@@ -493,7 +495,7 @@ void TLabel::FillCreateParams(CreateParams& params) {
 
 void TLabel::SetCentered(bool centered) {
   centered_ = centered;
-  RecreateIfNeeded();
+  ApplyStyleBits();
 }
 
 void TLabel::SetTransparent(bool transparent) {

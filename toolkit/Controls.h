@@ -129,7 +129,8 @@ class TWinControl : public TComponent {
   // Called on the control and every child before Repaint paints: content kept back to be
   // written in one go must be in place by then.
   virtual void PrepareRepaint() {}
-  void RecreateIfNeeded();
+  // Gives the window that exists the control's own style bits (FillCreateParams) anew.
+  void ApplyStyleBits();
   // Creates the window, and the windows of the children; a top-level window's bounds are then
   // taken as screen pixels.
   void CreateHandle();

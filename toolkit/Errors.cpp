@@ -5,7 +5,7 @@
 namespace tk {
 
 Exception::Exception(std::wstring message)
-    : std::runtime_error(ToUtf8(message)), message_(std::move(message)) {}
+    : message_(std::move(message)), utf8_(ToUtf8(message_)) {}
 
 EAssertionFailed::EAssertionFailed(const std::wstring& message, const std::wstring& module)
     : Exception(message + L" (" + module + L")") {}

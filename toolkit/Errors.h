@@ -2,19 +2,23 @@
 // as UTF-16; what() gives the same text in UTF-8 for code that only knows std::exception.
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace tk {
 
-// Base of every error raised by our code: the message is what the user reads.
-class Exception : public std::runtime_error {
+// Base of every error raised by our code: the message is what the user reads. A std::exception
+// of its own rather than a std::runtime_error, whose text type would bring a second string
+// implementation into the program.
+class Exception : public std::exception {
  public:
   explicit Exception(std::wstring message);
   const std::wstring& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return utf8_.c_str(); }
 
  private:
   std::wstring message_;
+  std::string utf8_;
 };
 
 // A programming error detected by an assertion; the text holds the message and the module name.

@@ -29,7 +29,7 @@ class TForm : public TWinControl {
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
-  // The designer part: create the controls (they get their windows when the form gets its own).
+  // The layout: create the controls (they get their windows when the form gets its own).
   virtual void CreateControls() {}
   virtual void FormCreate() {}
   // Whether the window may close now, however the user asks (Esc, Alt+F4, the close box).

@@ -189,13 +189,6 @@ void TImage::DecodeWaiting() {
   Decode(data, size, encodedDpi_);
 }
 
-bool TImage::LoadFromMemory(const void* data, size_t size, UINT sourceDpi) {
-  Clear();
-  const bool ok = Decode(data, size, sourceDpi);
-  Invalidate();
-  return ok;
-}
-
 bool TImage::Decode(const void* data, size_t size, UINT sourceDpi) {
   // WIC wants COM on the calling thread; the application has it, a test thread may not.
   ComInit com(COINIT_APARTMENTTHREADED);

@@ -32,8 +32,6 @@ class TImage : public TCustomControl {
   // never decodes them. Pixels that turn out damaged then leave the control empty.
   bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA,
                         UINT sourceDpi = dpi::kDesign);
-  // Decodes PNG bytes held in memory, made for sourceDpi, at once.
-  bool LoadFromMemory(const void* data, size_t size, UINT sourceDpi = dpi::kDesign);
   bool Empty() const { return pixels_.empty() && !encoded_; }
   // Size of the picture at 96 DPI.
   int PictureWidth() const { return width_; }

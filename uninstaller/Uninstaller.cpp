@@ -5,9 +5,13 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <new>
+#include <typeinfo>
 
 #include "toolkit/Application.h"
+#include "toolkit/Errors.h"
 #include "toolkit/Handles.h"
+#include "toolkit/Text.h"
 #include "toolkit/SystemLibrary.h"
 #include "uninstaller/UninstallerForm.h"
 #include "OrvexCommonControls/cExecuteShell.h"
@@ -38,6 +42,63 @@ void __verbose_terminate_handler() {
   std::abort();
 }
 }  // namespace __gnu_cxx
+
+// The standard library's own errors (a position past a text's end, say) are programming errors,
+// reported like ours. Its versions raise them with a second, copy-on-write string type and its
+// classes, a tenth of the program's size; every one of them is defined here, so that none of
+// those is linked in.
+namespace std {
+namespace {
+[[noreturn]] void ThrowInternal(const char* what) {
+  throw tk::Exception(L"Internal error: " + tk::FromUtf8(what ? what : ""));
+}
+}  // namespace
+void __throw_bad_alloc() {
+  throw bad_alloc();
+}
+void __throw_bad_array_new_length() {
+  throw bad_array_new_length();
+}
+void __throw_bad_cast() {
+  throw bad_cast();
+}
+void __throw_bad_typeid() {
+  throw bad_typeid();
+}
+void __throw_bad_exception() {
+  throw bad_exception();
+}
+void __throw_logic_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_domain_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_invalid_argument(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_length_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_out_of_range(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_out_of_range_fmt(const char* what, ...) {
+  ThrowInternal(what);
+}
+void __throw_runtime_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_range_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_overflow_error(const char* what) {
+  ThrowInternal(what);
+}
+void __throw_underflow_error(const char* what) {
+  ThrowInternal(what);
+}
+}  // namespace std
 
 void RestartFromTempCopy() {
   if (RunningInDevFolder() || ParamCount() > 0) return;

@@ -98,8 +98,8 @@ bool DebugModeOn() {
   return IsFile(AppFolder() + kDebugModeFile, false);
 }
 
-// Widens a label to its text (never below its designed width), as an auto-sized label does: a
-// font that is wider than the designer's must not cut the text.
+// Widens a label to its text (never below its laid-out width), as an auto-sized label does: a
+// font wider than the one the layout was made with must not cut the text.
 void FitWidthToText(tk::TLabel& label) {
   HWND window = label.Handle();
   if (!window) return;
@@ -149,7 +149,7 @@ TfrmMain::TfrmMain(tk::TComponent* owner) : tk::TForm(owner, L"TfrmMain") {
 }
 
 void TfrmMain::CreateControls() {
-  // What a designer stores is applied as stored, before any handler may react to it.
+  // The layout's settings are applied as they are, before any handler may react to them.
   SetLoading(true);
   CreateLogoColumn();
   Panel1 = new tk::TPanel(this);
@@ -323,11 +323,11 @@ void TfrmMain::CountDownTimesUp(tk::TObject*) {
 // --- the uninstall ---
 
 void TfrmMain::btnUninstallClick(tk::TObject*) {
-  if (uninstalling_) return;
-  uninstalling_ = true;
+  if (FUninstalling) return;
+  FUninstalling = true;
   tk::ScopeExit done([this] {
-    uninstalling_ = false;
-    protectedFolders_.reset();
+    FUninstalling = false;
+    FProtectedFolders.reset();
   });
   const std::wstring installFolder = edtPath->Path();
   const std::wstring dataFolder =
@@ -380,13 +380,13 @@ void TfrmMain::ShowDiscountAndPause() {
   Repaint();
   // The pause is spent reading the folders that no uninstall may remove.
   const ULONGLONG start = ::GetTickCount64();
-  protectedFolders_ = ProtectedFolders::Read();
+  FProtectedFolders = ProtectedFolders::Read();
   const ULONGLONG spent = ::GetTickCount64() - start;
   if (spent < kDiscountPauseMs) ::Sleep(static_cast<DWORD>(kDiscountPauseMs - spent));
 }
 
 bool TfrmMain::IsProtected(const std::wstring& folder) const {
-  return protectedFolders_ ? protectedFolders_->Protect(folder) : IsProtectedFolder(folder);
+  return FProtectedFolders ? FProtectedFolders->Protect(folder) : IsProtectedFolder(folder);
 }
 
 void TfrmMain::WaitUntilProductCloses() {

@@ -46,7 +46,7 @@ class TfrmMain : public tk::TForm {
   void CreateControls() override;
   void FormCreate() override;
   // Not while an uninstall runs: it ends by itself, with its log saved.
-  bool CanClose() override { return !uninstalling_; }
+  bool CanClose() override { return !FUninstalling; }
 
  private:
   void CreateLogoColumn();
@@ -70,9 +70,9 @@ class TfrmMain : public tk::TForm {
   bool FeedbackSent = false;
   // An uninstall is under way: a second click (one queued while the window was frozen, say)
   // starts nothing.
-  bool uninstalling_ = false;
+  bool FUninstalling = false;
   // The folders no uninstall may remove, read once per uninstall while the discount shows.
-  std::optional<ProtectedFolders> protectedFolders_;
+  std::optional<ProtectedFolders> FProtectedFolders;
 };
 
 extern TfrmMain* frmMain;

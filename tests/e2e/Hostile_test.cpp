@@ -8,6 +8,8 @@
 
 #include "tests/e2e/UninstallerFixture.h"
 
+using namespace testing_support;
+
 namespace {
 
 const std::wstring kAreYouSure = L"Are you sure you want to uninstall Pelmor Wallpaper Changer?";
@@ -111,7 +113,7 @@ class Hostile : public UninstallerFixture {
     for (;;) {
       std::optional<MessageBoxInfo> box;
       bool waiting = false;
-      const bool moved = WaitFor(
+      const bool moved = WaitUntil(
           [&] {
             if (Ended(0ms)) return true;
             const auto open = OpenBoxes(BoxFilter{pid_, L""});
@@ -172,7 +174,7 @@ class Hostile : public UninstallerFixture {
     // A box at start-up (a stored folder that is missing, an error reported) is read and closed,
     // as a person would, while the button waits for its countdown.
     HWND uninstall = Button(L"Uninstall");
-    const bool usable = WaitFor(
+    const bool usable = WaitUntil(
         [&] {
           for (const MessageBoxInfo& box : OpenBoxes(BoxFilter{pid_, L""})) {
             result.boxes.push_back(box);
@@ -459,7 +461,7 @@ TEST_P(OtherSpellingsOfProtectedFolders, AreRefused) {
       mend = [links] { RunOnLinux("rm -f " + ShellQuoted(links + "/s:")); };
       const std::wstring documents = ShellFolder(CSIDL_PERSONAL);
       stored = L"S:" + documents.substr(Profile().size());
-      ASSERT_TRUE(PumpUntil([&] { return DirExists(stored); }, 10s));
+      ASSERT_TRUE(WaitUntil([&] { return DirExists(stored); }, 10s));
       keep = documents + L"\\letter.txt";
       break;
     }

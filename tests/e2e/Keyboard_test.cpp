@@ -3,6 +3,8 @@
 // does, from the start to the request for feedback.
 #include "tests/e2e/UninstallerFixture.h"
 
+using namespace testing_support;
+
 namespace {
 
 // The keyboard's focus in the uninstaller's window, as its thread has it.
@@ -39,15 +41,15 @@ class Keyboard : public UninstallerFixture {
     ASSERT_NE(StartUninstaller(), nullptr);
     ASSERT_TRUE(WaitForEnabled(Button(L"Uninstall"), true, 30s)) << "the countdown";
     ::SetForegroundWindow(window_);
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == window_; }, 10s));
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(window_) != nullptr; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) != nullptr; }, 10s));
   }
 
   // Presses Tab (or Shift+Tab) and waits until the focus has moved.
   HWND Step(bool back = false) {
     const HWND before = FocusOf(window_);
     Press(VK_TAB, back);
-    WaitFor([&] { return FocusOf(window_) != before; }, 10s);
+    WaitUntil([&] { return FocusOf(window_) != before; }, 10s);
     return FocusOf(window_);
   }
 
@@ -79,7 +81,7 @@ class Keyboard : public UninstallerFixture {
       return {};
     }
     ExpectModal(*box);
-    WaitFor([&] { return ::GetForegroundWindow() == box->hwnd; }, 10s);
+    WaitUntil([&] { return ::GetForegroundWindow() == box->hwnd; }, 10s);
     Press(key);
     EXPECT_TRUE(WaitForBoxClosed(box->hwnd, 30s))
         << "the key did not answer " << Wide2Utf8(box->text);
@@ -131,12 +133,12 @@ TEST_F(Keyboard, AWholeUninstallWithTheKeyboardAlone) {
   // button that asked it.
   Press(VK_SPACE);
   EXPECT_NE(AnswerWithKey('N').text.find(L"Are you sure"), std::wstring::npos);
-  EXPECT_TRUE(WaitFor([&] { return FocusOf(window_) == uninstall; }, 10s)) << "focus after No";
+  EXPECT_TRUE(WaitUntil([&] { return FocusOf(window_) == uninstall; }, 10s)) << "focus after No";
   // Enter presses it as well; the questions are answered with Y, the request for feedback with
   // Enter.
   Press(VK_RETURN);
   EXPECT_NE(AnswerWithKey('Y').text.find(L"Are you sure"), std::wstring::npos);
-  EXPECT_TRUE(WaitFor([&] { return FocusOf(window_) == uninstall; }, 10s)) << "focus after Yes";
+  EXPECT_TRUE(WaitUntil([&] { return FocusOf(window_) == uninstall; }, 10s)) << "focus after Yes";
   EXPECT_NE(AnswerWithKey('Y').text.find(L"Do you approve deletion"), std::wstring::npos);
   EXPECT_EQ(AnswerWithKey(VK_RETURN).text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
@@ -159,12 +161,12 @@ TEST_F(Keyboard, CloseRequestsAreRefusedWhileAnUninstallRuns) {
   ::SendMessageTimeoutW(window_, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, &ignored);
   ::SendMessageTimeoutW(window_, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 10000, &ignored);
   ASSERT_TRUE(::IsWindow(window_)) << "the window closed under its box";
-  WaitFor([&] { return ::GetForegroundWindow() == box->hwnd; }, 10s);
+  WaitUntil([&] { return ::GetForegroundWindow() == box->hwnd; }, 10s);
   Press('N');
   ASSERT_TRUE(WaitForBoxClosed(box->hwnd, 30s));
   EXPECT_TRUE(::IsWindow(window_));
   EXPECT_TRUE(DirExists(installDir_));
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(window_) != nullptr; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(window_) != nullptr; }, 10s));
   Press(VK_ESCAPE);
   EXPECT_TRUE(Ended()) << "Esc closes the window once the uninstall has stopped";
 }
@@ -173,9 +175,9 @@ TEST_F(Keyboard, EnterInThePathFieldPressesSendFeedback) {
   StartInFront();
   TabTo(PathField());
   Press(VK_RETURN);
-  EXPECT_TRUE(PumpUntil(
+  EXPECT_TRUE(WaitUntil(
       [] { return TimesRecorded(L"xdg-email", L"mailto:support@example.com") == 1; }, 30s));
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
   EXPECT_TRUE(DirExists(installDir_)) << "nothing else happened";
   CloseWindow();
 }

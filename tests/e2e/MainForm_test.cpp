@@ -16,8 +16,8 @@
 #include "toolkit/Image.h"
 #include "tests/support/AppDriver.h"
 #include "toolkit/Application.h"
-#include "tests/support/BoxScript.h"
-#include "tests/support/BoxWatch.h"
+#include "tests/support/BoxAnswerer.h"
+#include "tests/support/BoxAnswerer.h"
 #include "toolkit/Handles.h"
 #include "tests/support/ImportTable.h"
 #include "tests/support/MainFormHost.h"
@@ -25,7 +25,10 @@
 #include "OrvexCommonControls/InternetLabel.h"
 #include "tests/support/RtfReader.h"
 #include "tests/support/SandboxGuard.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "uninstaller/UninstallerForm.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
@@ -140,9 +143,9 @@ class MainFormTest : public ::testing::Test {
   // Creates the main window as the program does; boxes it shows on the way are answered by the
   // given script, whose boxes are returned.
   std::vector<MessageBoxInfo> OpenForm(std::vector<std::wstring> answers = {}) {
-    BoxScript script(std::move(answers), {}, std::chrono::seconds(15));
+    BoxAnswerer script(std::move(answers), std::nullopt);
     OpenMainForm();
-    auto boxes = script.Finish();
+    auto boxes = script.Finish(15s);
     PumpUntilIdle();
     return boxes;
   }
@@ -153,9 +156,9 @@ class MainFormTest : public ::testing::Test {
                                         std::chrono::milliseconds perBox = 30s) {
     frmMain->CountDownTimesUp(frmMain->CountDown);
     EXPECT_TRUE(frmMain->btnUninstall->Enabled());
-    BoxScript script(std::move(answers), {}, perBox);
+    BoxAnswerer script(std::move(answers), std::nullopt);
     ::SendMessageW(frmMain->btnUninstall->Handle(), BM_CLICK, 0, 0);
-    auto boxes = script.Finish();
+    auto boxes = script.Finish(perBox);
     PumpUntilIdle();
     return boxes;
   }
@@ -435,7 +438,7 @@ TEST_F(MainFormTest, StoredFolderIsShownAndTheCountdownEnablesTheButton) {
     if (!enabledAt && frmMain->btnUninstall->Enabled())
       enabledAt = std::chrono::steady_clock::now();
   };
-  ASSERT_TRUE(PumpUntil([&] { return enabledAt.has_value(); }, 20s))
+  ASSERT_TRUE(WaitUntil([&] { return enabledAt.has_value(); }, 20s))
       << "the countdown enables it after 7 seconds";
   EXPECT_GE(*enabledAt - beforeStart, 6s) << "still disabled at 6 seconds";
   EXPECT_LE(*enabledAt - beforeStart, 8s) << "enabled by 8 seconds";
@@ -452,7 +455,7 @@ TEST_F(MainFormTest, EditingThePathEnablesOrDisablesTheButtonAtOnce) {
   ::SetWindowTextW(field, (installDir_ + L"\\missing").c_str());
   EXPECT_FALSE(frmMain->btnUninstall->Enabled());
   // The countdown keeps running and enables the button regardless of the path.
-  EXPECT_TRUE(PumpUntil([] { return frmMain->btnUninstall->Enabled(); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return frmMain->btnUninstall->Enabled(); }, 20s));
 }
 
 TEST_F(MainFormTest, NoStoredFolderAsksForOneAndWarns) {
@@ -528,15 +531,15 @@ TEST_F(MainFormTest, SendFeedbackOpensTheMailAndThePage) {
   // What the shell is handed, in the order it is handed over.
   ShellExecuteRecorder handed;
   ASSERT_TRUE(handed.Installed());
-  BoxWatch anyBox(L"OK");
+  BoxAnswerer anyBox({L"OK"});
   frmMain->btnFeedback->Click();
-  EXPECT_FALSE(anyBox.Stop().has_value()) << "no box";
+  EXPECT_FALSE(anyBox.StopAtFirst().has_value()) << "no box";
   EXPECT_EQ(handed.Files(),
             (std::vector<std::wstring>{L"mailto:support@example.com", kFeedbackPage}))
       << "the mail first, then the page";
   EXPECT_TRUE(
-      PumpUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
-  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+      WaitUntil([] { return AnyRecorded(L"xdg-email", L"mailto:support@example.com"); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
 }
 
 // Without a mail program for mail links the shell's failure is told in its own words, and the
@@ -563,14 +566,14 @@ TEST_F(MainFormTest, WithoutAMailProgramTheFailureIsShownAndThePageStillOpens) {
     ::RegCloseKey(mailto);
     ::RegDeleteTreeW(classes, kKept);
   });
-  BoxScript script({L"OK"});
+  BoxAnswerer script({L"OK"}, std::nullopt);
   frmMain->btnFeedback->Click();
   const auto boxes = script.Finish();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Uninstaller - Error");
   EXPECT_EQ(boxes[0].text,
             L"There is no application associated with the given file name extension!");
-  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
   ASSERT_TRUE(WaitForHandOvers(20s));
   EXPECT_TRUE(RecordedOpens(L"xdg-email").empty());
 }
@@ -584,9 +587,9 @@ TEST_F(MainFormTest, LogoAndResetButtonOpenTheirPages) {
   const LPARAM middle = MAKELPARAM(logo.right / 2, logo.bottom / 2);
   ::SendMessageW(frmMain->imgLogo->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, middle);
   ::SendMessageW(frmMain->imgLogo->Handle(), WM_LBUTTONUP, 0, middle);
-  EXPECT_TRUE(PumpUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return AnyRecorded(L"xdg-open", kFeedbackPage); }, 20s));
   ::SendMessageW(frmMain->btnResetIni->Handle(), BM_CLICK, 0, 0);
-  EXPECT_TRUE(PumpUntil(
+  EXPECT_TRUE(WaitUntil(
       [] {
         return AnyRecorded(L"xdg-open",
                            L"https://www.example.com/help/support-advanced_topics/index.html");
@@ -737,7 +740,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
       SCOPED_TRACE(Wide2Utf8(where));
       reported_.clear();
       fire();
-      EXPECT_TRUE(PumpUntil([&] { return !reported_.empty(); }, 10s)) << "reported";
+      EXPECT_TRUE(WaitUntil([&] { return !reported_.empty(); }, 10s)) << "reported";
       ASSERT_FALSE(reported_.empty());
       EXPECT_EQ(reported_[0], L"failure in " + where);
     }
@@ -746,7 +749,7 @@ TEST_F(MainFormTest, ExceptionInEveryHandlerIsReportedAndTheWindowGoesOn) {
   frmMain->CountDown->SetStartValue(100);
   frmMain->CountDown->Start();
   reported_.clear();
-  EXPECT_TRUE(PumpUntil([&] { return reported_.size() >= 2; }, 10s)) << "time-up reported twice";
+  EXPECT_TRUE(WaitUntil([&] { return reported_.size() >= 2; }, 10s)) << "time-up reported twice";
   ASSERT_FALSE(reported_.empty());
   EXPECT_EQ(reported_[0], L"failure in CountDownTimesUp");
   DWORD_PTR answer = 0;

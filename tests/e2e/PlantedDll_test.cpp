@@ -5,6 +5,8 @@
 #include "tests/support/Planted.h"
 #include "tests/e2e/UninstallerFixture.h"
 
+using namespace testing_support;
+
 namespace {
 
 class PlantedDlls : public UninstallerFixture {

@@ -10,7 +10,10 @@
 #include "toolkit/Handles.h"
 #include "tests/support/ProcessInfo.h"
 #include "tests/support/SandboxGuard.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "tests/support/WindowWatch.h"
 
 using namespace testing_support;
@@ -179,7 +182,7 @@ TEST_F(Startup, FirstProcessHandsOverWithoutLoadingWhatWindowsNeed) {
     };
     return has(L"comctl32.dll") && has(L"msftedit.dll") && has(L"windowscodecs.dll");
   };
-  EXPECT_TRUE(PumpUntil(copyLoadedThem, 30s)) << "the copy, which shows the window, loads them";
+  EXPECT_TRUE(WaitUntil(copyLoadedThem, 30s)) << "the copy, which shows the window, loads them";
   ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 

@@ -3,6 +3,8 @@
 // installer, starts the uninstaller from the installation folder and follows it to the end.
 #include "tests/e2e/UninstallerFixture.h"
 
+using namespace testing_support;
+
 namespace {
 
 class UninstallerRun : public UninstallerFixture {};
@@ -77,7 +79,7 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
 
   // The page's record comes after the uninstaller has ended; once it is there and Wine's
   // hand-overs are done, no other can follow.
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u);
   ExpectSelfDeleted();
@@ -94,7 +96,7 @@ TEST_F(UninstallerRun, AnsweringNoStopsAndDeletesNothing) {
 
   ClickUninstall();
   Answer(L"No");
-  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 2; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return LogRows().size() == 2; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
                                                   L"Uninstall process aborted by user."}));
   EXPECT_FALSE(::IsWindowVisible(FindDescendant(window_, L"Static", L"Huge discount for you!")));
@@ -103,7 +105,7 @@ TEST_F(UninstallerRun, AnsweringNoStopsAndDeletesNothing) {
   Answer(L"Yes");
   MessageBoxInfo second = Answer(L"No");
   EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos);
-  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return LogRows().size() == 3; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
                                                   L"User confirmation obtained.",
                                                   L"Uninstall process aborted by user."}));
@@ -133,7 +135,7 @@ TEST_F(UninstallerRun, MissingFolderGivesOneBoxAndThreeRows) {
   MessageBoxInfo box = Answer(L"OK");
   EXPECT_EQ(box.caption, L"Uninstaller - Error");
   EXPECT_EQ(box.text, L"Folder does not exist:\r\n" + missing + L"\\");
-  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 3; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return LogRows().size() == 3; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{L"Uninstall process started...",
                                                   L"Folder does not exist: " + missing + L"\\",
                                                   L"Uninstall process aborted."}));
@@ -148,7 +150,7 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   Process product = StartProduct(L"--state max-min --record \"" + record + L"\"");
   HWND productWindow = ::FindWindowW(kProductClass.c_str(), nullptr);
   ASSERT_NE(productWindow, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ::IsIconic(productWindow) != FALSE; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(productWindow) != FALSE; }, 10s));
 
   ASSERT_NE(StartUninstaller(), nullptr);
   RetypePath(installDir_);
@@ -163,7 +165,8 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   // The product has the foreground now; the warning is still the main window's.
   ExpectModal(*warning);
   ExpectUninstallClickIgnored();
-  EXPECT_TRUE(WaitFor([&] { return ::IsZoomed(productWindow) && !::IsIconic(productWindow); }, 10s))
+  EXPECT_TRUE(
+      WaitUntil([&] { return ::IsZoomed(productWindow) && !::IsIconic(productWindow); }, 10s))
       << "restored as it was before it was minimised";
   EXPECT_EQ(TextOf(productWindow), L"Pelmor Wallpaper Changer - activated 1");
   ASSERT_TRUE(PressButton(*warning, L"OK"));
@@ -186,7 +189,7 @@ TEST_F(UninstallerRun, RunningProductIsBroughtForwardAndWaitedFor) {
   MessageBoxInfo second = Answer(L"No");
   EXPECT_NE(second.text.find(L"Do you approve deletion"), std::wstring::npos)
       << Wide2Utf8(second.text);
-  EXPECT_TRUE(WaitFor([&] { return LogRows().size() == 5; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return LogRows().size() == 5; }, 10s));
   EXPECT_EQ(LogRows(), (std::vector<std::wstring>{
                            L"Uninstall process started...", L"User confirmation obtained.",
                            L"Pelmor Wallpaper Changer is running. Please shut it down.",
@@ -299,11 +302,7 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
   const auto data = TreeListing(dataDir_);
   BreakTrash();
   const SandboxGuard guard = GuardConfirmingBothFolders();
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   // The shell offers to delete for good what the Recycle Bin cannot take: the answer is No.
   MessageBoxInfo nuke = Answer(L"No");
   EXPECT_TRUE(nuke.HasButton(L"No")) << Wide2Utf8(nuke.text);
@@ -312,7 +311,7 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
   EXPECT_EQ(locked.text, installDir_ +
                              L"\\\r\nThis folder is locked by a 3rd party application. "
                              L"Please try to delete it manually.");
-  EXPECT_TRUE(WaitFor([] { return !ShellWindowsTitled(L"Pelmor Wallpaper").empty(); }, 30s))
+  EXPECT_TRUE(WaitUntil([] { return !ShellWindowsTitled(L"Pelmor Wallpaper").empty(); }, 30s))
       << "the folder is opened for the user to delete by hand";
   Answer(L"No");  // the data folder: again not for good
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
@@ -346,11 +345,7 @@ TEST_F(UninstallerRun, FolderDeletedForGoodIsNotLoggedAsRecycled) {
   const auto data = TreeListing(dataDir_);
   BreakTrash();
   const SandboxGuard guard = GuardConfirmingBothFolders();
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   // The shell offers to delete for good what the Recycle Bin cannot take; the user agrees, for
   // both folders.
   EXPECT_TRUE(Answer(L"Yes").HasButton(L"No"));
@@ -391,11 +386,7 @@ TEST_F(UninstallerRun, FolderRecycledWhileTheBinIsEmptiedIsLoggedAsRecycled) {
   ASSERT_TRUE(RunOnLinux("cd " + ShellQuoted(trash) +
                          " && (timeout 120 sh -c 'while [ ! -e \"files/Pelmor Wallpaper\" ]; do :;"
                          " done; rm -f files/older info/older.trashinfo' >/dev/null 2>&1 &)"));
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
   EXPECT_FALSE(FileExists(TrashDir() + L"\\files\\older")) << "the bin was emptied meanwhile";
@@ -419,11 +410,7 @@ TEST_F(UninstallerRun, LongFolderThatCannotBeRecycledStopsNothing) {
   ASSERT_TRUE(FileExists(installDir_ + L"\\settings.ini"));
   InstallProduct(L"--install-value " + QuoteArg(installDir_) + L" --data " + QuoteArg(dataDir_));
   BreakTrash();
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   std::vector<std::wstring> boxes;
   for (int i = 0; i < 8 && !Ended(0ms); ++i) {
     auto box = WaitForBox(20s, BoxFilter{pid_, L""});
@@ -448,11 +435,7 @@ TEST_F(UninstallerRun, MissingRecycleBinLosesNothing) {
   InstallBoth();
   RemoveTree(TrashDir());
   const SandboxGuard guard = GuardConfirmingBothFolders();
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   // Whatever the shell offers now, deleting for good is refused; the uninstall goes on to its end.
   for (int boxes = 0; boxes < 6 && !Ended(0ms); ++boxes) {
     auto box = WaitForBox(20s, BoxFilter{pid_, L""});
@@ -526,9 +509,9 @@ TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
   InstallBoth();
   ASSERT_NE(StartUninstaller(), nullptr);
   ClickButton(Button(L"Send feedback"));
-  EXPECT_TRUE(PumpUntil(
+  EXPECT_TRUE(WaitUntil(
       [] { return TimesRecorded(L"xdg-email", L"mailto:support@example.com") == 1; }, 30s));
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
   EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty());
   RetypePath(installDir_);
   ClickUninstall();
@@ -536,7 +519,7 @@ TEST_F(UninstallerRun, FeedbackSentFirstIsNotAskedForAgain) {
   Answer(L"Yes");
   ASSERT_TRUE(Ended()) << "no request for feedback holds the end";
   EXPECT_FALSE(DirExists(installDir_));
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 1; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 1u) << "the page is not opened again";
   EXPECT_EQ(SavedLogRows().size(), 15u);
@@ -577,9 +560,9 @@ TEST_F(UninstallerRun, DiscountIsPaintedBeforeTheWindowHoldsStill) {
   EXPECT_FALSE(::IsWindowVisible(headline));
   ClickUninstall();
   Answer(L"Yes");
-  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(headline) != FALSE; }, 30s));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(headline) != FALSE; }, 30s));
   const auto shown = std::chrono::steady_clock::now();
-  EXPECT_TRUE(WaitFor([&] { return ScreenShowsColor(headline, RGB(255, 0, 128)); }, 10s))
+  EXPECT_TRUE(WaitUntil([&] { return ScreenShowsColor(headline, RGB(255, 0, 128)); }, 10s))
       << "the headline's colour is on the screen";
   DWORD_PTR ignored = 0;
   EXPECT_EQ(::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 300, &ignored), 0)
@@ -646,11 +629,7 @@ TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
                   " && head -c 8192 /dev/zero > " + ShellQuoted(desktop + "/filler")))
     GTEST_SKIP() << "no file system of its own can be mounted on the desktop here";
   tk::ScopeExit unmount([&] { RunOnLinux("umount " + ShellQuoted(desktop)); });
-  ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
-  ClickUninstall();
-  Answer(L"Yes");
-  Answer(L"Yes");
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
   const MessageBoxInfo report = Answer(L"OK");
   EXPECT_EQ(report.caption, L"Uninstaller - Error report");
   EXPECT_NE(report.text.find(L"Cannot write to file"), std::wstring::npos)
@@ -658,7 +637,7 @@ TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
   EXPECT_TRUE(FilesMatching(DesktopDir() + L"\\" + kLogPrefix + L"*").empty())
       << "a log that exists is whole: none is left half written";
   // The handler was left there: the window stays, nothing else comes.
-  EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10s));
   EXPECT_FALSE(Ended(0ms));
   EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty()) << "no request for feedback";
   EXPECT_TRUE(FileExists(TempDir() + L"\\Uninstaller.exe")) << "no self-deletion";
@@ -680,14 +659,14 @@ TEST_F(UninstallerRun, LogoClickThenUninstallStillAsksForFeedback) {
   const LPARAM middle = MAKELPARAM(rc.right / 2, rc.bottom / 2);
   ::PostMessageW(logo, WM_LBUTTONDOWN, MK_LBUTTON, middle);
   ::PostMessageW(logo, WM_LBUTTONUP, 0, middle);
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) == 1; }, 30s));
   RetypePath(installDir_);
   ClickUninstall();
   Answer(L"Yes");
   Answer(L"Yes");
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
-  EXPECT_TRUE(PumpUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 2; }, 30s));
+  EXPECT_TRUE(WaitUntil([] { return TimesRecorded(L"xdg-open", kFeedbackPage) >= 2; }, 30s));
   ASSERT_TRUE(WaitForHandOvers(30s));
   EXPECT_EQ(TimesRecorded(L"xdg-open", kFeedbackPage), 2u) << "opened again at the end";
   ExpectSelfDeleted();

@@ -14,9 +14,13 @@
 #include <memory>
 #include <thread>
 
+#include "tests/support/AppDriver.h"
 #include "tests/support/BoxDriver.h"
 #include "tests/support/Screenshot.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 using namespace testing_support;
 
@@ -38,48 +42,9 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
   return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
 
-HWND FindButton(HWND form, const std::wstring& caption) {
-  struct Search {
-    std::wstring caption;
-    HWND found = nullptr;
-  } search{caption};
-  ::EnumChildWindows(
-      form,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t cls[64] = {}, text[128] = {};
-        ::GetClassNameW(child, cls, 64);
-        ::GetWindowTextW(child, text, 128);
-        if (_wcsicmp(cls, L"Button") == 0 && s->caption == text) s->found = child;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Polls without pumping: the driver owns no windows.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(200ms);
-  }
-  return true;
-}
-
 bool AnyLineContains(const std::vector<std::string>& lines, const std::string& part) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(part) != std::string::npos; });
-}
-
-void KillUninstallers() {
-  for (DWORD pid : ProcessesNamed(L"Uninstaller.exe")) {
-    if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-      ::TerminateProcess(h, 1);
-      ::WaitForSingleObject(h, 30000);
-      ::CloseHandle(h);
-    }
-  }
 }
 
 class Smoke32 : public ::testing::Test {
@@ -101,7 +66,7 @@ class Smoke32 : public ::testing::Test {
   void TearDown() override {
     if (HasFailure()) SaveWindowPng(::GetDesktopWindow(), SandboxDir() + L"\\smoke32-failure.png");
     for (auto& box : OpenBoxes()) PressButton(box, box.HasButton(L"No") ? L"No" : L"OK");
-    KillUninstallers();
+    KillProcessesNamed(L"Uninstaller.exe", kStartTime);
     RemoveTree(root_);
   }
 
@@ -146,7 +111,7 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   // The countdown enables the button a few seconds after the window opens.
   HWND uninstall = FindButton(form, L"Uninstall");
   ASSERT_NE(uninstall, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(uninstall) != FALSE; }, 2min));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(uninstall) != FALSE; }, 2min));
   SaveWindowPng(form, SandboxDir() + L"\\main-window-32.png");
   ASSERT_TRUE(::PostMessageW(uninstall, BM_CLICK, 0, 0));
 
@@ -193,14 +158,14 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   EXPECT_NE(rtf.find("Files deleted to Recycle Bin."), std::string::npos);
 
   // The browser hand-off and the self-delete script each start one more process of their own.
-  EXPECT_TRUE(WaitFor(
+  EXPECT_TRUE(WaitUntil(
       [] {
         return AnyLineContains(RecordedOpens(L"xdg-open"),
                                "/help/install/uninstall-reason.html#soft");
       },
       kStartTime))
       << "feedback page requested";
-  EXPECT_TRUE(WaitFor([&] { return !FileExists(tempCopy_) && !FileExists(script_); }, kStartTime))
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(tempCopy_) && !FileExists(script_); }, kStartTime))
       << "the temporary copy and its script delete themselves";
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/AppDriver.h"
 
+#include "tests/support/Wait.h"
+
 #include <richedit.h>
 
 #include <algorithm>
@@ -147,17 +149,8 @@ std::vector<RichRow> RichEditRows(HWND edit) {
   return rows;
 }
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
-
 bool WaitForEnabled(HWND window, bool enabled, std::chrono::milliseconds timeout) {
-  return WaitFor([&] { return (::IsWindowEnabled(window) != FALSE) == enabled; }, timeout);
+  return WaitUntil([&] { return (::IsWindowEnabled(window) != FALSE) == enabled; }, timeout);
 }
 
 }  // namespace testing_support

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Wait.h"
+
 namespace testing_support {
 
 std::wstring ClassOf(HWND window);
@@ -41,8 +43,6 @@ struct RichRow {
 // is asked of the control itself, through memory lent in its process; the selection moves.
 std::vector<RichRow> RichEditRows(HWND edit);
 
-// Polls until the condition holds; false when the time ran out.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 bool WaitForEnabled(HWND window, bool enabled, std::chrono::milliseconds timeout);
 
 }  // namespace testing_support

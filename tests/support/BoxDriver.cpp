@@ -1,5 +1,7 @@
 #include "tests/support/BoxDriver.h"
 
+#include "tests/support/Wait.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -207,18 +209,21 @@ std::vector<MessageBoxInfo> OpenBoxes(const BoxFilter& filter) {
 
 std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
                                          const BoxFilter& filter) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  do {
-    auto boxes = OpenBoxes(filter);
-    // A box is ready once its buttons and its text are there: every message box of this program
-    // says something, so an empty text is a box still being filled in. (The shell's own
-    // questions paint their text themselves and have no text control to wait for.)
-    for (auto& box : boxes)
-      if (!box.buttons.empty() && (!::GetDlgItem(box.hwnd, kTextId) || !box.text.empty()))
-        return box;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return std::nullopt;
+  std::optional<MessageBoxInfo> ready;
+  WaitUntil(
+      [&] {
+        // A box is ready once its buttons and its text are there: every message box of this
+        // program says something, so an empty text is a box still being filled in. (The shell's
+        // own questions paint their text themselves and have no text control to wait for.)
+        for (auto& box : OpenBoxes(filter))
+          if (!box.buttons.empty() && (!::GetDlgItem(box.hwnd, kTextId) || !box.text.empty())) {
+            ready = box;
+            return true;
+          }
+        return false;
+      },
+      timeout, 50ms);
+  return ready;
 }
 
 bool PressButton(const MessageBoxInfo& box, const std::wstring& button) {
@@ -247,12 +252,7 @@ std::optional<MessageBoxInfo> AnswerBox(std::chrono::milliseconds timeout,
 }
 
 bool WaitForBoxClosed(HWND box, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (::IsWindow(box) && ::IsWindowVisible(box)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  }
-  return true;
+  return WaitUntil([box] { return !::IsWindow(box) || !::IsWindowVisible(box); }, timeout, 30ms);
 }
 
 }  // namespace testing_support

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 namespace testing_support {
 

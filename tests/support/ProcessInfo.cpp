@@ -1,5 +1,7 @@
 #include "tests/support/ProcessInfo.h"
 
+#include "tests/support/Wait.h"
+
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -159,20 +161,21 @@ bool IsRestartedCopy(DWORD pid, const std::wstring& exeName) {
 
 HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::milliseconds timeout,
                           DWORD* pid) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  do {
-    HWND found = nullptr;
-    while ((found = ::FindWindowExW(nullptr, found, windowClass.c_str(), nullptr))) {
-      DWORD owner = 0;
-      ::GetWindowThreadProcessId(found, &owner);
-      if (::IsWindowVisible(found) && IsRestartedCopy(owner)) {
-        if (pid) *pid = owner;
-        return found;
-      }
-    }
-    ::Sleep(50);
-  } while (std::chrono::steady_clock::now() < deadline);
-  return nullptr;
+  HWND window = nullptr;
+  WaitUntil(
+      [&] {
+        while ((window = ::FindWindowExW(nullptr, window, windowClass.c_str(), nullptr))) {
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(window, &owner);
+          if (::IsWindowVisible(window) && IsRestartedCopy(owner)) {
+            if (pid) *pid = owner;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeout, 50ms);
+  return window;
 }
 
 std::vector<LoadedModule> LoadedModules(DWORD pid) {

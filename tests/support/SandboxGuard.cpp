@@ -5,7 +5,10 @@
 #include <tuple>
 
 #include "toolkit/Errors.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 namespace testing_support {
 

@@ -1,5 +1,7 @@
 #include "tests/support/Screenshot.h"
 
+#include "tests/support/Wait.h"
+
 #include <wincodec.h>
 
 #include <vector>
@@ -54,15 +56,17 @@ bool ScreenShowsColor(HWND window, COLORREF color) {
 bool PaintAndWaitUntilStill(HWND window, std::chrono::milliseconds timeout) {
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  // Still means two captures one interval apart show the same pixels.
   Capture last = CaptureWindow(window);
-  while (std::chrono::steady_clock::now() < deadline) {
-    ::Sleep(50);
-    Capture now = CaptureWindow(window);
-    if (!now.pixels.empty() && now.pixels == last.pixels) return true;
-    last = std::move(now);
-  }
-  return false;
+  return WaitUntil(
+      [&] {
+        ::Sleep(50);
+        Capture now = CaptureWindow(window);
+        const bool still = !now.pixels.empty() && now.pixels == last.pixels;
+        last = std::move(now);
+        return still;
+      },
+      timeout, 0ms);
 }
 
 bool SaveWindowPng(HWND window, const std::wstring& pngPath) {

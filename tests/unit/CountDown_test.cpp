@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "tests/support/BoxDriver.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/cvCountDown.h"
 #include "OrvexCommonControls/cvTimer.h"
@@ -92,7 +95,7 @@ TEST(OrvexTimer, ResetKeepsARunningTimerFiring) {
   timer.Restart();
   timer.Reset();
   EXPECT_TRUE(timer.Enabled());
-  EXPECT_TRUE(PumpUntil([&] { return fired >= 2; }, kPatience));
+  EXPECT_TRUE(WaitUntil([&] { return fired >= 2; }, kPatience));
   timer.Stop();
 }
 
@@ -147,7 +150,7 @@ TEST(CountDown, CountsDownToZeroThenStartsOverFromTheStartValue) {
   countDown->Start();
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 700u);
-  ASSERT_TRUE(PumpUntil([&] { return log.timeUps == 2; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 2; }, kPatience));
   const auto round = Lines({L"tick 600", L"tick 500", L"tick 400", L"tick 300", L"tick 200",
                             L"tick 100", L"tick 0", L"up 700"});
   std::vector<std::wstring> expected = round;
@@ -166,7 +169,7 @@ TEST(CountDown, StartValueNotAMultipleOfResolutionEndsAtZeroWithoutWrapping) {
     countDown->Stop();
   };
   countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return log.timeUps == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kPatience));
   EXPECT_EQ(log.lines, Lines({L"tick 150", L"tick 50", L"tick 0", L"up 250"}));
 }
 
@@ -179,7 +182,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
     if (log.ticks == 2) countDown->Stop();
   };
   countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 2; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kPatience));
   // No tick arrives after the stop.
   PumpTicks(100ms, 4);
   EXPECT_EQ(log.lines, Lines({L"tick 600", L"tick 500"}));
@@ -189,7 +192,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
   EXPECT_TRUE(countDown->Resume());
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 700u);
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 3; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kPatience));
   EXPECT_EQ(log.lines.back(), L"tick 600");
   countDown->Stop();
 }
@@ -218,17 +221,22 @@ TEST(CountDown, EnabledFollowsStopAndRestart) {
   countDown->Stop();
 }
 
+// Runs the countdown (700 ms in steps of 100) for two ticks and stops it there, 500 ms left.
+static void StopAfterTwoTicks(TCountDown& countDown, EventLog& log) {
+  log.Attach(countDown);
+  countDown.OnTick = [&log, &countDown, tick = countDown.OnTick](tk::TObject* Sender) {
+    tick(Sender);
+    if (log.ticks == 2) countDown.Stop();
+  };
+  countDown.Start();
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kPatience));
+  ASSERT_EQ(countDown.TimeLeft(), 500u);
+}
+
 TEST(CountDown, RestartAndResetTimeReloadTheStartValue) {
   auto countDown = ShortCountDown();
   EventLog log;
-  log.Attach(*countDown);
-  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](tk::TObject* Sender) {
-    tick(Sender);
-    if (log.ticks == 2) countDown->Stop();
-  };
-  countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 2; }, kPatience));
-  ASSERT_EQ(countDown->TimeLeft(), 500u);
+  ASSERT_NO_FATAL_FAILURE(StopAfterTwoTicks(*countDown, log));
 
   // A stopped countdown is only reloaded, not started.
   countDown->ResetTime();
@@ -237,7 +245,7 @@ TEST(CountDown, RestartAndResetTimeReloadTheStartValue) {
 
   countDown->Restart();
   EXPECT_TRUE(countDown->Enabled());
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 3; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kPatience));
   EXPECT_EQ(log.lines.back(), L"tick 600");
   countDown->Stop();
 }
@@ -249,7 +257,7 @@ TEST(CountDown, DestroyingARunningCountDownFiresNothingMore) {
     countDown->OnTick = [&events](tk::TObject*) { ++events; };
     countDown->OnTimesUp = [&events](tk::TObject*) { ++events; };
     countDown->Start();
-    ASSERT_TRUE(PumpUntil([&] { return events > 0; }, kPatience));
+    ASSERT_TRUE(WaitUntil([&] { return events > 0; }, kPatience));
   }
   const int before = events;
   PumpTicks(20ms, 15);
@@ -261,14 +269,7 @@ TEST(CountDown, DestroyingARunningCountDownFiresNothingMore) {
 TEST(CountDown, SettingTheCurrentStartValueKeepsTheTimeLeft) {
   auto countDown = ShortCountDown();
   EventLog log;
-  log.Attach(*countDown);
-  countDown->OnTick = [&log, &countDown, tick = countDown->OnTick](tk::TObject* Sender) {
-    tick(Sender);
-    if (log.ticks == 2) countDown->Stop();
-  };
-  countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 2; }, kPatience));
-  ASSERT_EQ(countDown->TimeLeft(), 500u);
+  ASSERT_NO_FATAL_FAILURE(StopAfterTwoTicks(*countDown, log));
 
   countDown->SetStartValue(700);
   EXPECT_EQ(countDown->TimeLeft(), 500u);
@@ -285,11 +286,11 @@ TEST(CountDown, NewStartValueWhileRunningKeepsStepping) {
   EventLog log;
   log.Attach(*countDown);
   countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return log.ticks == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 1; }, kPatience));
   countDown->SetStartValue(300);
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 300u);
-  ASSERT_TRUE(PumpUntil([&] { return log.timeUps == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kPatience));
   countDown->Stop();
   EXPECT_EQ(log.lines, Lines({L"tick 9900", L"tick 200", L"tick 100", L"tick 0", L"up 300"}));
 }
@@ -338,7 +339,7 @@ TEST(CountDown, TimeLeftNiceRoundsHalfSecondsUp) {
       nice = countDown->TimeLeftNice();
     };
     countDown->Start();
-    ASSERT_TRUE(PumpUntil([&] { return nice.has_value(); }, kPatience));
+    ASSERT_TRUE(WaitUntil([&] { return nice.has_value(); }, kPatience));
     EXPECT_EQ(*nice, expected) << "start value " << start;
   }
 }
@@ -365,6 +366,6 @@ TEST(CountDown, TimeLeftSAtTheLastStepIsZeroMilliseconds) {
   };
   countDown->OnTimesUp = [&countDown](tk::TObject*) { countDown->Stop(); };
   countDown->Start();
-  ASSERT_TRUE(PumpUntil([&] { return !countDown->Enabled(); }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return !countDown->Enabled(); }, kPatience));
   EXPECT_EQ(texts, Lines({L"100ms", L"0ms"}));
 }

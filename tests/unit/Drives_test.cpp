@@ -11,8 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/BoxesDuring.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/BoxAnswerer.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
@@ -60,18 +63,6 @@ bool DefineUnixDrive(wchar_t letter, UINT type, const std::string& mountPoint) {
   return done != FALSE;
 }
 
-std::string UnixPath(const std::wstring& path) {
-  using Fn = char*(CDECL*)(LPCWSTR);
-  auto toUnix = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return "";
-  char* unix = toUnix(path.c_str());
-  if (!unix) return "";
-  std::string result = unix;
-  ::HeapFree(::GetProcessHeap(), 0, unix);
-  return result;
-}
-
 wchar_t FreeDriveLetter() {
   const DWORD drives = ::GetLogicalDrives();
   for (wchar_t letter = L'Y'; letter >= L'D'; --letter)
@@ -88,7 +79,7 @@ class RemovableDrive : public ::testing::TestWithParam<UINT> {
     root_ = std::wstring(1, letter_) + L":\\";
     medium_ = FreshFolder(L"drives-medium-" + std::to_wstring(::GetCurrentProcessId()));
     WriteFileBytes(medium_ + L"\\setup.txt", "on the medium");
-    mediumUnix_ = UnixPath(medium_);
+    mediumUnix_ = UnixPathOf(medium_);
     ASSERT_FALSE(mediumUnix_.empty()) << "not under Wine";
   }
   void TearDown() override {

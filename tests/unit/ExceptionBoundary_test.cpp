@@ -11,7 +11,10 @@
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Form.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "toolkit/Timer.h"
 
 using namespace testing_support;
@@ -59,7 +62,7 @@ class ExceptionBoundary : public ::testing::Test {
     ::PostMessageW(button->Handle(), BM_CLICK, 0, 0);
     // The click, the report and its box are handled inside one dispatch: once the loop sees the
     // answer, the handler has returned.
-    PumpUntil([&] { return report.has_value(); }, 25s);
+    WaitUntil([&] { return report.has_value(); }, 25s);
     driver.join();
     PumpUntilIdle();
     return report;
@@ -85,7 +88,7 @@ TEST_F(ExceptionBoundary, AssertionFailureInClickHandlerIsReportedAndWindowGoesO
   EXPECT_EQ(afterThrow, 0) << "the handler is left at the exception";
 
   ::PostMessageW(form_->working->Handle(), BM_CLICK, 0, 0);
-  EXPECT_TRUE(PumpUntil([&] { return worked; }, 5s)) << "the window still answers";
+  EXPECT_TRUE(WaitUntil([&] { return worked; }, 5s)) << "the window still answers";
   EXPECT_TRUE(::IsWindow(form_->Handle()));
 }
 
@@ -116,11 +119,11 @@ TEST_F(ExceptionBoundary, TimerHandlerExceptionIsReportedAndTimerGoesOn) {
   std::thread driver([&] {
     report = AnswerBox(20s, L"OK", BoxFilter{::GetCurrentProcessId(), L""});
   });
-  PumpUntil([&] { return report.has_value(); }, 25s);
+  WaitUntil([&] { return report.has_value(); }, 25s);
   driver.join();
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->text.find(L"tick failed"), std::wstring::npos);
-  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return ticks >= 3; }, 5s));
 }
 
 TEST_F(ExceptionBoundary, ReportHookReceivesTheMessage) {
@@ -128,7 +131,7 @@ TEST_F(ExceptionBoundary, ReportHookReceivesTheMessage) {
   tk::App().OnException = [&](const std::wstring& message) { seen = message; };
   form_->failing->OnClick = [](tk::TObject*) { throw tk::EFCreateError(L"Cannot create file"); };
   ::PostMessageW(form_->failing->Handle(), BM_CLICK, 0, 0);
-  PumpUntil([&] { return !seen.empty(); }, 5s);
+  WaitUntil([&] { return !seen.empty(); }, 5s);
   tk::App().OnException = nullptr;
   EXPECT_EQ(seen, L"Cannot create file");
 }

@@ -18,10 +18,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/BoxAnswerer.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
 #include "tests/support/ImportTable.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Thrown.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/cExecuteShell.h"
 #include "OrvexCommonControls/cShell.h"
 #include "OrvexCommonControls/ccCore.h"
@@ -31,55 +36,6 @@ using namespace testing_support;
 
 namespace {
 
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
-}
-
-// Answers every box of this process with OK while a call runs on the test thread, and keeps what
-// each box said.
-class BoxAnswerer {
- public:
-  BoxAnswerer() {
-    thread_ = std::thread([this] {
-      const BoxFilter ours{::GetCurrentProcessId(), L""};
-      while (!stop_) {
-        auto box = WaitForBox(100ms, ours);
-        if (!box) continue;
-        PressButton(*box, L"OK");
-        WaitForBoxClosed(box->hwnd, 5s);
-        std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back(*box);
-      }
-    });
-  }
-  ~BoxAnswerer() { Stop(); }
-  BoxAnswerer(const BoxAnswerer&) = delete;
-  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-
-  // Stops and returns all boxes seen. The boxes are modal inside the calls watched: once a call
-  // has returned, its boxes have come and gone.
-  std::vector<MessageBoxInfo> Stop() {
-    if (thread_.joinable()) {
-      stop_ = true;
-      thread_.join();
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    return boxes_;
-  }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<MessageBoxInfo> boxes_;
-  std::thread thread_;
-};
-
 bool AnyRecorded(const std::wstring& tool, const std::string& line) {
   const auto lines = RecordedOpens(tool);
   return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -87,7 +43,7 @@ bool AnyRecorded(const std::wstring& tool, const std::string& line) {
 
 void CloseShellWindows(const std::wstring& title) {
   for (HWND window : ShellWindowsTitled(title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
-  PumpUntil([&] { return ShellWindowsTitled(title).empty(); }, 10s);
+  WaitUntil([&] { return ShellWindowsTitled(title).empty(); }, 10s);
 }
 
 std::wstring CurrentFolderOf(const std::wstring& path) {
@@ -277,7 +233,7 @@ TEST_F(ShellTest, WebAddressIsHandedToTheBrowser) {
   EXPECT_EQ(call.parameters, std::nullopt);
   EXPECT_EQ(call.directory, std::nullopt);
   EXPECT_EQ(call.show, SW_SHOWNORMAL);
-  EXPECT_TRUE(PumpUntil([&] { return AnyRecorded(L"xdg-open", Wide2Utf8(page)); }, 20s))
+  EXPECT_TRUE(WaitUntil([&] { return AnyRecorded(L"xdg-open", Wide2Utf8(page)); }, 20s))
       << "xdg-open saw " << RecordedOpens(L"xdg-open").size() << " lines";
 }
 
@@ -287,7 +243,7 @@ TEST_F(ShellTest, MailLinkIsHandedToTheMailProgram) {
   BoxAnswerer answerer;
   EXPECT_TRUE(ExecuteShell(mail, L"", true, SW_SHOWNORMAL));
   EXPECT_TRUE(answerer.Stop().empty());
-  EXPECT_TRUE(PumpUntil([&] { return AnyRecorded(L"xdg-email", Wide2Utf8(mail)); }, 20s));
+  EXPECT_TRUE(WaitUntil([&] { return AnyRecorded(L"xdg-email", Wide2Utf8(mail)); }, 20s));
 }
 
 TEST_F(ShellTest, ProgramStartsInItsOwnFolderWithTheParameters) {
@@ -298,7 +254,7 @@ TEST_F(ShellTest, ProgramStartsInItsOwnFolderWithTheParameters) {
   // The current folder of this process is elsewhere; the program must not inherit it.
   ASSERT_NE(CurrentFolderOf(program), TempDir());
   EXPECT_TRUE(ExecuteShell(program, L"cwd \"" + report + L"\"", true, SW_SHOWNORMAL));
-  ASSERT_TRUE(PumpUntil([&] { return FileExists(report) && !ReadFileBytes(report).empty(); }, 30s));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(report) && !ReadFileBytes(report).empty(); }, 30s));
   EXPECT_EQ(Narrow2Wide(ReadFileBytes(report)), folder);
   RemoveTree(folder);
 }
@@ -326,7 +282,7 @@ TEST_F(ShellTest, ExploreFolderOpensAShellWindowOnTheFolder) {
   BoxAnswerer answerer;
   ExploreFolder(folder);
   EXPECT_TRUE(answerer.Stop().empty());
-  EXPECT_TRUE(PumpUntil([] { return !ShellWindowsTitled(L"Explore me 7").empty(); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return !ShellWindowsTitled(L"Explore me 7").empty(); }, 20s));
   CloseShellWindows(L"Explore me 7");
   RemoveTree(folder);
 }
@@ -349,7 +305,7 @@ TEST_F(ShellTest, LocateExistingFileOpensItsFolder) {
   BoxAnswerer answerer;
   const bool located = LocateInExplorer(folder + L"\\found.txt");
   EXPECT_TRUE(answerer.Stop().empty());
-  EXPECT_TRUE(PumpUntil([] { return !ShellWindowsTitled(L"Locate here 9").empty(); }, 20s));
+  EXPECT_TRUE(WaitUntil([] { return !ShellWindowsTitled(L"Locate here 9").empty(); }, 20s));
   // Wine's shell waits one second for the window it starts, then reports a failure although the
   // window comes all the same: on a busy machine the call may say false for a window that opened.
   if (!located) std::printf("note: the shell gave up waiting for the window it opened\n");

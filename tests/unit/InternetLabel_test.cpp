@@ -14,7 +14,10 @@
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Form.h"
 #include "OrvexCommonControls/InternetLabel.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
@@ -114,7 +117,7 @@ class InternetLabelTest : public ::testing::Test {
     return label->Font().Color == color && PaintedTextColor() == color;
   }
 
-  bool WaitFor(const std::function<bool()>& done) { return PumpUntil(done, kPatience); }
+  bool Eventually(const std::function<bool()>& done) { return WaitUntil(done, kPatience); }
 
   std::unique_ptr<tk::TForm> form;
   TInternetLabel* label = nullptr;  // owned by the form
@@ -142,10 +145,10 @@ TEST_F(InternetLabelTest, StartsAsAnUnvisitedBlueLinkWithAHandCursor) {
   EXPECT_EQ(label->Font().Style, 0u);
   EXPECT_TRUE(ShowsColor(tk::clBlue));
   EXPECT_FALSE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clBlue); }));
+  EXPECT_TRUE(Eventually([&] { return ScreenShows(tk::clBlue); }));
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
 }
 
@@ -164,19 +167,19 @@ TEST_F(InternetLabelTest, HoverTurnsRedAndUnderlinesUntilTheMouseLeaves) {
   };
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return entered == 1; }));
+  ASSERT_TRUE(Eventually([&] { return entered == 1; }));
   EXPECT_TRUE(ShowsColor(tk::clRed));
   EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsUnderline));
   EXPECT_TRUE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clRed); }));
+  EXPECT_TRUE(Eventually([&] { return ScreenShows(tk::clRed); }));
   EXPECT_EQ(left, 0);
 
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return left == 1; }));
+  ASSERT_TRUE(Eventually([&] { return left == 1; }));
   EXPECT_TRUE(ShowsColor(tk::clBlue));
   EXPECT_EQ(label->Font().Style, 0u);
   EXPECT_FALSE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return ScreenShows(tk::clBlue) && !ScreenShows(tk::clRed); }));
+  EXPECT_TRUE(Eventually([&] { return ScreenShows(tk::clBlue) && !ScreenShows(tk::clRed); }));
   EXPECT_EQ(entered, 1);
 }
 
@@ -185,11 +188,11 @@ TEST_F(InternetLabelTest, HoverKeepsTheOtherStyleBits) {
   font.Style = tk::fsBold | tk::fsItalic;
   label->SetFont(font);
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   EXPECT_EQ(label->Font().Style,
             static_cast<unsigned>(tk::fsBold | tk::fsItalic | tk::fsUnderline));
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clBlue; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clBlue; }));
   EXPECT_EQ(label->Font().Style, static_cast<unsigned>(tk::fsBold | tk::fsItalic));
 }
 
@@ -210,7 +213,7 @@ TEST_F(InternetLabelTest, OverColorWrittenOutsideWaitsForTheNextEnter) {
   EXPECT_TRUE(ShowsColor(tk::clBlue));
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == kGreen; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == kGreen; }));
   EXPECT_TRUE(ShowsColor(kGreen));
 
   // Written while the mouse is over the label, it applies at once.
@@ -225,12 +228,12 @@ TEST_F(InternetLabelTest, RestingColoursApplyOnlyToTheMatchingStateOutside) {
   EXPECT_TRUE(ShowsColor(tk::clBlack));
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   label->SetNotVisitedColor(tk::clBlue);  // the hover colour stays
   EXPECT_TRUE(ShowsColor(tk::clRed));
 
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clBlue; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clBlue; }));
   label->SetVisited(true);
   EXPECT_TRUE(ShowsColor(kGreen));
   label->SetVisitedColor(tk::clPurple);
@@ -241,7 +244,7 @@ TEST_F(InternetLabelTest, RestingColoursApplyOnlyToTheMatchingStateOutside) {
 
 TEST_F(InternetLabelTest, WritingVisitedRecoloursEvenUnderTheMouse) {
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   label->SetVisited(true);
   EXPECT_TRUE(ShowsColor(tk::clPurple));
   label->SetVisited(false);
@@ -263,21 +266,21 @@ TEST_F(InternetLabelTest, WebLinkOpensInTheBrowserAndTurnsPurpleAtOnce) {
   };
 
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   PressMouse();
-  ASSERT_TRUE(WaitFor([&] { return visitedDuringOnClick.has_value(); }));
+  ASSERT_TRUE(Eventually([&] { return visitedDuringOnClick.has_value(); }));
   // OnClick comes first; the link is opened after it.
   EXPECT_FALSE(*visitedDuringOnClick);
   EXPECT_TRUE(label->Visited());
   EXPECT_TRUE(ShowsColor(tk::clPurple));  // although the mouse is still over it
   EXPECT_TRUE(DrawnUnderlined());
-  EXPECT_TRUE(WaitFor([&] { return Recorded(link); }));
+  EXPECT_TRUE(Eventually([&] { return Recorded(link); }));
 
   MoveMouseAway();
-  ASSERT_TRUE(WaitFor([&] { return !DrawnUnderlined(); }));
+  ASSERT_TRUE(Eventually([&] { return !DrawnUnderlined(); }));
   EXPECT_TRUE(ShowsColor(tk::clPurple));
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return DrawnUnderlined(); }));
+  ASSERT_TRUE(Eventually([&] { return DrawnUnderlined(); }));
   EXPECT_TRUE(ShowsColor(tk::clRed));
 }
 
@@ -287,12 +290,12 @@ TEST_F(InternetLabelTest, EmptyLinkOpensNothingAndKeepsVisited) {
   label->OnClick = [&](tk::TObject*) { ++clicks; };
   label->SetVisited(true);
   MoveMouseOver();
-  ASSERT_TRUE(WaitFor([&] { return label->Font().Color == tk::clRed; }));
+  ASSERT_TRUE(Eventually([&] { return label->Font().Color == tk::clRed; }));
   PressMouse();
   // The click has been handled whole once its OnClick has run: the opening step comes before
   // the loop runs again. Had the shell been asked, the empty link would have failed there and
   // cleared Visited.
-  ASSERT_TRUE(WaitFor([&] { return clicks == 1; }));
+  ASSERT_TRUE(Eventually([&] { return clicks == 1; }));
   EXPECT_TRUE(label->Visited());
   EXPECT_TRUE(ShowsColor(tk::clRed));  // not rewritten, so the hover colour stays
   label->Click();

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "tests/support/BoxDriver.h"
-#include "tests/support/BoxesDuring.h"
+#include "tests/support/BoxAnswerer.h"
 #include "toolkit/Errors.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;

@@ -15,13 +15,16 @@
 #include "toolkit/Image.h"
 #include "toolkit/Application.h"
 #include "tests/support/BoxDriver.h"
-#include "tests/support/BoxWatch.h"
+#include "tests/support/BoxAnswerer.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ImageList.h"
 #include "toolkit/ListBoxes.h"
 #include "tests/support/Screenshot.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
 #include "OrvexCommonControls/cvPathEdit.h"
@@ -621,9 +624,9 @@ TEST_F(PathEditTest, LocateInFileModeStaysSilentForAMissingFile) {
   pe->SetInputType(itFile);
   Type(folder + L"\\absent.txt");
   // A box would be modal inside the click; the watch answers it so that the click returns.
-  BoxWatch anyBox(L"OK");
+  BoxAnswerer anyBox({L"OK"});
   ::SendMessageW(Locate(), BM_CLICK, 0, 0);
-  EXPECT_FALSE(anyBox.Stop().has_value());
+  EXPECT_FALSE(anyBox.StopAtFirst().has_value());
 }
 
 // --- input type, enabled state, visibility ---
@@ -770,7 +773,7 @@ TEST_F(PathEditTest, BrowseButtonShowsTheOpenFolderWhileHovered) {
   const int x = (rc.right - 16) / 2 + 15;
   const int y = (rc.bottom - 16) / 2 + 9;
   ::SetCursorPos(5, 5);
-  ASSERT_TRUE(PumpUntil([&] { return !browse.Hot(); }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return !browse.Hot(); }, kPatience));
   PaintAndWaitUntilStill(browse.Handle(), kPatience);
   const COLORREF closed = ScreenPixel(browse.Handle(), x, y);
   EXPECT_LT(GetRValue(closed) + GetGValue(closed) + GetBValue(closed), 300);
@@ -778,14 +781,14 @@ TEST_F(PathEditTest, BrowseButtonShowsTheOpenFolderWhileHovered) {
   POINT centre{rc.right / 2, rc.bottom / 2};
   ::ClientToScreen(browse.Handle(), &centre);
   ::SetCursorPos(centre.x, centre.y);
-  ASSERT_TRUE(PumpUntil([&] { return browse.Hot(); }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return browse.Hot(); }, kPatience));
   EXPECT_EQ(browse.ShownImageIndex(), 1);
   PumpUntilIdle();
   PaintAndWaitUntilStill(browse.Handle(), kPatience);
   EXPECT_EQ(ScreenPixel(browse.Handle(), x, y), kGreen);
 
   ::SetCursorPos(5, 5);
-  ASSERT_TRUE(PumpUntil([&] { return !browse.Hot(); }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return !browse.Hot(); }, kPatience));
   EXPECT_EQ(browse.ShownImageIndex(), 0);
 }
 

@@ -9,9 +9,13 @@
 #include <optional>
 #include <string>
 
-#include "tests/support/BoxWatch.h"
+#include "tests/support/BoxAnswerer.h"
 #include "toolkit/Errors.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Thrown.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
 #include "OrvexCommonControls/ccStringList.h"
@@ -19,16 +23,6 @@
 using namespace testing_support;
 
 namespace {
-
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
-}
 
 std::wstring WindowsDir() {
   wchar_t buffer[MAX_PATH] = {};
@@ -247,15 +241,15 @@ TEST(FolderExists, FilesAndMissingPathsAreNotFolders) {
 }
 
 TEST_F(PathsWithBoxes, DirectoryExistMsgSaysNothingForAnExistingFolder) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_TRUE(DirectoryExistMsg(WindowsDir()));
-  EXPECT_FALSE(watch.Stop().has_value());
+  EXPECT_FALSE(watch.StopAtFirst().has_value());
 }
 
 TEST_F(PathsWithBoxes, DirectoryExistMsgEmptyPathIsAnInformationBox) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(DirectoryExistMsg(L""));
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"DirectoryExistMsg: No folder specified!");
   EXPECT_EQ(box->caption, L"PathsTest");
@@ -263,9 +257,9 @@ TEST_F(PathsWithBoxes, DirectoryExistMsgEmptyPathIsAnInformationBox) {
 }
 
 TEST_F(PathsWithBoxes, DirectoryExistMsgMissingFullPathIsAnErrorBox) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(DirectoryExistMsg(L"C:\\orvex-tests\\no such folder"));
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"Folder does not exist:\r\nC:\\orvex-tests\\no such folder");
   EXPECT_EQ(box->caption, L"PathsTest - Error");
@@ -273,9 +267,9 @@ TEST_F(PathsWithBoxes, DirectoryExistMsgMissingFullPathIsAnErrorBox) {
 }
 
 TEST_F(PathsWithBoxes, DirectoryExistMsgRelativePathIsNamedAsSuch) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(DirectoryExistMsg(L"no\\drive"));
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"A relative path was provided instead of a full path!\r\nno\\drive");
   EXPECT_EQ(box->caption, L"PathsTest - Error");
@@ -283,9 +277,9 @@ TEST_F(PathsWithBoxes, DirectoryExistMsgRelativePathIsNamedAsSuch) {
 }
 
 TEST_F(PathsWithBoxes, DirectoryExistMsgFolderWithTrailingSpaceIsMissing) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(DirectoryExistMsg(WindowsDir() + L" "));
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"Folder does not exist:\r\n" + WindowsDir() + L" ");
 }
@@ -396,9 +390,9 @@ TEST_F(PathsWithBoxes, ForceDirectoriesMsgExplainsAFailure) {
   const std::wstring root = FreshFolder(L"paths-force-msg");
   WriteFileBytes(root + L"\\blocker", "x");
   const std::wstring target = root + L"\\blocker\\sub";
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(ForceDirectoriesMsg(target));
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text,
             L"Cannot create folder: " + target +
@@ -411,10 +405,10 @@ TEST_F(PathsWithBoxes, ForceDirectoriesMsgExplainsAFailure) {
 
 TEST_F(PathsWithBoxes, ForceDirectoriesMsgIsQuietOnSuccess) {
   const std::wstring root = FreshFolder(L"paths-force-msg-ok");
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_TRUE(ForceDirectoriesMsg(root + L"\\made"));
   EXPECT_TRUE(ForceDirectoriesMsg(root + L"\\made"));
-  EXPECT_FALSE(watch.Stop().has_value());
+  EXPECT_FALSE(watch.StopAtFirst().has_value());
   EXPECT_TRUE(DirExists(root + L"\\made"));
   RemoveTree(root);
 }

@@ -17,9 +17,13 @@
 #include <thread>
 
 #include "toolkit/Application.h"
+#include "tests/support/BoxAnswerer.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
 
@@ -50,27 +54,23 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool WaitUntilIdle(HWND dialog, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (idleDialog != dialog) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+  return WaitUntil([dialog] { return idleDialog == dialog; }, timeout, 10ms);
 }
 
 HWND FindOurDialog(std::chrono::milliseconds timeout, HWND except = nullptr) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  do {
-    HWND found = nullptr;
-    while ((found = ::FindWindowExW(nullptr, found, L"#32770", nullptr))) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(found, &pid);
-      if (found != except && pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
-        return found;
-    }
-    std::this_thread::sleep_for(50ms);
-  } while (std::chrono::steady_clock::now() < deadline);
-  return nullptr;
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
+          DWORD pid = 0;
+          ::GetWindowThreadProcessId(dialog, &pid);
+          if (dialog != except && pid == ::GetCurrentProcessId() && ::IsWindowVisible(dialog))
+            return true;
+        }
+        return false;
+      },
+      timeout, 50ms);
+  return dialog;
 }
 
 std::wstring TextOf(HWND window) {
@@ -142,44 +142,14 @@ std::wstring DesktopDisplayName() {
   return info.szDisplayName;
 }
 
-// Works the first dialog of this process that opens, on its own thread, while the test thread
-// shows it. A dialog that the steps leave open is cancelled, and the test fails.
-class DialogDriver {
- public:
-  explicit DialogDriver(std::function<void(HWND)> steps) {
-    thread_ = std::thread([this, steps] {
-      HWND dialog = FindOurDialog(20s);
-      if (!dialog) return;
-      opened_ = true;
-      WaitUntilIdle(dialog, 20s);
-      steps(dialog);
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while (::IsWindow(dialog) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(50ms);
-      if (::IsWindow(dialog)) {
-        leftOpen_ = true;
-        Press(dialog, IDCANCEL);
-      }
-    });
-  }
-  ~DialogDriver() { Finish(); }
-  void Finish() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool Opened() {
-    Finish();
-    return opened_;
-  }
-  bool LeftOpen() {
-    Finish();
-    return leftOpen_;
-  }
-
- private:
-  std::atomic<bool> opened_{false};
-  std::atomic<bool> leftOpen_{false};
-  std::thread thread_;
-};
+// Works the first dialog of this process that opens, once it is idle, on a thread of its own
+// while the test thread shows it. A dialog that the steps leave open is cancelled.
+BoxAnswerer DriveDialog(const std::function<void(HWND)>& steps) {
+  return BoxAnswerer([steps](HWND dialog) {
+    WaitUntilIdle(dialog, 20s);
+    steps(dialog);
+  });
+}
 
 class Pickers : public ::testing::Test {
  protected:
@@ -214,7 +184,7 @@ class Pickers : public ::testing::Test {
 TEST_F(Pickers, CancelledFolderPickerLeavesTheVariableUnchanged) {
   std::wstring seenTitle, seenName;
   HWND seenOwner = nullptr;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     seenTitle = TextOf(dialog);
     seenName = TextOf(::GetDlgItem(dialog, kModernFileNameEdit));
     seenOwner = ::GetWindow(dialog, GW_OWNER);
@@ -231,7 +201,7 @@ TEST_F(Pickers, CancelledFolderPickerLeavesTheVariableUnchanged) {
 }
 
 TEST_F(Pickers, ConfirmedFolderGetsTheTrailingBackslash) {
-  DialogDriver driver([](HWND dialog) { Press(dialog, IDOK); });
+  BoxAnswerer driver = DriveDialog([](HWND dialog) { Press(dialog, IDOK); });
   std::wstring folder = photos_;
   EXPECT_TRUE(SelectAFolder(folder, L"", kFolderOptions));
   ASSERT_TRUE(driver.Opened());
@@ -241,7 +211,7 @@ TEST_F(Pickers, ConfirmedFolderGetsTheTrailingBackslash) {
 TEST_F(Pickers, FolderTypedByTheUserIsReturned) {
   const std::wstring other = root_ + L"\\Other place";
   MakeDirs(other);
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     SetTextOf(::GetDlgItem(dialog, kModernFileNameEdit), other);
     Press(dialog, IDOK);
   });
@@ -256,7 +226,7 @@ TEST_F(Pickers, FolderTypedByTheUserIsReturned) {
 
 TEST_F(Pickers, ClassicBrowserStartsAtTheDriveWithTheFolderSelected) {
   std::wstring root, title, selected;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     root = TreeRootText(::GetDlgItem(dialog, kBrowseTree));
     title = TextOf(::GetDlgItem(dialog, kBrowseTitle));
     selected = TextOf(FirstEditBelow(dialog));
@@ -273,7 +243,7 @@ TEST_F(Pickers, ClassicBrowserStartsAtTheDriveWithTheFolderSelected) {
 
 TEST_F(Pickers, ClassicBrowserWithoutFolderStartsAtTheTopOfTheNamespace) {
   std::wstring root;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     root = TreeRootText(::GetDlgItem(dialog, kBrowseTree));
     Press(dialog, IDCANCEL);
   });
@@ -285,7 +255,7 @@ TEST_F(Pickers, ClassicBrowserWithoutFolderStartsAtTheTopOfTheNamespace) {
 }
 
 TEST_F(Pickers, ClassicBrowserCancelKeepsAnExistingFolder) {
-  DialogDriver driver([](HWND dialog) { Press(dialog, IDCANCEL); });
+  BoxAnswerer driver = DriveDialog([](HWND dialog) { Press(dialog, IDCANCEL); });
   std::wstring folder = photos_;
   EXPECT_FALSE(SelectAFolderClassic(folder));
   ASSERT_TRUE(driver.Opened());
@@ -294,7 +264,7 @@ TEST_F(Pickers, ClassicBrowserCancelKeepsAnExistingFolder) {
 
 TEST_F(Pickers, ClassicBrowserForgetsAMissingFolder) {
   std::wstring selected;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     selected = TextOf(FirstEditBelow(dialog));
     Press(dialog, IDCANCEL);
   });
@@ -311,7 +281,7 @@ TEST_F(Pickers, LoadFileOpensInTheFilesFolderAndReturnsTheChosenPath) {
   const std::wstring file = photos_ + L"\\holiday.jpg";
   WriteFileBytes(file, "jpeg");
   std::wstring startedIn;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     startedIn = DialogFolder(dialog);
     Press(dialog, IDOK);
   });
@@ -325,7 +295,7 @@ TEST_F(Pickers, LoadFileOpensInTheFilesFolderAndReturnsTheChosenPath) {
 TEST_F(Pickers, LoadFileWithAFolderOpensInsideIt) {
   WriteFileBytes(photos_ + L"\\inside.txt", "x");
   std::wstring startedIn;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     startedIn = DialogFolder(dialog);
     Press(dialog, IDCANCEL);
   });
@@ -339,7 +309,7 @@ TEST_F(Pickers, LoadFileWithAFolderOpensInsideIt) {
 TEST_F(Pickers, LoadFileTakesTheNameTheUserTypes) {
   WriteFileBytes(photos_ + L"\\typed.txt", "x");
   std::wstring title;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     title = TextOf(dialog);
     SetTextOf(FirstEditBelow(::GetDlgItem(dialog, kFileNameCombo)), L"typed.txt");
     Press(dialog, IDOK);
@@ -365,19 +335,19 @@ TEST_F(Pickers, BrowsingLeavesTheWorkingFolderAlone) {
   };
   std::wstring afterFile, afterModern, afterClassic;
   {
-    DialogDriver driver([](HWND dialog) { Press(dialog, IDOK); });
+    BoxAnswerer driver = DriveDialog([](HWND dialog) { Press(dialog, IDOK); });
     std::wstring chosen = photos_ + L"\\picked.txt";
     EXPECT_TRUE(PromptToLoadFile(chosen, L"", L"", L""));
     afterFile = current();
   }
   {
-    DialogDriver driver([](HWND dialog) { Press(dialog, IDOK); });
+    BoxAnswerer driver = DriveDialog([](HWND dialog) { Press(dialog, IDOK); });
     std::wstring folder = photos_;
     EXPECT_TRUE(SelectAFolderModern(folder, L"", kFolderOptions));
     afterModern = current();
   }
   {
-    DialogDriver driver([](HWND dialog) { Press(dialog, IDOK); });
+    BoxAnswerer driver = DriveDialog([](HWND dialog) { Press(dialog, IDOK); });
     std::wstring folder = photos_;
     EXPECT_TRUE(SelectAFolderClassic(folder));
     afterClassic = current();
@@ -391,7 +361,7 @@ TEST_F(Pickers, BrowsingLeavesTheWorkingFolderAlone) {
 TEST_F(Pickers, EmptyFilterOffersAllFiles) {
   int count = 0;
   std::wstring first;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     HWND types = ::GetDlgItem(dialog, kFileTypeCombo);
     count = static_cast<int>(::SendMessageW(types, CB_GETCOUNT, 0, 0));
     first = ComboItem(types, 0);
@@ -408,7 +378,7 @@ TEST_F(Pickers, EmptyFilterOffersAllFiles) {
 TEST_F(Pickers, FilterPairsBecomeFileTypes) {
   std::wstring first, second;
   int count = 0;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     HWND types = ::GetDlgItem(dialog, kFileTypeCombo);
     count = static_cast<int>(::SendMessageW(types, CB_GETCOUNT, 0, 0));
     first = ComboItem(types, 0);
@@ -425,7 +395,7 @@ TEST_F(Pickers, FilterPairsBecomeFileTypes) {
 }
 
 TEST_F(Pickers, SaveDialogAddsTheDefaultExtension) {
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     SetTextOf(FirstEditBelow(::GetDlgItem(dialog, kFileNameCombo)), L"report");
     Press(dialog, IDOK);
   });
@@ -440,14 +410,11 @@ TEST_F(Pickers, SaveDialogAsksBeforeReplacingAFile) {
   const std::wstring existing = photos_ + L"\\old.txt";
   WriteFileBytes(existing, "old");
   std::optional<MessageBoxInfo> question;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     Press(dialog, IDOK);
     if (HWND box = FindOurDialog(10s, dialog)) {
       // Read once its text is there.
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while ((!(question = ReadBox(box)) || question->text.empty()) &&
-             std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
+      WaitUntil([&] { return (question = ReadBox(box)) && !question->text.empty(); }, 10s);
       if (question) PressButton(*question, L"No");
       WaitForBoxClosed(box, 5s);
     }
@@ -465,7 +432,7 @@ TEST_F(Pickers, SaveDialogAsksBeforeReplacingAFile) {
 TEST_F(Pickers, WithoutInitialFolderTheAppDataFolderIsUsed) {
   ASSERT_GE(ForceDirectories(AppDataFolder()), 0);
   std::wstring startedIn;
-  DialogDriver driver([&](HWND dialog) {
+  BoxAnswerer driver = DriveDialog([&](HWND dialog) {
     startedIn = DialogFolder(dialog);
     Press(dialog, IDCANCEL);
   });

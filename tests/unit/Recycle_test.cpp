@@ -17,29 +17,19 @@
 #include <vector>
 
 #include "toolkit/Application.h"
-#include "tests/support/BoxWatch.h"
-#include "tests/support/BoxesDuring.h"
+#include "tests/support/BoxAnswerer.h"
+#include "tests/support/BoxAnswerer.h"
 #include "tests/support/ImportTable.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccIO.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Wine's own mapping from a Windows path to the Linux one.
-std::string UnixPath(const std::wstring& path) {
-  using Fn = char*(CDECL*)(LPCWSTR);
-  auto toUnix = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return "";
-  char* unix = toUnix(path.c_str());
-  if (!unix) return "";
-  std::string result = unix;
-  ::HeapFree(::GetProcessHeap(), 0, unix);
-  return result;
-}
 
 // The trash-info record stores the path percent-encoded.
 std::string PercentDecode(const std::string& text) {
@@ -60,21 +50,6 @@ std::string InfoPath(const std::string& info) {
   if (start == std::string::npos) return "";
   const size_t end = info.find('\n', start + 6);
   return PercentDecode(info.substr(start + 6, end == std::string::npos ? end : end - start - 6));
-}
-
-// Runs a Linux program from the Windows side (Wine's start /unix) and waits for it.
-bool RunUnix(const std::wstring& arguments) {
-  std::wstring command = L"start.exe /wait /unix " + arguments;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(L"C:\\windows\\system32\\start.exe", command.data(), nullptr, nullptr,
-                        FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-    return false;
-  ::WaitForSingleObject(pi.hProcess, 30000);
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-  return true;
 }
 
 // Every probe has a name of its own: one created just before the folder turned immutable cannot
@@ -101,16 +76,11 @@ void RemoveProbes(const std::wstring& folder) {
 // Makes a folder immutable (nothing can be added to, removed from or renamed out of it) or
 // mutable again, and waits until the change shows.
 bool SetImmutable(const std::wstring& folder, bool immutable) {
-  const std::wstring unix = Narrow2Wide(UnixPath(folder));
+  const std::string unix = UnixPathOf(folder);
   if (unix.empty()) return false;
-  if (!RunUnix(L"/usr/bin/chattr " + std::wstring(immutable ? L"+i" : L"-i") + L" \"" + unix +
-               L"\""))
+  if (!RunOnLinux("chattr " + std::string(immutable ? "+i " : "-i ") + ShellQuoted(unix)))
     return false;
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (CanCreateIn(folder) == immutable) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(50ms);
-  }
+  if (!WaitUntil([&] { return CanCreateIn(folder) != immutable; }, 20s)) return false;
   if (!immutable) RemoveProbes(folder);
   return true;
 }
@@ -255,7 +225,7 @@ class Recycle : public ::testing::Test {
     ASSERT_TRUE(FileExists(info)) << "no trash-info record " << info;
     const std::string record = ReadFileBytes(info);
     EXPECT_EQ(record.rfind("[Trash Info]", 0), 0u) << record;
-    EXPECT_EQ(InfoPath(record), UnixPath(original)) << record;
+    EXPECT_EQ(InfoPath(record), UnixPathOf(original)) << record;
     EXPECT_NE(record.find("\nDeletionDate="), std::string::npos) << record;
   }
 
@@ -282,7 +252,7 @@ TEST_F(Recycle, FolderNamedWithTrailingBackslashArrivesWholeInTheTrash) {
   const std::wstring folder = root_ + L"\\" + name;
   FillNested(folder);
   const auto listing = TreeListing(folder);
-  const std::string original = UnixPath(folder);
+  const std::string original = UnixPathOf(folder);
 
   EXPECT_TRUE(RecycleItem(folder + L"\\", true, false, false));
   EXPECT_FALSE(DirExists(folder));
@@ -318,9 +288,9 @@ TEST_F(Recycle, UnrecyclableFolderIsKeptWhenTheUserRefusesPermanentDeletion) {
   const auto listing = TreeListing(folder);
   ASSERT_TRUE(Lock(parent));
 
-  BoxWatch watch(L"No");
+  BoxAnswerer watch({L"No"});
   const bool recycled = RecycleItem(folder, true, false, false);
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(Unlock());
 
   EXPECT_FALSE(recycled);
@@ -336,9 +306,9 @@ TEST_F(Recycle, FolderLeftInPlaceIsReportedAsFailure) {
   FillNested(folder);
   ASSERT_TRUE(Lock(parent));
 
-  BoxWatch watch(L"No");
+  BoxAnswerer watch({L"No"});
   const bool recycled = RecycleItem(folder, true, false, true);
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   ASSERT_TRUE(Unlock());
 
   EXPECT_FALSE(recycled);
@@ -352,9 +322,9 @@ TEST_F(Recycle, ConfirmationAnsweredNoKeepsTheFolderAndReportsFailure) {
   FillNested(folder);
   const auto listing = TreeListing(folder);
 
-  BoxWatch watch(L"No");
+  BoxAnswerer watch({L"No"});
   const bool recycled = RecycleItem(folder, true, true, false);
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
 
   EXPECT_FALSE(recycled);
   ASSERT_TRUE(box.has_value()) << "confirm asks before recycling";
@@ -367,17 +337,17 @@ TEST_F(Recycle, WithoutUndoTheFolderIsDeletedNotRecycled) {
   const std::wstring folder = root_ + L"\\" + name;
   FillNested(folder);
 
-  BoxWatch watch(L"No");
+  BoxAnswerer watch({L"No"});
   EXPECT_TRUE(RecycleItem(folder, false, false, false));
-  EXPECT_FALSE(watch.Stop().has_value());
+  EXPECT_FALSE(watch.StopAtFirst().has_value());
   EXPECT_FALSE(DirExists(folder));
   EXPECT_FALSE(DirExists(TrashDir() + L"\\files\\" + name));
 }
 
 TEST_F(Recycle, MissingItemIsFailure) {
-  BoxWatch watch(L"OK");
+  BoxAnswerer watch({L"OK"});
   EXPECT_FALSE(RecycleItem(root_ + L"\\never-existed", true, false, true));
-  watch.Stop();
+  watch.StopAtFirst();
 }
 
 TEST_F(Recycle, EmptyPathTouchesNothing) {
@@ -400,12 +370,12 @@ TEST_F(Recycle, FolderHeldByAnotherProgramIsKeptWhenTheUserRefusesPermanentDelet
   Process holder =
       Start(L"C:\\windows\\system32\\cmd.exe", L"/c ping -n 60 127.0.0.1 >nul", folder);
   // Once the interpreter has started its ping it is settled in the folder.
-  ASSERT_TRUE(PumpUntil([] { return !ProcessesNamed(L"ping.exe").empty(); }, 30s));
+  ASSERT_TRUE(WaitUntil([] { return !ProcessesNamed(L"ping.exe").empty(); }, 30s));
   ASSERT_FALSE(holder.ExitCode().has_value()) << "the holding program ended early";
 
-  BoxWatch watch(L"No");
+  BoxAnswerer watch({L"No"});
   const bool recycled = RecycleItem(folder, true, false, false);
-  auto box = watch.Stop();
+  auto box = watch.StopAtFirst();
   const bool stillHeld = !holder.ExitCode().has_value();
   holder.Kill();
   holder.WaitExit(5s);

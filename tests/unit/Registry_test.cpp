@@ -6,8 +6,11 @@
 
 #include <string>
 
+#include "tests/support/Thrown.h"
 #include "toolkit/Errors.h"
 #include "OrvexCommonControls/ccRegistry.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -41,16 +44,6 @@ void Store(HKEY root, const wchar_t* name, DWORD type, const void* data, DWORD b
 void StoreString(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
   Store(HKEY_CURRENT_USER, name, type, text.c_str(),
         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
 }
 
 class StoredPaths : public ::testing::Test {

@@ -13,12 +13,16 @@
 #include <vector>
 
 #include "toolkit/Application.h"
+#include "tests/support/BoxAnswerer.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
 #include "tests/support/RtfReader.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/cvRichLog.h"
 
@@ -180,7 +184,7 @@ TEST_F(RichLog, NewLogHasDeclaredDefaults) {
 TEST_F(RichLog, BothScrollBarsAppearWhenTheContentOverflows) {
   // The control shows a scroll bar it was given only once there is something to scroll.
   for (int i = 0; i < 60; ++i) log_->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
-  EXPECT_TRUE(PumpUntil(
+  EXPECT_TRUE(WaitUntil(
       [&] {
         const LONG_PTR style = ::GetWindowLongPtrW(Edit(), GWL_STYLE);
         return (style & WS_VSCROLL) && (style & WS_HSCROLL);
@@ -196,7 +200,7 @@ TEST_F(RichLog, ScrollBarsLeftOutStayOut) {
   log->SetParent(host_);
   for (int i = 0; i < 60; ++i) log->AddInfo(std::wstring(200, L'w') + std::to_wstring(i));
   // Once the bar that was given shows, the one left out would have shown as well.
-  EXPECT_TRUE(PumpUntil(
+  EXPECT_TRUE(WaitUntil(
       [&] { return (::GetWindowLongPtrW(log->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }, 10s));
   EXPECT_FALSE(::GetWindowLongPtrW(log->Handle(), GWL_STYLE) & WS_HSCROLL);
 }
@@ -896,7 +900,7 @@ TEST_F(RichLog, CopyAllPutsTheWholeTextOnTheClipboard) {
   EXPECT_EQ(selection.cpMin, 0);
   EXPECT_GE(selection.cpMax, log_->TextLength());
   std::wstring clip;
-  ASSERT_TRUE(PumpUntil(
+  ASSERT_TRUE(WaitUntil(
       [&] {
         if (!::OpenClipboard(nullptr)) return false;
         if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
@@ -917,7 +921,7 @@ TEST_F(RichLog, CopyAllPutsTheWholeTextOnTheClipboard) {
 TEST_F(RichLog, ScrollToBottomIsQueuedNotImmediate) {
   for (int i = 0; i < 200; ++i) log_->AddInfo(L"row " + std::to_wstring(i));
   EXPECT_EQ(Send(Edit(), EM_GETFIRSTVISIBLELINE), 0) << "scrolled before the handler returned";
-  EXPECT_TRUE(PumpUntil([&] { return Send(Edit(), EM_GETFIRSTVISIBLELINE) > 150; }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Send(Edit(), EM_GETFIRSTVISIBLELINE) > 150; }, 5s));
 }
 
 // A burst of rows goes into the control in one piece; whoever reads the control in between, by
@@ -963,35 +967,10 @@ TEST_F(RichLog, NoScrollWithoutAutoScrollOrThroughLines) {
   EXPECT_EQ(Send(Edit(), EM_GETFIRSTVISIBLELINE), 0);
   log_->SetAutoScroll(true);
   log_->AddInfo(L"now scroll");
-  EXPECT_TRUE(PumpUntil([&] { return Send(Edit(), EM_GETFIRSTVISIBLELINE) > 150; }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Send(Edit(), EM_GETFIRSTVISIBLELINE) > 150; }, 5s));
 }
 
 // --- AppLog ---
-
-// Presses OK on every error box of this process until stopped, counting them.
-class BoxWatcher {
- public:
-  BoxWatcher() : thread_([this] { Run(); }) {}
-  ~BoxWatcher() { Stop(); }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  std::vector<MessageBoxInfo> boxes;
-
- private:
-  void Run() {
-    while (!stop_) {
-      auto box = WaitForBox(200ms, BoxFilter{::GetCurrentProcessId(), L""});
-      if (!box) continue;
-      boxes.push_back(*box);
-      PressButton(*box, L"OK");
-      WaitForBoxClosed(box->hwnd, 5s);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 TEST_F(RichLog, AppLogIsTheNewestLog) {
   EXPECT_EQ(AppLog, log_.get());
@@ -999,12 +978,12 @@ TEST_F(RichLog, AppLogIsTheNewestLog) {
 
 TEST_F(RichLog, SecondLogAtRunTimeShowsTheBoxOnce) {
   log_->Name = L"mmoFirst";
-  BoxWatcher watcher;
+  BoxAnswerer watcher;
   // The box is modal inside the constructor: once it returns the box has come and gone.
   auto second = NewLog(L"mmoSecond");
-  watcher.Stop();
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  const MessageBoxInfo& box = watcher.boxes[0];
+  const std::vector<MessageBoxInfo> boxes = watcher.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  const MessageBoxInfo& box = boxes[0];
   EXPECT_EQ(box.caption, L"RichLogTest - Error");
   EXPECT_EQ(box.icon, BoxIcon::Error);
   EXPECT_EQ(box.text.rfind(L"AppLog already assigned to ctrl ", 0), 0u) << Wide2Utf8(box.text);
@@ -1020,11 +999,11 @@ TEST_F(RichLog, SecondLogAtRunTimeShowsTheBoxOnce) {
 TEST_F(RichLog, SecondLogWithoutParentNamesNoForm) {
   log_->SetParent(nullptr);
   log_->Name = L"mmoOrphan";
-  BoxWatcher watcher;
+  BoxAnswerer watcher;
   auto second = std::make_unique<TestLog>(nullptr);
-  watcher.Stop();
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  EXPECT_EQ(watcher.boxes[0].text, L"AppLog already assigned to ctrl mmoOrphan\r\n in form: ");
+  const std::vector<MessageBoxInfo> boxes = watcher.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"AppLog already assigned to ctrl mmoOrphan\r\n in form: ");
   second.reset();
   EXPECT_EQ(AppLog, nullptr);
 }
@@ -1032,10 +1011,9 @@ TEST_F(RichLog, SecondLogWithoutParentNamesNoForm) {
 TEST_F(RichLog, NoBoxWhileTheOwnerIsLoading) {
   tk::TComponent loadingForm(nullptr);
   loadingForm.SetLoading(true);
-  BoxWatcher watcher;
+  BoxAnswerer watcher;
   auto* second = new TestLog(&loadingForm);  // owned and freed by loadingForm
-  watcher.Stop();
-  EXPECT_TRUE(watcher.boxes.empty());
+  EXPECT_TRUE(watcher.Stop().empty());
   EXPECT_EQ(AppLog, second);
   log_.reset();
   EXPECT_EQ(AppLog, nullptr);

@@ -20,7 +20,10 @@
 #include "toolkit/SystemLibrary.h"
 #include "tests/support/ProcessInfo.h"
 #include "tests/support/SandboxGuard.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 
 using namespace testing_support;
@@ -35,13 +38,37 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
   return text.find(part) != std::wstring::npos;
 }
 
+// Runs a copy of the self-deleting program; its exit code once it has ended.
+std::optional<DWORD> RunToItsEnd(const std::wstring& exe) {
+  Process process = Start(exe);
+  if (!process.WaitExit(60s)) return std::nullopt;
+  return process.ExitCode();
+}
+
 // Copies the self-deleting program into folder as name and runs it; its exit code.
 std::optional<DWORD> RunSelfDeleter(const std::wstring& folder, const std::wstring& name) {
   const std::wstring exe = folder + L"\\" + name;
   if (!::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE)) return std::nullopt;
-  Process process = Start(exe);
-  if (!process.WaitExit(60s)) return std::nullopt;
-  return process.ExitCode();
+  return RunToItsEnd(exe);
+}
+
+// A copy of the self-deleting program at exe, held open without delete sharing, so that its
+// script cannot remove it while the handle lives; none when it could not be made.
+tk::UniqueFile HeldCopy(const std::wstring& exe) {
+  if (!::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE)) return {};
+  return tk::UniqueFile(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+}
+
+// The script has paused twice, each pause a ping of its own.
+bool TwoPausesSeen() {
+  std::set<DWORD> pauses;
+  return WaitUntil(
+      [&] {
+        for (DWORD pid : ProcessesNamed(L"ping.exe")) pauses.insert(pid);
+        return pauses.size() >= 2;
+      },
+      30s);
 }
 
 // What is left in a folder, by name only: opening the files would hold them against deletion.
@@ -128,7 +155,7 @@ TEST(SelfDelete, CopyInTempFolderRemovesItselfAndItsScript) {
   const std::wstring temp = TempDir();
   const std::wstring exe = temp + L"\\sdplain.exe";
   ASSERT_EQ(RunSelfDeleter(temp, L"sdplain.exe"), 0u);
-  EXPECT_TRUE(PumpUntil([&] { return BothGone(exe, temp + L"\\sdplain.BAT"); }, kGoneWithin))
+  EXPECT_TRUE(WaitUntil([&] { return BothGone(exe, temp + L"\\sdplain.BAT"); }, kGoneWithin))
       << "exe left: " << !Gone(exe);
 }
 
@@ -136,7 +163,7 @@ TEST(SelfDelete, TempPathWithBlankAmpersandCaretAndPercent) {
   const std::wstring temp = FreshFolder(L"tmp & 100% ^x %PATH% y");
   TempFolderOverride override(temp);
   ASSERT_EQ(RunSelfDeleter(temp, L"sd special.exe"), 0u);
-  EXPECT_TRUE(PumpUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
+  EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
       << "left: " << Listing(temp);
   RemoveTree(temp);
 }
@@ -150,7 +177,7 @@ TEST(SelfDelete, TempPathThatTheAnsiCodePageCannotSpell) {
   EXPECT_TRUE(lossy || ::GetACP() == CP_UTF8);
   TempFolderOverride override(temp);
   ASSERT_EQ(RunSelfDeleter(temp, L"sd\u00E9\u2603.exe"), 0u);
-  EXPECT_TRUE(PumpUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
+  EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
       << "left: " << Listing(temp);
   RemoveTree(temp);
 }
@@ -160,7 +187,7 @@ TEST(SelfDelete, TempPathWithAccentsThatAnsiCanSpell) {
   const std::wstring temp = FreshFolder(L"tmp caf\u00E9 na\u00EFve");
   TempFolderOverride override(temp);
   ASSERT_EQ(RunSelfDeleter(temp, L"sd\u00E9.exe"), 0u);
-  EXPECT_TRUE(PumpUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
+  EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
       << "left: " << Listing(temp);
   RemoveTree(temp);
 }
@@ -171,10 +198,8 @@ TEST(SelfDelete, ReadOnlyCopyIsRemovedToo) {
   const std::wstring exe = temp + L"\\sdro.exe";
   ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE));
   ASSERT_TRUE(::SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_READONLY));
-  Process process = Start(exe);
-  ASSERT_TRUE(process.WaitExit(60s));
-  EXPECT_EQ(process.ExitCode(), 0u);
-  EXPECT_TRUE(PumpUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
+  EXPECT_EQ(RunToItsEnd(exe), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
       << "left: " << Listing(temp);
   RemoveTree(temp);
 }
@@ -184,30 +209,20 @@ TEST(SelfDelete, LockedExeIsDeletedOnceReleased) {
   TempFolderOverride override(temp);
   const std::wstring exe = temp + L"\\sdrelease.exe";
   const std::wstring script = temp + L"\\sdrelease.BAT";
-  ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE));
   // Held without FILE_SHARE_DELETE, the file cannot be deleted while this handle is open.
-  tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  tk::UniqueFile lock = HeldCopy(exe);
   ASSERT_TRUE(lock);
   SandboxGuard guard;
   guard.AllowFile(script);
-  Process process = Start(exe);
-  ASSERT_TRUE(process.WaitExit(60s));
-  EXPECT_EQ(process.ExitCode(), 0u);
+  EXPECT_EQ(RunToItsEnd(exe), 0u);
   // The script keeps trying while the lock holds: it pauses between tries, each pause a ping of
   // its own, and after two of them both files are still there.
-  ASSERT_TRUE(PumpUntil([&] { return ScriptProcessIn(temp).has_value(); }, 30s));
-  std::set<DWORD> pauses;
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        for (DWORD pid : ProcessesNamed(L"ping.exe")) pauses.insert(pid);
-        return pauses.size() >= 2;
-      },
-      30s));
+  ASSERT_TRUE(WaitUntil([&] { return ScriptProcessIn(temp).has_value(); }, 30s));
+  ASSERT_TRUE(TwoPausesSeen());
   EXPECT_FALSE(Gone(exe));
   EXPECT_FALSE(Gone(script));
   lock.reset();
-  EXPECT_TRUE(PumpUntil([&] { return BothGone(exe, script); }, kGoneWithin));
+  EXPECT_TRUE(WaitUntil([&] { return BothGone(exe, script); }, kGoneWithin));
   RemoveTree(temp);
 }
 
@@ -220,26 +235,16 @@ TEST(SelfDelete, ProgramsPlantedInTheTempFolderAreNeverRun) {
   const std::wstring marker = temp + L"\\planted-ran.txt";
   for (const wchar_t* name : {L"\\ping.bat", L"\\ping.cmd", L"\\del.bat", L"\\cmd.bat"})
     WriteFileBytes(temp + name, "@echo ran > planted-ran.txt\r\n");
-  ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE));
+  // Held for two pauses, so that the script reaches its pause program while planted ones wait.
+  tk::UniqueFile lock = HeldCopy(exe);
+  ASSERT_TRUE(lock);
   SandboxGuard guard;
   guard.AllowFile(exe);
   guard.AllowFile(temp + L"\\sdplanted.BAT");
-  // Held for two pauses, so that the script reaches its pause program while planted ones wait.
-  tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(lock);
-  Process process = Start(exe);
-  ASSERT_TRUE(process.WaitExit(60s));
-  std::set<DWORD> pauses;
-  EXPECT_TRUE(PumpUntil(
-      [&] {
-        for (DWORD pid : ProcessesNamed(L"ping.exe")) pauses.insert(pid);
-        return pauses.size() >= 2;
-      },
-      30s))
-      << "the system's ping did not run";
+  EXPECT_EQ(RunToItsEnd(exe), 0u);
+  EXPECT_TRUE(TwoPausesSeen()) << "the system's ping did not run";
   lock.reset();
-  EXPECT_TRUE(PumpUntil([&] { return BothGone(exe, temp + L"\\sdplanted.BAT"); }, kGoneWithin))
+  EXPECT_TRUE(WaitUntil([&] { return BothGone(exe, temp + L"\\sdplanted.BAT"); }, kGoneWithin))
       << "left: " << Listing(temp);
   EXPECT_FALSE(FileExists(marker)) << "a planted program ran";
   const GuardReport report = guard.Check();
@@ -254,18 +259,14 @@ TEST(SelfDelete, ScriptRunsInTheTempFolderAndGivesUpOnALockedExe) {
   // a.b.exe gives the script a.BAT: the script's name replaces the short name's last extension.
   const std::wstring exe = temp + L"\\sd.locked.exe";
   const std::wstring script = temp + L"\\sd.BAT";
-  ASSERT_TRUE(::CopyFileW(FixtureExe(L"selfdeleter").c_str(), exe.c_str(), FALSE));
-  tk::UniqueFile lock(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  tk::UniqueFile lock = HeldCopy(exe);
   ASSERT_TRUE(lock);
   SandboxGuard guard;
   guard.AllowFile(script);
-  Process process = Start(exe);
-  ASSERT_TRUE(process.WaitExit(60s));
-  EXPECT_EQ(process.ExitCode(), 0u);
+  EXPECT_EQ(RunToItsEnd(exe), 0u);
 
   std::optional<DWORD> pid;
-  ASSERT_TRUE(PumpUntil([&] { return (pid = ScriptProcessIn(temp)).has_value(); }, 30s));
+  ASSERT_TRUE(WaitUntil([&] { return (pid = ScriptProcessIn(temp)).has_value(); }, 30s));
   EXPECT_FALSE(Gone(script));
   if (auto info = ReadProcessStartInfo(*pid)) {
     EXPECT_TRUE(Contains(info->commandLine, L"\"sd.BAT\"")) << Wide2Utf8(info->commandLine);
@@ -275,7 +276,7 @@ TEST(SelfDelete, ScriptRunsInTheTempFolderAndGivesUpOnALockedExe) {
   ASSERT_TRUE(script_process);
 
   // Locked for good: the script gives up, removes itself and ends.
-  EXPECT_TRUE(PumpUntil([&] { return Gone(script); }, kGiveUpWithin));
+  EXPECT_TRUE(WaitUntil([&] { return Gone(script); }, kGiveUpWithin));
   EXPECT_EQ(::WaitForSingleObject(script_process.get(), 30000), WAIT_OBJECT_0);
   EXPECT_FALSE(Gone(exe));
   const GuardReport report = guard.Check();
@@ -293,8 +294,8 @@ TEST(SelfDelete, UnwritableTempFolderRaisesCreateErrorAndDoesNotTerminate) {
     SelfDelete();
     ADD_FAILURE() << "no error raised";
   } catch (const tk::EFCreateError& e) {
-    EXPECT_EQ(
-        e.Message().rfind(L"Cannot create file \"" + missing + L"\\SelfDelete_test.BAT\". ", 0), 0u)
+    EXPECT_EQ(e.Message().rfind(L"Cannot create file \"" + missing + L"\\unit_tests.BAT\". ", 0),
+              0u)
         << Wide2Utf8(e.Message());
   }
   EXPECT_FALSE(tk::App().Terminated());
@@ -320,7 +321,7 @@ class HeldSelfDeleter {
         script_(temp_ + L"\\" + name + L".BAT") {}
   ~HeldSelfDeleter() {
     lock_.reset();
-    PumpUntil([&] { return BothGone(exe_, script_); }, kGoneWithin);
+    WaitUntil([&] { return BothGone(exe_, script_); }, kGoneWithin);
     RemoveTree(temp_);
   }
   HeldSelfDeleter(const HeldSelfDeleter&) = delete;
@@ -336,7 +337,7 @@ class HeldSelfDeleter {
     Process process = Start(exe_, arguments);
     if (!process.WaitExit(60s) || process.ExitCode() != 0u) return std::nullopt;
     std::optional<DWORD> pid;
-    PumpUntil([&] { return (pid = ScriptProcessIn(temp_)).has_value(); }, 30s);
+    WaitUntil([&] { return (pid = ScriptProcessIn(temp_)).has_value(); }, 30s);
     return pid;
   }
   void Release() { lock_.reset(); }
@@ -410,14 +411,14 @@ TEST(SelfDelete, ScriptFileIsAnsiTextWithCrLfThatReplacesOneLeftByAnEarlierRun) 
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 
   run.Release();
-  EXPECT_TRUE(PumpUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
+  EXPECT_TRUE(WaitUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
 }
 
 TEST(SelfDelete, ScriptProcessRunsHiddenAtIdlePriority) {
   const std::wstring records = FreshFolder(L"selfdelete records");
   const std::wstring record = records + L"\\start.txt";
   HeldSelfDeleter run(L"sdhidden");
-  const std::optional<DWORD> pid = run.Run(L"selfdeletewatch", QuoteArg(record));
+  const std::optional<DWORD> pid = run.Run(L"selfdeleter", QuoteArg(record));
   ASSERT_TRUE(pid.has_value()) << "the script did not start";
 
   // The running interpreter's start-up record, as the system keeps it. (Wine gives a script started
@@ -448,6 +449,6 @@ TEST(SelfDelete, ScriptProcessRunsHiddenAtIdlePriority) {
   EXPECT_EQ(asked.at("show"), static_cast<unsigned long>(SW_HIDE));
 
   run.Release();
-  EXPECT_TRUE(PumpUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
+  EXPECT_TRUE(WaitUntil([&] { return BothGone(run.Exe(), run.Script()); }, kGoneWithin));
   RemoveTree(records);
 }

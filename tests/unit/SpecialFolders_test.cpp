@@ -9,7 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccIO.h"
 #include "OrvexCommonControls/ccStringList.h"
 

@@ -6,8 +6,11 @@
 
 #include <string>
 
-#include "tests/support/BoxesDuring.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/BoxAnswerer.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/cExecuteShell.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
@@ -104,6 +107,6 @@ TEST_F(StartupServices, ProgramStartsWithItsParameters) {
   EXPECT_TRUE(started);
   EXPECT_TRUE(boxes.empty());
   ASSERT_TRUE(
-      PumpUntil([&] { return FileExists(out) && ProcessesNamed(L"selfreport.exe").empty(); }, 60s));
+      WaitUntil([&] { return FileExists(out) && ProcessesNamed(L"selfreport.exe").empty(); }, 60s));
   EXPECT_EQ(ReadFileBytes(out), "selfreport");
 }

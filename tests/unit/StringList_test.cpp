@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Thrown.h"
 #include "toolkit/Errors.h"
 #include "toolkit/StringList.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccStringList.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -29,16 +32,6 @@ L ListOf(std::initializer_list<const wchar_t*> lines) {
   L list;
   for (const wchar_t* line : lines) list.Add(line);
   return list;
-}
-
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
 }
 
 using W = std::vector<std::wstring>;

@@ -9,7 +9,10 @@
 
 #include "tests/support/Planted.h"
 #include "toolkit/SystemLibrary.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 using namespace testing_support;
 

@@ -8,7 +8,11 @@
 #include <string>
 
 #include "toolkit/Errors.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Thrown.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccIO.h"
 #include "OrvexCommonControls/ccStringList.h"
 
@@ -22,16 +26,6 @@ const std::wstring kText = L"Gr\u00FC\u00DFe, \u4E2D\u6587 \u03A9";
 const std::string kTextUtf8 =
     "Gr\xC3\xBC\xC3\x9F"
     "e, \xE4\xB8\xAD\xE6\x96\x87 \xCE\xA9";
-
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
-}
 
 class TextFiles : public ::testing::Test {
  protected:

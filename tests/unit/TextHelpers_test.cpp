@@ -7,22 +7,11 @@
 #include <limits>
 #include <string>
 
+#include "tests/support/Thrown.h"
 #include "toolkit/Errors.h"
 #include "OrvexCommonControls/ccCore.h"
 
-namespace {
-
-template <class E, class F>
-std::wstring ThrownMessage(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return L"<nothing thrown>";
-}
-
-}  // namespace
+using namespace testing_support;
 
 TEST(AppNames, StartAsPlaceholderAndEmpty) {
   EXPECT_EQ(AppName, L"? Empty AppName");

@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccWinVersion.h"
 
@@ -165,7 +168,8 @@ TEST_F(VersionTest, UnexpectedFixedBlockSizeShowsZero) {
 }
 
 TEST(AppShortName, IsTheExeNameWithoutFolderAndLastExtension) {
-  EXPECT_EQ(AppShortName(), L"Version_test");
+  // This test program is unit_tests.exe.
+  EXPECT_EQ(AppShortName(), L"unit_tests");
 }
 
 TEST_F(VersionTest, ShortNameKeepsInnerDots) {

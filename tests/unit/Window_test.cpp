@@ -8,7 +8,10 @@
 
 #include "toolkit/Errors.h"
 #include "uninstaller/SharedUninstaller.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 #include "OrvexCommonControls/cWindow.h"
 #include "OrvexCommonControls/ccCore.h"
 
@@ -35,7 +38,7 @@ class ProductWindow : public ::testing::Test {
     product_ = std::make_unique<Process>(
         Start(FixtureExe(L"pelmor_product"), args + L" --record \"" + record_ + L"\""));
     HWND window = nullptr;
-    PumpUntil(
+    WaitUntil(
         [&] {
           window = FindWindowByClass(kProductClass);
           return window != nullptr;
@@ -87,12 +90,12 @@ TEST_F(ProductWindow, FindsTheProductWindowByItsClassAlone) {
 TEST_F(ProductWindow, MinimisedAfterMaximisedComesBackMaximisedAndInFront) {
   HWND window = StartProduct(L"--state max-min");
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return ::IsIconic(window) != FALSE; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(window) != FALSE; }, 10s));
   EXPECT_TRUE(ActivateRunningInstance());
   EXPECT_EQ(Activations(), 1) << "the product was told once to come forward";
   EXPECT_EQ(Title(window), L"Pelmor Wallpaper Changer - activated 1");
-  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(window) && ::IsZoomed(window); }, 10s));
-  EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == window; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(window) && ::IsZoomed(window); }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window; }, 10s));
 }
 
 TEST_F(ProductWindow, HiddenWindowIsShownAgain) {
@@ -100,16 +103,16 @@ TEST_F(ProductWindow, HiddenWindowIsShownAgain) {
   ASSERT_NE(window, nullptr);
   ASSERT_FALSE(::IsWindowVisible(window));
   EXPECT_TRUE(ActivateRunningInstance());
-  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(window) != FALSE; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }, 10s));
   EXPECT_EQ(Activations(), 1);
 }
 
 TEST_F(ProductWindow, MaximisedOpenWindowReturnsToNormalSize) {
   HWND window = StartProduct(L"--state max");
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(window) != FALSE; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsZoomed(window) != FALSE; }, 10s));
   EXPECT_TRUE(RestoreWindow(window));
-  EXPECT_TRUE(PumpUntil([&] { return !::IsZoomed(window) && !::IsIconic(window); }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsZoomed(window) && !::IsIconic(window); }, 10s));
 }
 
 TEST_F(ProductWindow, WindowThatNeverAnswersDoesNotHoldTheCallerForever) {
@@ -125,7 +128,7 @@ TEST_F(ProductWindow, WindowThatNeverAnswersDoesNotHoldTheCallerForever) {
   EXPECT_TRUE(again.get());
   product_->Kill();
   ASSERT_TRUE(product_->WaitExit(10s));
-  EXPECT_TRUE(PumpUntil([] { return !ActivateRunningInstance(); }, 10s))
+  EXPECT_TRUE(WaitUntil([] { return !ActivateRunningInstance(); }, 10s))
       << "once the product is gone it is no longer found";
 }
 
@@ -135,7 +138,7 @@ TEST_F(ProductWindow, RestoreAndForegroundOfAWindowOfThisThread) {
   ASSERT_NE(window, nullptr);
   ::ShowWindow(window, SW_SHOWMAXIMIZED);
   ::ShowWindow(window, SW_MINIMIZE);
-  ASSERT_TRUE(PumpUntil([&] { return ::IsIconic(window) != FALSE; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(window) != FALSE; }, 10s));
   EXPECT_TRUE(RestoreWindow(window));
   EXPECT_TRUE(::IsZoomed(window));
   EXPECT_TRUE(ForceForeground(window));

@@ -26,7 +26,10 @@
 #include "tests/support/ProcessInfo.h"
 #include "tests/support/RtfReader.h"
 #include "tests/support/Screenshot.h"
-#include "tests/support/TestEnv.h"
+#include "tests/support/Files.h"
+#include "tests/support/Processes.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Wait.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -222,7 +225,7 @@ class Drive {
     if (product) {
       Say(L"  the product's window was brought forward; closing the product as asked");
       ::PostMessageW(product, WM_CLOSE, 0, 0);
-      WaitFor([&] { return ::FindWindowW(kProductClass.c_str(), nullptr) == nullptr; }, 30s);
+      WaitUntil([&] { return ::FindWindowW(kProductClass.c_str(), nullptr) == nullptr; }, 30s);
     }
     Say(L"  pressing OK");
     PressButton(*warning, L"OK");
@@ -324,7 +327,7 @@ bool Check(std::vector<std::wstring> faults = {}) {
   }
   Say(L"  waiting for the temporary copy to delete itself...");
   const bool gone =
-      WaitFor([] { return !FileExists(TempCopy()) && !FileExists(TempScript()); }, 90s);
+      WaitUntil([] { return !FileExists(TempCopy()) && !FileExists(TempScript()); }, 90s);
   Say(L"  " + TempCopy() + (FileExists(TempCopy()) ? L": still there" : L": gone"));
   Say(L"  " + TempScript() + (FileExists(TempScript()) ? L": still there" : L": gone"));
   if (!gone) faults.push_back(L"the temporary copy or its script is still there");
