@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr wchar_t kModule[] = L"cWindow";
+constexpr wchar_t kCWindowModule[] = L"cWindow";
 
 // The show command that brings the window back as the user last saw it un-minimised.
 UINT RestoreCommand(const WINDOWPLACEMENT& placement) {
@@ -48,7 +48,7 @@ HWND FindWindowByClass(const std::wstring& className) {
 }
 
 bool ActivateWindow(HWND window) {
-  tk::Assert(window != nullptr, L"ActivateWindow - the window handle is empty!", kModule);
+  tk::Assert(window != nullptr, L"ActivateWindow - the window handle is empty!", kCWindowModule);
   // A window that hangs, or never answers this message, must not hang the caller with it.
   DWORD_PTR reply = 0;
   const bool answered =

@@ -16,7 +16,7 @@ std::wstring InstanceMutexName;
 
 namespace {
 
-constexpr wchar_t kModule[] = L"ccCore";
+constexpr wchar_t kCcCoreModule[] = L"ccCore";
 
 // One left-to-right pass; replaced text is never scanned again, so a replacement that contains
 // the pattern cannot loop.
@@ -239,10 +239,10 @@ constexpr int kMaxUsefulDecimals = 350;
 
 std::wstring Real2StrSep(double value, int decimals, wchar_t separator) {
   // A NaN is misuse whatever the precision asked for.
-  tk::Assert(!std::isnan(value), L"Float is NAN!", kModule);
+  tk::Assert(!std::isnan(value), L"Float is NAN!", kCcCoreModule);
   if (decimals <= 0) return WholeText(value);
   // An infinite value has no digits, so no separator to cut at.
-  tk::Assert(std::isfinite(value), L"Decimal separator not found!", kModule);
+  tk::Assert(std::isfinite(value), L"Decimal separator not found!", kCcCoreModule);
   if (decimals > kMaxUsefulDecimals) decimals = kMaxUsefulDecimals;
   std::wstring text = FixedText(value, decimals, separator);
   const size_t sepAt = text.size() - 1 - static_cast<size_t>(decimals);

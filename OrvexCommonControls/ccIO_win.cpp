@@ -28,7 +28,7 @@
 
 namespace {
 
-const wchar_t kModule[] = L"ccIO";
+const wchar_t kCcIOModule[] = L"ccIO";
 
 // Attributes of what the path names; with followLinks, of a symbolic link's or junction's target.
 DWORD Attributes(const std::wstring& path, bool followLinks) {
@@ -285,7 +285,7 @@ bool MakeFolderTree(const std::wstring& path) {
 }
 
 int ForceDirectories(const std::wstring& path) {
-  tk::Assert(!path.empty(), L"ForceDirectories - Parameter is empty!", kModule);
+  tk::Assert(!path.empty(), L"ForceDirectories - Parameter is empty!", kCcIOModule);
   if (FolderExists(path, true)) return 0;
   return MakeFolderTree(path) ? 1 : -1;
 }
@@ -333,7 +333,7 @@ std::wstring GetDesktopFolder() {
 }
 
 std::wstring AppDataFolder() {
-  tk::Assert(IsValidFileName(AppName), L"Invalid chars in AppName: " + AppName, kModule);
+  tk::Assert(IsValidFileName(AppName), L"Invalid chars in AppName: " + AppName, kCcIOModule);
   return Trail(Trail(GetSpecialFolder(26, false)) + AppName);
 }
 

@@ -23,7 +23,7 @@ TfrmMain* frmMain = nullptr;
 
 namespace {
 
-constexpr wchar_t kModule[] = L"UninstallerForm";
+constexpr wchar_t kUninstallerFormModule[] = L"UninstallerForm";
 constexpr wchar_t kAppName[] = L"Uninstaller";
 constexpr wchar_t kProductWindowClass[] = L"Pelmor.SingleInstanceMutex";
 constexpr wchar_t kDebugModeFile[] = L"DebugMode";
@@ -390,7 +390,7 @@ bool TfrmMain::IsProtected(const std::wstring& folder) const {
 }
 
 void TfrmMain::WaitUntilProductCloses() {
-  tk::Assert(!InstanceMutexName.empty(), L"InstanceMutexName is empty!", kModule);
+  tk::Assert(!InstanceMutexName.empty(), L"InstanceMutexName is empty!", kUninstallerFormModule);
   while (ActivateRunningInstance()) {
     mmoLog->Lines().Add(Product() + L" is running. Please shut it down.");
     MesajWarning(Product() + kStillRunningWarning);

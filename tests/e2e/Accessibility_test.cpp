@@ -33,8 +33,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
-
 // What a reader is told of one control.
 struct Told {
   long role = 0;

@@ -86,8 +86,8 @@ class Hostile : public UninstallerFixture {
 
   static void StoreValue(const wchar_t* name, DWORD type, const std::wstring& text) {
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                nullptr, &key, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                &key, nullptr),
               ERROR_SUCCESS);
     if (type == REG_NONE) {
       ::RegDeleteValueW(key, name);

@@ -17,7 +17,6 @@
 #include "tests/support/AppDriver.h"
 #include "toolkit/Application.h"
 #include "tests/support/BoxAnswerer.h"
-#include "tests/support/BoxAnswerer.h"
 #include "toolkit/Handles.h"
 #include "tests/support/ImportTable.h"
 #include "tests/support/MainFormHost.h"
@@ -40,7 +39,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kOrange = RGB(223, 88, 0);
 const std::wstring kFeedbackPage =

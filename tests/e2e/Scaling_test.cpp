@@ -43,7 +43,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 // The scales and the folder icon made for each (the sizes the icon files hold).
 const std::map<UINT, int> kIconForDpi = {{96, 16}, {120, 20}, {144, 24}, {192, 32}};

@@ -29,7 +29,6 @@ namespace testing_support {
 
 inline const std::wstring kFormClass = L"TfrmMain";
 inline const std::wstring kProductClass = L"Pelmor.SingleInstanceMutex";
-inline const std::wstring kProductKey = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 inline const std::wstring kShortcut = L"Pelmor Wallpaper Changer.lnk";
 inline const std::wstring kLogPrefix = L"Pelmor Wallpaper Changer - uninstall confirmation ";
 inline const std::wstring kFeedbackPage =

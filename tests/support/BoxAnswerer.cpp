@@ -12,8 +12,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTextId = 0xFFFF;
-
 void CloseWithOwnButton(const MessageBoxInfo& box) {
   if (box.buttons.empty()) {
     ::PostMessageW(box.hwnd, WM_CLOSE, 0, 0);
@@ -28,7 +26,7 @@ std::optional<MessageBoxInfo> ReadyBox(std::map<HWND, Clock::time_point>& firstS
   const auto now = Clock::now();
   for (auto& box : OpenBoxes(BoxFilter{::GetCurrentProcessId(), L""})) {
     const auto seen = firstSeen.emplace(box.hwnd, now).first->second;
-    const bool filledIn = !::GetDlgItem(box.hwnd, kTextId) || !box.text.empty();
+    const bool filledIn = !::GetDlgItem(box.hwnd, kBoxTextId) || !box.text.empty();
     if (!box.buttons.empty() && (filledIn || now - seen > 3s)) return box;
   }
   return std::nullopt;

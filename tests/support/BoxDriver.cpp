@@ -8,7 +8,6 @@
 namespace testing_support {
 namespace {
 
-constexpr int kTextId = 0xFFFF;
 // Windows gives the icon control id 0x14, Wine 1088.
 constexpr int kIconIds[] = {0x14, 1088};
 
@@ -174,7 +173,7 @@ std::optional<MessageBoxInfo> ReadBox(HWND box) {
   const auto caption = AskText(box);
   if (!caption) return std::nullopt;
   info.caption = *caption;
-  if (HWND text = ::GetDlgItem(box, kTextId)) {
+  if (HWND text = ::GetDlgItem(box, kBoxTextId)) {
     const auto said = AskText(text);
     if (!said) return std::nullopt;
     info.text = *said;
@@ -216,7 +215,7 @@ std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
         // program says something, so an empty text is a box still being filled in. (The shell's
         // own questions paint their text themselves and have no text control to wait for.)
         for (auto& box : OpenBoxes(filter))
-          if (!box.buttons.empty() && (!::GetDlgItem(box.hwnd, kTextId) || !box.text.empty())) {
+          if (!box.buttons.empty() && (!::GetDlgItem(box.hwnd, kBoxTextId) || !box.text.empty())) {
             ready = box;
             return true;
           }

@@ -11,6 +11,9 @@
 
 namespace testing_support {
 
+// The control that holds a message box's text.
+constexpr int kBoxTextId = 0xFFFF;
+
 enum class BoxIcon { None, Information, Warning, Error, Question, Unknown };
 const wchar_t* IconName(BoxIcon icon);
 

@@ -9,6 +9,9 @@
 
 namespace testing_support {
 
+// The product's key under HKEY_CURRENT_USER, as its installer writes it.
+inline constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
+
 // --- locations (Windows paths, ending without a backslash) ---
 std::wstring SandboxDir();  // the run's sandbox folder (Z:\\...\\sandbox)
 std::wstring TrashDir();    // the XDG trash that Wine's Recycle Bin writes to

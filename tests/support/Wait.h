@@ -8,6 +8,9 @@ namespace testing_support {
 
 using namespace std::chrono_literals;
 
+// How long a test waits for what should come at once: long enough for a busy machine.
+inline constexpr auto kPatience = 15s;
+
 // Waits until the predicate holds or the time runs out, looking every `interval` and handling
 // this thread's messages meanwhile (its windows, and calls sent to them, keep working). The one
 // way a test waits for a condition.

@@ -22,7 +22,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr auto kPatience = 20s;
+constexpr auto kCountDownPatience = 20s;
 
 // What the countdown reported, in order: "tick <time left>" and "up <time left>".
 struct EventLog {
@@ -95,7 +95,7 @@ TEST(OrvexTimer, ResetKeepsARunningTimerFiring) {
   timer.Restart();
   timer.Reset();
   EXPECT_TRUE(timer.Enabled());
-  EXPECT_TRUE(WaitUntil([&] { return fired >= 2; }, kPatience));
+  EXPECT_TRUE(WaitUntil([&] { return fired >= 2; }, kCountDownPatience));
   timer.Stop();
 }
 
@@ -150,7 +150,7 @@ TEST(CountDown, CountsDownToZeroThenStartsOverFromTheStartValue) {
   countDown->Start();
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 700u);
-  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 2; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 2; }, kCountDownPatience));
   const auto round = Lines({L"tick 600", L"tick 500", L"tick 400", L"tick 300", L"tick 200",
                             L"tick 100", L"tick 0", L"up 700"});
   std::vector<std::wstring> expected = round;
@@ -169,7 +169,7 @@ TEST(CountDown, StartValueNotAMultipleOfResolutionEndsAtZeroWithoutWrapping) {
     countDown->Stop();
   };
   countDown->Start();
-  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kCountDownPatience));
   EXPECT_EQ(log.lines, Lines({L"tick 150", L"tick 50", L"tick 0", L"up 250"}));
 }
 
@@ -182,7 +182,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
     if (log.ticks == 2) countDown->Stop();
   };
   countDown->Start();
-  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kCountDownPatience));
   // No tick arrives after the stop.
   PumpTicks(100ms, 4);
   EXPECT_EQ(log.lines, Lines({L"tick 600", L"tick 500"}));
@@ -192,7 +192,7 @@ TEST(CountDown, StopKeepsTimeLeftAndResumeStartsFromTheFullValue) {
   EXPECT_TRUE(countDown->Resume());
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 700u);
-  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kCountDownPatience));
   EXPECT_EQ(log.lines.back(), L"tick 600");
   countDown->Stop();
 }
@@ -229,7 +229,7 @@ static void StopAfterTwoTicks(TCountDown& countDown, EventLog& log) {
     if (log.ticks == 2) countDown.Stop();
   };
   countDown.Start();
-  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 2; }, kCountDownPatience));
   ASSERT_EQ(countDown.TimeLeft(), 500u);
 }
 
@@ -245,7 +245,7 @@ TEST(CountDown, RestartAndResetTimeReloadTheStartValue) {
 
   countDown->Restart();
   EXPECT_TRUE(countDown->Enabled());
-  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 3; }, kCountDownPatience));
   EXPECT_EQ(log.lines.back(), L"tick 600");
   countDown->Stop();
 }
@@ -257,7 +257,7 @@ TEST(CountDown, DestroyingARunningCountDownFiresNothingMore) {
     countDown->OnTick = [&events](tk::TObject*) { ++events; };
     countDown->OnTimesUp = [&events](tk::TObject*) { ++events; };
     countDown->Start();
-    ASSERT_TRUE(WaitUntil([&] { return events > 0; }, kPatience));
+    ASSERT_TRUE(WaitUntil([&] { return events > 0; }, kCountDownPatience));
   }
   const int before = events;
   PumpTicks(20ms, 15);
@@ -286,11 +286,11 @@ TEST(CountDown, NewStartValueWhileRunningKeepsStepping) {
   EventLog log;
   log.Attach(*countDown);
   countDown->Start();
-  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.ticks == 1; }, kCountDownPatience));
   countDown->SetStartValue(300);
   EXPECT_TRUE(countDown->Enabled());
   EXPECT_EQ(countDown->TimeLeft(), 300u);
-  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return log.timeUps == 1; }, kCountDownPatience));
   countDown->Stop();
   EXPECT_EQ(log.lines, Lines({L"tick 9900", L"tick 200", L"tick 100", L"tick 0", L"up 300"}));
 }
@@ -339,7 +339,7 @@ TEST(CountDown, TimeLeftNiceRoundsHalfSecondsUp) {
       nice = countDown->TimeLeftNice();
     };
     countDown->Start();
-    ASSERT_TRUE(WaitUntil([&] { return nice.has_value(); }, kPatience));
+    ASSERT_TRUE(WaitUntil([&] { return nice.has_value(); }, kCountDownPatience));
     EXPECT_EQ(*nice, expected) << "start value " << start;
   }
 }
@@ -366,6 +366,6 @@ TEST(CountDown, TimeLeftSAtTheLastStepIsZeroMilliseconds) {
   };
   countDown->OnTimesUp = [&countDown](tk::TObject*) { countDown->Stop(); };
   countDown->Start();
-  ASSERT_TRUE(WaitUntil([&] { return !countDown->Enabled(); }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return !countDown->Enabled(); }, kCountDownPatience));
   EXPECT_EQ(texts, Lines({L"100ms", L"0ms"}));
 }

@@ -24,7 +24,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr auto kPatience = 15s;
 constexpr tk::TColor kGreen = 0x00FF00;
 
 class InternetLabelTest : public ::testing::Test {

@@ -33,8 +33,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr auto kPatience = 15s;
-constexpr COLORREF kGreen = 0xCCFFCC;
+constexpr COLORREF kLightGreen = 0xCCFFCC;
 constexpr COLORREF kRed = 0xD0D0FF;
 
 std::wstring WindowsFolder() {
@@ -233,7 +232,7 @@ TEST_F(PathEditTest, TextOf248EndingInBackslashPassesAndCanBeCreated) {
   ::SendMessageW(Create(), BM_CLICK, 0, 0);
   EXPECT_TRUE(DirExists(text));
   EXPECT_EQ(pe->PathIsValid(), L"");
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
 }
 
 TEST_F(PathEditTest, StrayColonAndForbiddenCharactersInFolderMode) {
@@ -316,7 +315,7 @@ TEST_F(PathEditTest, PathIsValidMsgShowsTheProblemInAnErrorBox) {
 TEST_F(PathEditTest, FieldColourAndButtonsFollowEachText) {
   pe->SetShowApplyBtn(true);
   Type(WindowsFolder());
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
   EXPECT_TRUE(::IsWindowEnabled(Create()));
   EXPECT_TRUE(::IsWindowEnabled(Apply()));
 
@@ -340,7 +339,7 @@ TEST_F(PathEditTest, FileModeColourFollowsTheFile) {
   const std::wstring file = folder + L"\\present.txt";
   WriteFileBytes(file, "x");
   Type(file);
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
   Type(folder + L"\\absent.txt");
   EXPECT_EQ(FieldColor(), kRed);
   // A folder is not a file.
@@ -356,7 +355,7 @@ TEST_F(PathEditTest, ClickOnFieldOrFrameColoursAgain) {
   EXPECT_EQ(FieldColor(), kRed);
   ::SendMessageW(EditHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   ::SendMessageW(EditHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
   RemoveTree(target);
   ::SendMessageW(pe->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
   ::SendMessageW(pe->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
@@ -452,7 +451,7 @@ TEST_F(PathEditTest, EnterWithCreateShownCreatesTheFolderFirst) {
   PressEnter();
   EXPECT_TRUE(DirExists(target));
   EXPECT_EQ(events, (std::vector<std::wstring>{L"create", L"enter"}));
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
   EXPECT_EQ(defaultClicks, 1);
 }
 
@@ -501,7 +500,7 @@ TEST_F(PathEditTest, CreateClickMakesNestedFoldersAndRaisesOnCreateFolder) {
   EXPECT_TRUE(DirExists(target));
   ASSERT_EQ(createdSenders.size(), 1u);
   EXPECT_EQ(createdSenders[0], pe);
-  EXPECT_EQ(colorAtEvent, kGreen);
+  EXPECT_EQ(colorAtEvent, kLightGreen);
   EXPECT_TRUE(applyAtEvent);
 }
 
@@ -520,7 +519,7 @@ TEST_F(PathEditTest, FileModeCreateMakesAnEmptyFileAndItsFolder) {
   ::SendMessageW(Create(), BM_CLICK, 0, 0);
   ASSERT_TRUE(FileExists(file));
   EXPECT_EQ(ReadFileBytes(file), "");
-  EXPECT_EQ(FieldColor(), kGreen);
+  EXPECT_EQ(FieldColor(), kLightGreen);
   EXPECT_EQ(createdSenders.size(), 1u);
   // An existing file keeps its content.
   WriteFileBytes(file, "content");
@@ -785,7 +784,7 @@ TEST_F(PathEditTest, BrowseButtonShowsTheOpenFolderWhileHovered) {
   EXPECT_EQ(browse.ShownImageIndex(), 1);
   PumpUntilIdle();
   PaintAndWaitUntilStill(browse.Handle(), kPatience);
-  EXPECT_EQ(ScreenPixel(browse.Handle(), x, y), kGreen);
+  EXPECT_EQ(ScreenPixel(browse.Handle(), x, y), kLightGreen);
 
   ::SetCursorPos(5, 5);
   ASSERT_TRUE(WaitUntil([&] { return !browse.Hot(); }, kPatience));

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "tests/support/Sandbox.h"
 #include "tests/support/Thrown.h"
 #include "toolkit/Errors.h"
 #include "OrvexCommonControls/ccRegistry.h"
@@ -14,7 +15,6 @@ using namespace testing_support;
 
 namespace {
 
-const wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
 const wchar_t kMakerKey[] = L"Software\\OrvexDesign";
 
 bool KeyExists(HKEY root, const wchar_t* path) {
