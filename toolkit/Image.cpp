@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "toolkit/Application.h"
+
 namespace tk {
 
 namespace {
@@ -30,6 +32,21 @@ bool CopyPremultiplied(IWICImagingFactory* factory, IWICBitmapSource* source, st
   pixels.assign(static_cast<size_t>(width) * height * 4, '\0');
   return SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()),
                                          reinterpret_cast<BYTE*>(pixels.data())));
+}
+
+// PNG bytes decoded into premultiplied BGRA pixels; COM must be set up on the calling thread.
+bool DecodePng(const void* data, size_t size, std::string& pixels, UINT& width, UINT& height) {
+  ComPtr<IWICImagingFactory> factory = Factory();
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
+  return factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
+         SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
+                                                static_cast<DWORD>(size))) &&
+         SUCCEEDED(factory->CreateDecoderFromStream(
+             stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) &&
+         SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
+         CopyPremultiplied(factory.get(), frame.get(), pixels, width, height);
 }
 
 // A top-down 32-bit DIB section holding the given premultiplied pixels.
@@ -64,34 +81,36 @@ std::vector<std::vector<Share>> AreaShares(int from, int to) {
   return shares;
 }
 
-// Premultiplied BGRA pixels scaled to width x height with the area filter, the rows first, then
-// the columns. Done here rather than by the imaging component, whose scalers may quietly fall
-// back to picking the nearest pixel (Wine's do), which drops detail and frays the edges.
+// Premultiplied BGRA pixels scaled to width x height with the area filter, each result row from
+// the source rows it covers, made narrower first (one at a time, so that no scaled copy of the
+// whole picture is held). Done here rather than by the imaging component, whose scalers may
+// quietly fall back to picking the nearest pixel (Wine's do), which drops detail and frays the
+// edges.
 std::string ScaleByArea(const std::string& pixels, SIZE from, int width, int height) {
   const auto across = AreaShares(from.cx, width);
   const auto down = AreaShares(from.cy, height);
   const auto* in = reinterpret_cast<const BYTE*>(pixels.data());
-  std::vector<float> rows(static_cast<size_t>(width) * from.cy * 4, 0.0f);
-  for (int y = 0; y < from.cy; ++y)
-    for (int x = 0; x < width; ++x) {
-      float* out = &rows[(static_cast<size_t>(y) * width + x) * 4];
-      for (const Share& share : across[static_cast<size_t>(x)]) {
-        const BYTE* p = in + (static_cast<size_t>(y) * from.cx + share.source) * 4;
-        for (int c = 0; c < 4; ++c) out[c] += p[c] * share.weight;
-      }
-    }
+  std::vector<float> narrowed(static_cast<size_t>(width) * 4);
+  std::vector<float> sums(static_cast<size_t>(width) * 4);
   std::string scaled(static_cast<size_t>(width) * height * 4, '\0');
   auto* result = reinterpret_cast<BYTE*>(scaled.data());
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      float sum[4] = {};
-      for (const Share& share : down[static_cast<size_t>(y)]) {
-        const float* p = &rows[(static_cast<size_t>(share.source) * width + x) * 4];
-        for (int c = 0; c < 4; ++c) sum[c] += p[c] * share.weight;
+  for (int y = 0; y < height; ++y) {
+    std::fill(sums.begin(), sums.end(), 0.0f);
+    for (const Share& row : down[static_cast<size_t>(y)]) {
+      std::fill(narrowed.begin(), narrowed.end(), 0.0f);
+      for (int x = 0; x < width; ++x) {
+        float* out = &narrowed[static_cast<size_t>(x) * 4];
+        for (const Share& share : across[static_cast<size_t>(x)]) {
+          const BYTE* p = in + (static_cast<size_t>(row.source) * from.cx + share.source) * 4;
+          for (int c = 0; c < 4; ++c) out[c] += p[c] * share.weight;
+        }
       }
-      BYTE* out = result + (static_cast<size_t>(y) * width + x) * 4;
-      for (int c = 0; c < 4; ++c) out[c] = static_cast<BYTE>(std::min(255.0f, sum[c] + 0.5f));
+      for (size_t i = 0; i < sums.size(); ++i) sums[i] += narrowed[i] * row.weight;
     }
+    BYTE* out = result + static_cast<size_t>(y) * width * 4;
+    for (size_t i = 0; i < sums.size(); ++i)
+      out[i] = static_cast<BYTE>(std::min(255.0f, sums[i] + 0.5f));
+  }
   return scaled;
 }
 
@@ -117,6 +136,36 @@ bool PngSize(const void* data, size_t size, SIZE& result) {
 
 }  // namespace
 
+// The job and its result; the thread writes the result, the control reads it once the thread has
+// ended.
+struct PngDecoding {
+  const void* data = nullptr;
+  size_t size = 0;
+  // The size the picture will be drawn at, as far as it is known when the decoding starts.
+  SIZE drawnSize{0, 0};
+  std::string pixels;
+  UINT width = 0;
+  UINT height = 0;
+  // The pixels at the drawn size, where it differs from the decoded one.
+  std::string drawnPixels;
+  bool ok = false;
+  UniqueHandle thread;
+
+  static DWORD WINAPI Run(void* param) {
+    auto* job = static_cast<PngDecoding*>(param);
+    {
+      // Its own apartment: the thread shares nothing with the window's.
+      ComInit com(COINIT_MULTITHREADED);
+      job->ok = DecodePng(job->data, job->size, job->pixels, job->width, job->height);
+    }
+    const SIZE decoded{static_cast<LONG>(job->width), static_cast<LONG>(job->height)};
+    if (job->ok && job->drawnSize.cx > 0 && job->drawnSize.cy > 0 &&
+        (job->drawnSize.cx != decoded.cx || job->drawnSize.cy != decoded.cy))
+      job->drawnPixels = ScaleByArea(job->pixels, decoded, job->drawnSize.cx, job->drawnSize.cy);
+    return 0;
+  }
+};
+
 UniqueHBITMAP TopDownBitmap(int width, int height, void*& bits) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -133,6 +182,10 @@ UniqueHBITMAP TopDownBitmap(int width, int height, void*& bits) {
 
 TImage::TImage(TComponent* owner) : TCustomControl(owner) {}
 
+TImage::~TImage() {
+  Clear();
+}
+
 AccessibleFacts TImage::Describe() {
   AccessibleFacts facts = TCustomControl::Describe();
   facts.Role = ROLE_SYSTEM_GRAPHIC;
@@ -147,8 +200,8 @@ void TImage::FillCreateParams(CreateParams& params) {
 }
 
 void TImage::Clear() {
-  encoded_ = nullptr;
-  encodedSize_ = 0;
+  if (decoding_ && decoding_->thread) ::WaitForSingleObject(decoding_->thread.get(), INFINITE);
+  decoding_.reset();
   pixels_.clear();
   sourceSize_ = SIZE{0, 0};
   width_ = height_ = 0;
@@ -172,44 +225,47 @@ bool TImage::LoadFromResource(const wchar_t* name, const wchar_t* type, UINT sou
   SIZE pictureSize{};
   const bool ok = PngSize(data, size, pictureSize);
   if (ok) {
-    encoded_ = data;
-    encodedSize_ = size;
+    decoding_ = std::make_unique<PngDecoding>();
+    decoding_->data = data;
+    decoding_->size = size;
     encodedDpi_ = sourceDpi;
     SetSourceSize(pictureSize, sourceDpi);
+    // A process that is ending never shows the picture.
+    if (HandleAllocated() || !App().Terminated()) StartDecoding();
   }
   Invalidate();
   return ok;
 }
 
-void TImage::DecodeWaiting() {
-  if (!encoded_) return;
-  const void* data = encoded_;
-  const size_t size = encodedSize_;
-  encoded_ = nullptr;
-  Decode(data, size, encodedDpi_);
+void TImage::CreateWnd() {
+  StartDecoding();
 }
 
-bool TImage::Decode(const void* data, size_t size, UINT sourceDpi) {
-  // WIC wants COM on the calling thread; the application has it, a test thread may not.
-  ComInit com(COINIT_APARTMENTTHREADED);
-  ComPtr<IWICImagingFactory> factory = Factory();
-  ComPtr<IWICStream> stream;
-  ComPtr<IWICBitmapDecoder> decoder;
-  ComPtr<IWICBitmapFrameDecode> frame;
-  UINT width = 0, height = 0;
-  const bool ok = factory && SUCCEEDED(factory->CreateStream(stream.put())) &&
-                  SUCCEEDED(stream->InitializeFromMemory(
-                      static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size))) &&
-                  SUCCEEDED(factory->CreateDecoderFromStream(
-                      stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) &&
-                  SUCCEEDED(decoder->GetFrame(0, frame.put())) &&
-                  CopyPremultiplied(factory.get(), frame.get(), pixels_, width, height);
-  if (!ok) {
+void TImage::StartDecoding() {
+  if (!decoding_ || decoding_->thread) return;
+  decoding_->drawnSize = SIZE{Scale(width_), Scale(height_)};
+  // Where no thread can be had, the first paint decodes the picture itself.
+  decoding_->thread.reset(
+      ::CreateThread(nullptr, 0, &PngDecoding::Run, decoding_.get(), 0, nullptr));
+}
+
+void TImage::FinishDecoding() {
+  if (!decoding_) return;
+  if (decoding_->thread)
+    ::WaitForSingleObject(decoding_->thread.get(), INFINITE);
+  else
+    PngDecoding::Run(decoding_.get());
+  std::unique_ptr<PngDecoding> done = std::move(decoding_);
+  if (!done->ok) {
     Clear();
-    return false;
+    return;
   }
-  SetSourceSize(SIZE{static_cast<LONG>(width), static_cast<LONG>(height)}, sourceDpi);
-  return true;
+  pixels_ = std::move(done->pixels);
+  SetSourceSize(SIZE{static_cast<LONG>(done->width), static_cast<LONG>(done->height)}, encodedDpi_);
+  if (!done->drawnPixels.empty()) {
+    bitmapSize_ = done->drawnSize;
+    bitmap_ = MakeBitmap(done->drawnPixels, bitmapSize_.cx, bitmapSize_.cy);
+  }
 }
 
 void TImage::SetCenter(bool center) {
@@ -255,7 +311,7 @@ void TImage::OnPaint(HDC dc) {
   UniqueSelectObject onCanvas(memory.get(), canvas.get());
   UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
   ::FillRect(memory.get(), &client, brush.get());
-  DecodeWaiting();
+  FinishDecoding();
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
     PrepareBitmap(target.right - target.left, target.bottom - target.top);

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "toolkit/Controls.h"
@@ -19,20 +20,25 @@ namespace tk {
 // where they lie. Null when the system cannot make it.
 UniqueHBITMAP TopDownBitmap(int width, int height, void*& bits);
 
+// The decoding of a picture on a thread of its own.
+struct PngDecoding;
+
 class TImage : public TCustomControl {
  public:
   explicit TImage(TComponent* owner);
+  ~TImage() override;
   // A graphic, named by its AccessibleName or else its hint.
   AccessibleFacts Describe() override;
 
   // Shows the PNG held in a resource of the running program (RCDATA unless told otherwise),
   // whose pixels were made for sourceDpi. False, leaving the control empty, when the resource is
-  // missing or not a PNG picture. The resource lives as long as the program, and its pixels are
-  // decoded when the control first paints, after its window has appeared: a control never shown
-  // never decodes them. Pixels that turn out damaged then leave the control empty.
+  // missing or not a PNG picture. The resource lives as long as the program; its pixels are
+  // decoded on a thread of their own from here on, while the form and its windows are made, and
+  // the first paint waits for what is not done yet (in a process that is ending, only once the
+  // control gets a window). Pixels that turn out damaged leave the control empty.
   bool LoadFromResource(const wchar_t* name, const wchar_t* type = RT_RCDATA,
                         UINT sourceDpi = dpi::kDesign);
-  bool Empty() const { return pixels_.empty() && !encoded_; }
+  bool Empty() const { return pixels_.empty() && !decoding_; }
   // Size of the picture at 96 DPI.
   int PictureWidth() const { return width_; }
   int PictureHeight() const { return height_; }
@@ -48,22 +54,23 @@ class TImage : public TCustomControl {
 
  protected:
   void FillCreateParams(CreateParams& params) override;
+  void CreateWnd() override;
   void OnPaint(HDC dc) override;
 
  private:
-  // Decodes PNG bytes into the pixels; false, leaving the control empty, when they are not one.
-  bool Decode(const void* data, size_t size, UINT sourceDpi);
-  // Decodes a resource picture that waits for it.
-  void DecodeWaiting();
+  // Starts decoding a picture that waits for it on a thread of its own.
+  void StartDecoding();
+  // Takes the pixels of a picture being decoded once they are there; damaged ones leave the
+  // control empty.
+  void FinishDecoding();
   // Takes the size of the picture from its pixels' size and the DPI they were made for.
   void SetSourceSize(SIZE size, UINT sourceDpi);
   void PrepareBitmap(int width, int height);
   // Forgets the picture.
   void Clear();
 
-  // A resource picture not decoded yet: its PNG bytes, which live as long as the program.
-  const void* encoded_ = nullptr;
-  size_t encodedSize_ = 0;
+  // A resource picture being decoded, until its pixels are taken.
+  std::unique_ptr<PngDecoding> decoding_;
   UINT encodedDpi_ = dpi::kDesign;
 
   // Premultiplied 32-bit BGRA rows of the picture as decoded.
