@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "toolkit/Errors.h"
+#include "toolkit/StringList.h"
 #include "toolkit/Text.h"
 #include "toolkit/SystemLibrary.h"
 
@@ -561,23 +562,14 @@ std::string TRichEdit::RowsAsRtf() {
   if (rowFormats_.size() != static_cast<size_t>(count)) RecordShownFormats();
   // Without word wrap every row is one paragraph: the whole text read once and cut at the
   // paragraph marks gives the rows, where reading them one by one takes a walk from the top each.
-  std::vector<std::wstring> texts;
-  if (!WordWrap()) {
-    const std::wstring text = PlainTextOf(ContentWindow());
-    for (size_t start = 0; start < text.size() && texts.size() <= static_cast<size_t>(count);) {
-      const size_t end = std::min(text.find(L"\r\n", start), text.size());
-      texts.push_back(text.substr(start, end - start));
-      start = end + 2;
-    }
-  }
-  if (texts.size() != static_cast<size_t>(count)) {
-    texts.clear();
-    for (int row = 0; row < count; ++row) texts.push_back(lines_.Strings(row));
-  }
+  // A row holding a line break of its own makes the counts differ: then they are read one by one.
+  TStringList texts;
+  if (!WordWrap()) texts.SetText(PlainTextOf(ContentWindow()));
+  const bool whole = texts.Count() == count;
   std::vector<TRichRow> rows;
   for (int row = 0; row < count; ++row)
-    rows.push_back(
-        TRichRow{texts[static_cast<size_t>(row)], rowFormats_[static_cast<size_t>(row)]});
+    rows.push_back(TRichRow{whole ? texts.Strings(row) : lines_.Strings(row),
+                            rowFormats_[static_cast<size_t>(row)]});
   CHARFORMAT2W font{};
   font.cbSize = sizeof(font);
   Send(ContentWindow(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
