@@ -3,6 +3,20 @@
 # made once per run, and CTest hands each running program one member, so that programs run side
 # by side without sharing a prefix, a display, a desktop or a trash.
 
+# The 32-bit tree (the shipped exe's) builds the test programs of the code whose faults differ
+# between 32 and 64 bits; the 64-bit tree runs them, beside its own, in one CTest schedule.
+# Window procedures and the pointers they keep, the hook, the worker threads, COM, the records
+# passed to the system and the exceptions that cross them: the unit areas below, and the main
+# window with its own resources.
+set(ORVEX_AREAS_32 CountDown ExceptionBoundary ExecuteShell PathEdit Pickers Recycle RichLog
+                   SelfDelete Window)
+set(ORVEX_FORM_AREAS_32 MainForm)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(ORVEX_TESTS_32 ON)
+else()
+  set(ORVEX_TESTS_32 OFF)
+endif()
+
 set(ORVEX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -36,6 +50,10 @@ set(ORVEX_PLANTED_MARKERS "C:\\\\orvex-tests\\\\planted-markers")
 add_library(planted SHARED tests/fixtures/planted/planted.cpp tests/fixtures/planted/planted.def)
 set_target_properties(planted PROPERTIES PREFIX "")
 target_compile_definitions(planted PRIVATE "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
+# Its exports are named without the 32-bit call decoration, as the system's own are.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(planted PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 list(APPEND ORVEX_FIXTURE_TARGETS planted)
 
 add_library(orvex_test_support STATIC
@@ -71,20 +89,22 @@ target_compile_definitions(orvex_test_support PUBLIC
   "ORVEX_SANDBOX_DIR=L\"${ORVEX_WIN_SANDBOX}\""
   "ORVEX_PLANTED_MARKERS=L\"${ORVEX_PLANTED_MARKERS}\"")
 
-# The pool: its size is the number of programs that run at once (the test preset's jobs).
-set(ORVEX_SANDBOX_POOL 6 CACHE STRING "Sandboxes the Wine test programs run in side by side")
-set(ORVEX_POOL_IDS)
-math(EXPR last_member "${ORVEX_SANDBOX_POOL} - 1")
-foreach(i RANGE ${last_member})
-  list(APPEND ORVEX_POOL_IDS "{\"id\": \"${i}\", \"slots\": 1}")
-endforeach()
-list(JOIN ORVEX_POOL_IDS ", " ORVEX_POOL_IDS)
-file(WRITE ${CMAKE_BINARY_DIR}/sandboxes.json
-  "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"sandboxes\": [${ORVEX_POOL_IDS}]}]}\n")
-add_test(NAME wine_env_up COMMAND ${ORVEX_WINE_ENV} up ${ORVEX_SANDBOX} ${ORVEX_SANDBOX_POOL})
-set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
-set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
+if(NOT ORVEX_TESTS_32)
+  # The pool: its size is the number of programs that run at once (the test preset's jobs).
+  set(ORVEX_SANDBOX_POOL 6 CACHE STRING "Sandboxes the Wine test programs run in side by side")
+  set(ORVEX_POOL_IDS)
+  math(EXPR last_member "${ORVEX_SANDBOX_POOL} - 1")
+  foreach(i RANGE ${last_member})
+    list(APPEND ORVEX_POOL_IDS "{\"id\": \"${i}\", \"slots\": 1}")
+  endforeach()
+  list(JOIN ORVEX_POOL_IDS ", " ORVEX_POOL_IDS)
+  file(WRITE ${CMAKE_BINARY_DIR}/sandboxes.json
+    "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"sandboxes\": [${ORVEX_POOL_IDS}]}]}\n")
+  add_test(NAME wine_env_up COMMAND ${ORVEX_WINE_ENV} up ${ORVEX_SANDBOX} ${ORVEX_SANDBOX_POOL})
+  set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_env_down COMMAND ${ORVEX_WINE_ENV} down ${ORVEX_SANDBOX})
+  set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
+endif()
 
 # The tests are built into three programs, each with one main and the one support library: the
 # unit tests, the end-to-end tests that drive Uninstaller.exe or build its window without its
@@ -115,9 +135,13 @@ function(orvex_suites_filter out src)
 endfunction()
 
 # NAME PROGRAM p FILTER f [SUFFIX s ENVIRONMENT e LOCK l]: the area as CTest tests, its shards
-# each a test of its own.
+# each a test of its own. p is a target of this tree or the full path of a program of the other.
 function(orvex_add_wine_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "PROGRAM;FILTER;SUFFIX;ENVIRONMENT;LOCK" "")
+  # A program of the 32-bit tree is named by its path, and started through the sandbox by hand.
+  if(EXISTS "${arg_PROGRAM}" OR IS_ABSOLUTE "${arg_PROGRAM}")
+    set(arg_PROGRAM ${CMAKE_CROSSCOMPILING_EMULATOR} ${arg_PROGRAM})
+  endif()
   set(shards 1)
   string(REGEX REPLACE "_test$" "" area "${name}")
   foreach(entry ${ORVEX_TEST_SHARDS})
@@ -145,7 +169,10 @@ endfunction()
 
 # PROGRAM KIND [RC file] AREAS a b ... [LOCK l]: one test program of the areas' sources.
 function(orvex_test_program program kind)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "RC;LOCK" "AREAS")
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "RC;LOCK" "AREAS;AREAS_32")
+  if(ORVEX_TESTS_32)
+    set(arg_AREAS ${arg_AREAS_32})
+  endif()
   set(sources)
   foreach(area ${arg_AREAS})
     list(APPEND sources ${CMAKE_SOURCE_DIR}/tests/${kind}/${area}_test.cpp)
@@ -162,8 +189,7 @@ function(orvex_test_program program kind)
   add_dependencies(${program} Uninstaller ${ORVEX_FIXTURE_TARGETS})
   foreach(area ${arg_AREAS})
     orvex_suites_filter(filter ${CMAKE_SOURCE_DIR}/tests/${kind}/${area}_test.cpp)
-    orvex_add_wine_test(${area}_test PROGRAM ${program} FILTER ${filter} LOCK "${arg_LOCK}")
-    set_property(GLOBAL APPEND PROPERTY ORVEX_AREA_FILTERS "${area}_test|${program}|${filter}")
+    set_property(GLOBAL APPEND PROPERTY ORVEX_AREA_FILTERS "${area}|${program}|${filter}|${arg_LOCK}")
   endforeach()
 endfunction()
 
@@ -171,42 +197,79 @@ endfunction()
 orvex_test_program(unit_tests unit RC ${CMAKE_SOURCE_DIR}/tests/unit/unit_tests.rc
   AREAS CountDown Drives ExceptionBoundary ExecuteShell InternetLabel Math MessageBoxes PathEdit
         Paths Pickers Recycle Registry RichLog SelfDelete SharedUninstaller SpecialFolders
-        StartupServices StringList SystemLibrary TextFiles TextHelpers Version Window)
-orvex_test_program(e2e_tests e2e
-  AREAS Accessibility Hostile Keyboard PlantedDll Startup Uninstall)
-target_sources(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e/UninstallerFixture.cpp)
+        StartupServices StringList SystemLibrary TextFiles TextHelpers Version Window
+  AREAS_32 ${ORVEX_AREAS_32})
 # The window with the program's own resources. Its areas write marker files beside the program
 # (a debug-mode marker among them), so they never run at the same time.
 orvex_test_program(form_tests e2e RC ${CMAKE_SOURCE_DIR}/tests/e2e/form_tests.rc
-  AREAS MainForm Scaling LOCK form_tests_folder)
-
-# The exe we ship is the 32-bit one. Where Wine's 32-bit loader runs here, the programs that
-# drive the real exe from its first process on run against it as well (tests NAME.i686...);
-# where it does not, tools/smoke32.sh runs it under emulation.
-# Until these runs have passed on a machine whose Wine runs 32-bit programs, they are asked for
-# (-DORVEX_TEST_SHIPPED_EXE_END_TO_END=ON) rather than made wherever the loader runs.
-option(ORVEX_TEST_SHIPPED_EXE_END_TO_END "Run the end-to-end programs against the shipped exe" OFF)
-set(ORVEX_WINE32_RC 1)
-if(ORVEX_TEST_SHIPPED_EXE_END_TO_END)
-  execute_process(COMMAND timeout 120 /usr/lib/wine/wine --version RESULT_VARIABLE ORVEX_WINE32_RC
-                  OUTPUT_QUIET ERROR_QUIET)
+  AREAS MainForm Scaling AREAS_32 ${ORVEX_FORM_AREAS_32} LOCK form_tests_folder)
+if(ORVEX_TESTS_32)
+  # The 32-bit tree stops here: its programs are run by the 64-bit tree's CTest.
+  return()
 endif()
-if(ORVEX_SHIPPED_EXE AND ORVEX_WINE32_RC EQUAL 0)
-  orvex_wine_path(ORVEX_WIN_SHIPPED_EXE ${ORVEX_SHIPPED_EXE})
-  get_property(areas GLOBAL PROPERTY ORVEX_AREA_FILTERS)
-  foreach(entry ${areas})
-    string(REPLACE "|" ";" parts "${entry}")
-    list(GET parts 0 name)
-    list(GET parts 1 program)
-    list(GET parts 2 filter)
-    if(name MATCHES "^(Startup|Uninstall|Hostile|Keyboard)_test$")
-      orvex_add_wine_test(${name} PROGRAM ${program} FILTER ${filter} SUFFIX .i686
-                          ENVIRONMENT "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
-    endif()
-  endforeach()
-  message(STATUS "Wine runs 32-bit programs here: the shipped exe is tested end to end too")
+orvex_test_program(e2e_tests e2e
+  AREAS Accessibility Hostile Keyboard PlantedDll Startup Uninstall)
+target_sources(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e/UninstallerFixture.cpp)
+
+# The exe we ship is the 32-bit one: wherever Wine's 32-bit loader runs here, it is the subject of
+# every area that starts Uninstaller.exe (tests NAME.i686), and the 32-bit builds of the areas
+# above run too (NAME.i686 as well). The 64-bit twin keeps the rest, and of the areas that start
+# the exe the uninstall itself, so that it stays honest. Where the loader does not run, the
+# .i686 tests say SKIPPED and why, and the twin runs every area.
+set(ORVEX_EXE_AREAS Hostile Keyboard PlantedDll Scaling Startup Uninstall)
+set(ORVEX_TWIN_EXE_AREAS Uninstall)
+execute_process(COMMAND timeout 120 /usr/lib/wine/wine --version RESULT_VARIABLE wine32_rc
+                OUTPUT_QUIET ERROR_QUIET)
+set(ORVEX_BIN_32 "")
+if(ORVEX_SHIPPED_EXE)
+  get_filename_component(ORVEX_BIN_32 ${ORVEX_SHIPPED_EXE} DIRECTORY)
+endif()
+if(NOT ORVEX_SHIPPED_EXE)
+  set(ORVEX_NO_32 "no shipped exe was named (ORVEX_SHIPPED_EXE)")
+elseif(NOT wine32_rc EQUAL 0)
+  set(ORVEX_NO_32 "Wine's 32-bit loader (/usr/lib/wine/wine, package wine32:i386) does not run here")
 else()
-  message(STATUS "The shipped exe is left to tools/smoke32.sh (32-bit end-to-end runs not asked for, or Wine's 32-bit loader does not run here)")
+  set(ORVEX_NO_32 "")
+endif()
+orvex_wine_path(ORVEX_WIN_SHIPPED_EXE "${ORVEX_SHIPPED_EXE}")
+get_property(areas GLOBAL PROPERTY ORVEX_AREA_FILTERS)
+foreach(entry ${areas})
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 0 area)
+  list(GET parts 1 program)
+  list(GET parts 2 filter)
+  list(GET parts 3 lock)
+  set(on_32 OFF)
+  if(area IN_LIST ORVEX_EXE_AREAS)
+    set(on_32 ON)
+    set(program_32 ${program})
+    set(environment_32 "ORVEX_UNINSTALLER_EXE=${ORVEX_WIN_SHIPPED_EXE}")
+  elseif(area IN_LIST ORVEX_AREAS_32 OR area IN_LIST ORVEX_FORM_AREAS_32)
+    set(on_32 ON)
+    set(program_32 ${ORVEX_BIN_32}/${program}.exe)
+    set(environment_32 "")
+  endif()
+  # The twin runs an area unless the 32-bit run of it starts the shipped exe in its place.
+  if(NOT on_32 OR NOT area IN_LIST ORVEX_EXE_AREAS OR area IN_LIST ORVEX_TWIN_EXE_AREAS OR
+     ORVEX_NO_32)
+    orvex_add_wine_test(${area}_test PROGRAM ${program} FILTER ${filter} LOCK "${lock}")
+  endif()
+  if(NOT on_32)
+    continue()
+  endif()
+  if(ORVEX_NO_32)
+    add_test(NAME ${area}_test.i686
+             COMMAND sh -c "echo \"SKIPPED: $0\"; exit 77" "${ORVEX_NO_32}")
+    set_tests_properties(${area}_test.i686 PROPERTIES SKIP_RETURN_CODE 77)
+  else()
+    orvex_add_wine_test(${area}_test PROGRAM ${program_32} FILTER ${filter} SUFFIX .i686
+                        ENVIRONMENT "${environment_32}" LOCK "${lock}")
+  endif()
+endforeach()
+if(ORVEX_NO_32)
+  message(STATUS "The 32-bit runs say SKIPPED: ${ORVEX_NO_32}; the 64-bit twin runs every area")
+else()
+  message(STATUS "Wine runs 32-bit programs here: the shipped exe is the end-to-end subject")
 endif()
 
 # Checks of the shipped 32-bit exe, and of the 64-bit twin's imports, made from the Linux side.

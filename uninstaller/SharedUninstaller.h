@@ -14,10 +14,11 @@ bool DeleteDesktopShortcut(const std::wstring& name);
 bool DeleteStartMenuShortcut(const std::wstring& name);
 
 // True for a folder that must not go to the Recycle Bin whole: a shell special folder
-// (IsSpecialFolder), a drive or network-share root, a folder that contains a special folder, the
-// user's profile, Downloads or temporary folder, a junction or symbolic link, a relative path,
-// a path with a character that HasValidPathChars refuses (the "\\?\" prefix among them), and a
-// path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
+// (IsSpecialFolder), a drive or network-share root, a folder that is or contains a special folder,
+// a folder the known-folder manager lists or a program folder, the user's profile, Downloads or
+// temporary folder, the Recycle Bin's storage or a folder in it, a junction or symbolic link, a
+// relative path, a path with a character that HasValidPathChars refuses (the "\\?\" prefix among
+// them), and a path with "." or ".." parts or a part that ends in a dot or a blank (which Windows
 // drops, so that the text would name another folder than it spells).
 bool IsProtectedFolder(const std::wstring& path);
 
@@ -34,6 +35,8 @@ class ProtectedFolders {
   // and besides them the folders and drive roots that no removed folder may hold.
   std::vector<std::wstring> special_;
   std::vector<std::wstring> contained_;
+  // The Recycle Bin's own storage: neither it, nor what it holds, nor a folder that holds it.
+  std::vector<std::wstring> bin_;
 };
 
 // --- the spelling tests behind IsProtectedFolder (portable) ---

@@ -152,6 +152,73 @@ std::vector<std::wstring> AllSpellingsUpper(const std::vector<std::wstring>& fol
   return all;
 }
 
+// Every folder the known-folder manager lists: the system's own and those that other programs
+// register, whatever the fixed lists hold. Nothing when the manager cannot be asked.
+std::vector<std::wstring> RegisteredKnownFolders() {
+  std::vector<std::wstring> folders;
+  tk::ComPtr<IKnownFolderManager> manager;
+  if (FAILED(::CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IKnownFolderManager, manager.put_void())))
+    return folders;
+  KNOWNFOLDERID* ids = nullptr;
+  UINT count = 0;
+  if (FAILED(manager->GetFolderIds(&ids, &count)) || !ids) return folders;
+  for (UINT i = 0; i < count; ++i) {
+    tk::ComPtr<IKnownFolder> folder;
+    tk::UniqueCoTaskString path;
+    if (SUCCEEDED(manager->GetFolder(ids[i], folder.put())) &&
+        SUCCEEDED(folder->GetPath(KF_FLAG_DONT_VERIFY, path.put())) && path.get() && *path.get())
+      folders.push_back(path.get());
+  }
+  ::CoTaskMemFree(ids);
+  return folders;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  return tk::SizedBufferText([name](wchar_t* buffer, DWORD size) {
+    return ::GetEnvironmentVariableW(name, buffer, size);
+  });
+}
+
+// Folders that no list names in every process: the 64-bit program folders, which a 32-bit
+// program on a 64-bit system can learn only from its environment, and the per-user program
+// folder, where per-user installers put other programs.
+std::vector<std::wstring> UnlistedProgramFolders() {
+  std::vector<std::wstring> folders;
+  for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432"})
+    if (std::wstring folder = EnvironmentText(name); !folder.empty()) folders.push_back(folder);
+  if (std::wstring programs = KnownFolder(FOLDERID_UserProgramFiles); !programs.empty())
+    folders.push_back(programs);
+  if (std::wstring local = KnownFolder(FOLDERID_LocalAppData); !local.empty())
+    folders.push_back(Trail(local) + L"Programs");
+  return folders;
+}
+
+// Where the Recycle Bin keeps what it holds: a folder on each drive, and under Wine the desktop's
+// trash on the Unix side.
+std::vector<std::wstring> RecycleBinStorage() {
+  std::vector<std::wstring> folders;
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    const std::wstring root{letter, L':', L'\\'};
+    if (::GetDriveTypeW(root.c_str()) <= DRIVE_NO_ROOT_DIR) continue;
+    folders.push_back(root + L"$Recycle.Bin");
+    folders.push_back(root + L"RECYCLER");
+  }
+  using ToDos = wchar_t*(CDECL*)(const char*);
+  const auto toDos = tk::SystemFunction<ToDos>(L"kernel32.dll", "wine_get_dos_file_name");
+  if (!toDos) return folders;
+  const std::wstring data = EnvironmentText(L"XDG_DATA_HOME");
+  const std::wstring home = EnvironmentText(L"HOME");
+  const std::wstring trash = !data.empty()   ? data + L"/Trash"
+                             : !home.empty() ? home + L"/.local/share/Trash"
+                                             : std::wstring();
+  if (wchar_t* dos = trash.empty() ? nullptr : toDos(tk::ToUtf8(trash).c_str())) {
+    folders.push_back(dos);
+    ::HeapFree(::GetProcessHeap(), 0, dos);
+  }
+  return folders;
+}
+
 bool IsLink(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(WithoutTrailingBackslash(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -190,8 +257,13 @@ ProtectedFolders ProtectedFolders::Read() {
   for (const KNOWNFOLDERID* id : kUnlistedFolders)
     if (std::wstring folder = KnownFolder(*id); !folder.empty())
       folders.contained_.push_back(folder);
+  for (std::wstring& folder : RegisteredKnownFolders())
+    folders.contained_.push_back(std::move(folder));
+  for (std::wstring& folder : UnlistedProgramFolders())
+    folders.contained_.push_back(std::move(folder));
   // Shared by every program of the user, and where the running uninstaller lives.
   folders.contained_.push_back(GetTempFolder());
+  folders.bin_ = AllSpellingsUpper(RecycleBinStorage());
   for (std::wstring& root : DriveRootSpellings()) folders.contained_.push_back(std::move(root));
   folders.special_ = AllSpellingsUpper(folders.special_);
   folders.contained_ = AllSpellingsUpper(folders.contained_);
@@ -212,6 +284,8 @@ bool ProtectedFolders::Protect(const std::wstring& path) const {
     for (const auto* list : {&special_, &contained_})
       for (const std::wstring& folder : *list)
         if (FolderIsOrContains(candidate, folder)) return true;
+    for (const std::wstring& bin : bin_)
+      if (FolderIsOrContains(candidate, bin) || FolderIsOrContains(bin, candidate)) return true;
   }
   return false;
 }

@@ -194,7 +194,7 @@ std::vector<MessageBoxInfo> OpenBoxes(const BoxFilter& filter) {
     std::vector<HWND> found;
   } search{&filter, {}};
   ::EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
+      [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         if (Matches(hwnd, *s->filter)) s->found.push_back(hwnd);
         return TRUE;

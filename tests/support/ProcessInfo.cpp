@@ -2,9 +2,10 @@
 
 #include "tests/support/Wait.h"
 
-#include <tlhelp32.h>
+#include <psapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "toolkit/Handles.h"
@@ -131,6 +132,33 @@ std::wstring TempFolder() {
   return std::wstring(buffer, ::GetTempPathW(MAX_PATH + 1, buffer));
 }
 
+// Where a 32-bit process keeps its 32-bit environment block. Windows answers its address when
+// asked for the process's WoW64 information. Wine answers only that it is one (1) and gives its
+// 64-bit block as the process's own, with the 32-bit block one page above it, the one the process
+// keeps current (its current folder, say); that block is taken only when it names the same image
+// base as the 64-bit one.
+ULONG_PTR Peb32Address(HANDLE process, QueryFn query) {
+  // A 32-bit reader reads only its own kind, whose records are its own.
+  if constexpr (sizeof(void*) == 4) return 0;
+  ULONG_PTR answer = 0;
+  if (query(process, ProcessWow64Information, &answer, sizeof(answer), nullptr) != 0 || !answer)
+    return 0;
+  constexpr ULONG_PTR kLowestAddress = 0x10000;
+  if (answer >= kLowestAddress) return answer;
+  PROCESS_BASIC_INFORMATION basic{};
+  if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0) return 0;
+  const auto peb64 = reinterpret_cast<ULONG_PTR>(basic.PebBaseAddress);
+  constexpr ULONG_PTR kPage = 0x1000, kPeb64ImageBase = 0x10, kPeb32ImageBase = 0x08;
+  ULONG_PTR imageBase64 = 0;
+  ULONG imageBase32 = 0;
+  if (!ReadRemote(process, reinterpret_cast<const void*>(peb64 + kPeb64ImageBase), imageBase64) ||
+      !ReadRemote(process, reinterpret_cast<const void*>(peb64 + kPage + kPeb32ImageBase),
+                  imageBase32) ||
+      imageBase64 != imageBase32)
+    return 0;
+  return peb64 + kPage;
+}
+
 }  // namespace
 
 std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
@@ -138,8 +166,7 @@ std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
   const QueryFn query = QueryInformation();
   if (!process || !query) return std::nullopt;
   // A 32-bit process has a 32-bit environment block of its own, with 32-bit records.
-  ULONG_PTR peb32 = 0;
-  if (query(process.get(), ProcessWow64Information, &peb32, sizeof(peb32), nullptr) == 0 && peb32)
+  if (const ULONG_PTR peb32 = Peb32Address(process.get(), query))
     return Read32(process.get(), peb32);
   return Read64(process.get(), query);
 }
@@ -181,20 +208,27 @@ HWND WaitForRestartedCopy(const std::wstring& windowClass, std::chrono::millisec
 std::vector<LoadedModule> LoadedModules(DWORD pid) {
   std::vector<LoadedModule> modules;
   tk::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  tk::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid));
-  if (!process || !snapshot) return modules;
+  if (!process) return modules;
+  // The module list of every bitness: Wine's tool-help snapshot of a 32-bit process taken from a
+  // 64-bit one fails, its list of the process's modules does not.
+  std::vector<HMODULE> handles(512);
+  DWORD bytes = 0;
+  if (!::EnumProcessModulesEx(process.get(), handles.data(),
+                              static_cast<DWORD>(handles.size() * sizeof(HMODULE)), &bytes,
+                              LIST_MODULES_ALL))
+    return modules;
+  handles.resize(std::min<size_t>(handles.size(), bytes / sizeof(HMODULE)));
   // Wine writes its mark where a DOS stub would begin, just after the DOS header.
   static constexpr char kMark[] = "Wine builtin DLL";
-  MODULEENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
-       more = ::Module32NextW(snapshot.get(), &entry)) {
+  for (HMODULE module : handles) {
+    wchar_t path[MAX_PATH * 2] = {};
+    if (!::GetModuleFileNameExW(process.get(), module, path, MAX_PATH * 2)) continue;
     char stub[sizeof(kMark) - 1] = {};
     SIZE_T read = 0;
-    const bool marked =
-        ::ReadProcessMemory(process.get(), entry.modBaseAddr + 0x40, stub, sizeof(stub), &read) &&
-        read == sizeof(stub) && std::memcmp(stub, kMark, sizeof(stub)) == 0;
-    modules.push_back(LoadedModule{entry.szExePath, marked});
+    const bool marked = ::ReadProcessMemory(process.get(), reinterpret_cast<BYTE*>(module) + 0x40,
+                                            stub, sizeof(stub), &read) &&
+                        read == sizeof(stub) && std::memcmp(stub, kMark, sizeof(stub)) == 0;
+    modules.push_back(LoadedModule{path, marked});
   }
   return modules;
 }

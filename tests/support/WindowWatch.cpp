@@ -11,7 +11,7 @@ WindowWatch* current = nullptr;
 std::vector<HWND> VisibleTopLevelWindows() {
   std::vector<HWND> windows;
   ::EnumWindows(
-      [](HWND hwnd, LPARAM list) -> BOOL {
+      [](HWND hwnd, LPARAM list) CALLBACK -> BOOL {
         if (::IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
         return TRUE;
       },

@@ -34,7 +34,7 @@ using namespace testing_support;
 namespace {
 
 constexpr COLORREF kLightGreen = 0xCCFFCC;
-constexpr COLORREF kRed = 0xD0D0FF;
+constexpr COLORREF kFieldRed = 0xD0D0FF;
 
 std::wstring WindowsFolder() {
   wchar_t buffer[MAX_PATH] = {};
@@ -320,17 +320,17 @@ TEST_F(PathEditTest, FieldColourAndButtonsFollowEachText) {
   EXPECT_TRUE(::IsWindowEnabled(Apply()));
 
   Type(folder + L"\\new");
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
   EXPECT_TRUE(::IsWindowEnabled(Create()));
   EXPECT_FALSE(::IsWindowEnabled(Apply()));
 
   Type(L"C:\\a|b");
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
   EXPECT_FALSE(::IsWindowEnabled(Create()));
   EXPECT_FALSE(::IsWindowEnabled(Apply()));
 
   Type(L"");
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
   EXPECT_FALSE(::IsWindowEnabled(Create()));
 }
 
@@ -341,25 +341,25 @@ TEST_F(PathEditTest, FileModeColourFollowsTheFile) {
   Type(file);
   EXPECT_EQ(FieldColor(), kLightGreen);
   Type(folder + L"\\absent.txt");
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
   // A folder is not a file.
   Type(folder);
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
 }
 
 TEST_F(PathEditTest, ClickOnFieldOrFrameColoursAgain) {
   const std::wstring target = folder + L"\\made-elsewhere";
   Type(target);
-  ASSERT_EQ(FieldColor(), kRed);
+  ASSERT_EQ(FieldColor(), kFieldRed);
   MakeDirs(target);
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
   ::SendMessageW(EditHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   ::SendMessageW(EditHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(FieldColor(), kLightGreen);
   RemoveTree(target);
   ::SendMessageW(pe->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
   ::SendMessageW(pe->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-  EXPECT_EQ(FieldColor(), kRed);
+  EXPECT_EQ(FieldColor(), kFieldRed);
 }
 
 TEST_F(PathEditTest, OnPathChangedFollowsEveryChangeWithTheControlAsSender) {

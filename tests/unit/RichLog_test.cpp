@@ -578,7 +578,7 @@ int StandInsOfThisThread() {
   int count = 0;
   ::EnumThreadWindows(
       ::GetCurrentThreadId(),
-      [](HWND window, LPARAM counted) {
+      [](HWND window, LPARAM counted) CALLBACK -> BOOL {
         wchar_t name[64] = {};
         ::GetClassNameW(window, name, 64);
         if (_wcsicmp(name, L"RICHEDIT50W") == 0) ++*reinterpret_cast<int*>(counted);
