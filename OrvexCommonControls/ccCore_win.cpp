@@ -140,8 +140,8 @@ void SaveSelfDeleteScript(const std::wstring& folder, const std::wstring& script
   WriteFileWhole(folder + scriptName, ScriptBytes(script));
 }
 
-// The interpreter is named explicitly and the script only by its name, relative to the temporary
-// folder as working folder: no path reaches the command line, where a % cannot be escaped and the
+// The interpreter is named explicitly and the script by its name in the temporary folder, the
+// working folder: no path reaches the command line, where a % cannot be escaped and the
 // process would otherwise keep the folder it was started from (often the one being removed).
 // /d skips AutoRun commands; /e:on and /v:off keep set /a available and a ! in a path plain text,
 // whatever the registry asks for.
@@ -149,7 +149,9 @@ void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scrip
   const std::wstring system = tk::SystemFolder();
   if (system.empty()) return;
   const std::wstring interpreter = system + L"\\cmd.exe";
-  std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\"" + scriptName + L"\"\"";
+  // Named by a path, so that no search (PATH, where the current folder is left out of it) can
+  // find another file of that name.
+  std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\".\\" + scriptName + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -163,6 +163,20 @@ std::wstring SearchablePath(const std::wstring& path) {
   return path;
 }
 
+// The first entry of a folder's listing. The quicker basic listing with large fetches came with
+// Windows 7; Vista, which the program supports, refuses both as an invalid parameter and gets the
+// standard one.
+tk::UniqueFindHandle FirstEntry(const std::wstring& folder, WIN32_FIND_DATAW& found) {
+  const std::wstring pattern = folder + L"\\*";
+  tk::UniqueFindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr,
+                                                 FIND_FIRST_EX_LARGE_FETCH));
+  if (!search && ::GetLastError() == ERROR_INVALID_PARAMETER)
+    search.reset(::FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found,
+                                    FindExSearchNameMatch, nullptr, 0));
+  return search;
+}
+
 bool IsLinkAttributes(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -249,9 +263,7 @@ bool HoldsLink(const std::wstring& path) {
     const std::wstring folder = std::move(folders.back());
     folders.pop_back();
     WIN32_FIND_DATAW found{};
-    tk::UniqueFindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic,
-                                                   &found, FindExSearchNameMatch, nullptr,
-                                                   FIND_FIRST_EX_LARGE_FETCH));
+    tk::UniqueFindHandle search = FirstEntry(folder, found);
     // A folder that cannot be read through may hold anything.
     if (!search) return true;
     do {

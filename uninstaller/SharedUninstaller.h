@@ -37,6 +37,8 @@ class ProtectedFolders {
   std::vector<std::wstring> contained_;
   // The Recycle Bin's own storage: neither it, nor what it holds, nor a folder that holds it.
   std::vector<std::wstring> bin_;
+  // False when a drive's spellings could not be read whole: then every folder is refused.
+  bool complete_ = true;
 };
 
 // --- the spelling tests behind IsProtectedFolder (portable) ---

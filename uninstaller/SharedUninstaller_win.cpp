@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "toolkit/BufferText.h"
@@ -98,10 +99,45 @@ std::string UnixPathOf(const std::wstring& path) {
   return text;
 }
 
+// What QueryDosDeviceW answers for a drive, read whole however long it is; nothing for a letter
+// that names no drive, and no answer at all when it cannot be read whole.
+std::optional<std::wstring> DosDeviceTarget(const std::wstring& device) {
+  for (DWORD size = 1024; size <= 1 << 20; size *= 4) {
+    std::wstring target(size, L'\0');
+    if (::QueryDosDeviceW(device.c_str(), target.data(), size)) {
+      target.resize(target.find(L'\0'));
+      return target;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring();
+  }
+  return std::nullopt;
+}
+
+// The folders where the volume of a drive's root is mounted, read whole; no answer when the
+// list cannot be read whole.
+std::optional<std::vector<std::wstring>> MountFolders(const std::wstring& root) {
+  wchar_t volume[MAX_PATH] = {};
+  if (!::GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH))
+    return std::vector<std::wstring>{};
+  DWORD length = 1024;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::wstring mounts(length, L'\0');
+    if (::GetVolumePathNamesForVolumeNameW(volume, mounts.data(), length, &length)) {
+      std::vector<std::wstring> folders;
+      for (const wchar_t* mount = mounts.c_str(); *mount; mount += wcslen(mount) + 1)
+        folders.emplace_back(mount);
+      return folders;
+    }
+    if (::GetLastError() != ERROR_MORE_DATA) return std::vector<std::wstring>{};
+  }
+  return std::nullopt;
+}
+
 // The other spellings of each drive's root: the folders where its volume is mounted as well, the
 // folder a substituted drive stands for, and under Wine the root's Unix location spelled through
-// every drive that holds it.
-std::vector<std::wstring> DriveRootSpellings() {
+// every drive that holds it. No answer when a drive's own answer could not be read whole: a rule
+// that cannot know every spelling must not let any folder pass.
+std::optional<std::vector<std::wstring>> DriveRootSpellings() {
   struct Drive {
     std::wstring root;
     std::string unix;
@@ -110,22 +146,17 @@ std::vector<std::wstring> DriveRootSpellings() {
   std::vector<std::wstring> spellings;
   for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
     const std::wstring device{letter, L':'};
-    std::wstring target(1024, L'\0');
-    if (!::QueryDosDeviceW(device.c_str(), target.data(), static_cast<DWORD>(target.size())))
-      continue;
-    target.resize(target.find(L'\0'));
+    const std::optional<std::wstring> target = DosDeviceTarget(device);
+    if (!target) return std::nullopt;
+    if (target->empty()) continue;
     // A substituted drive: "\??\C:\folder".
-    if (target.rfind(L"\\??\\", 0) == 0 && IsFullFolderPath(target.substr(4)))
-      spellings.push_back(target.substr(4));
+    if (target->rfind(L"\\??\\", 0) == 0 && IsFullFolderPath(target->substr(4)))
+      spellings.push_back(target->substr(4));
     const std::wstring root = device + L"\\";
-    wchar_t volume[MAX_PATH] = {};
-    std::wstring mounts(4096, L'\0');
-    DWORD length = 0;
-    if (::GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH) &&
-        ::GetVolumePathNamesForVolumeNameW(volume, mounts.data(), static_cast<DWORD>(mounts.size()),
-                                           &length))
-      for (const wchar_t* mount = mounts.c_str(); *mount; mount += wcslen(mount) + 1)
-        if (!SameFolder(mount, root)) spellings.push_back(mount);
+    const auto mounts = MountFolders(root);
+    if (!mounts) return std::nullopt;
+    for (const std::wstring& mount : *mounts)
+      if (!SameFolder(mount, root)) spellings.push_back(mount);
     drives.push_back({root, UnixPathOf(root)});
   }
   for (const Drive& inner : drives)
@@ -234,7 +265,10 @@ bool ActivateRunningInstance() {
 }
 
 bool DeleteDesktopShortcut(const std::wstring& name) {
-  return DeleteShortcutFile(GetDesktopFolder() + name + L".lnk");
+  // Without a desktop folder the name alone would be looked for in the current folder.
+  const std::wstring desktop = GetDesktopFolder();
+  if (desktop.empty()) return false;
+  return DeleteShortcutFile(desktop + name + L".lnk");
 }
 
 bool DeleteStartMenuShortcut(const std::wstring& name) {
@@ -264,13 +298,17 @@ ProtectedFolders ProtectedFolders::Read() {
   // Shared by every program of the user, and where the running uninstaller lives.
   folders.contained_.push_back(GetTempFolder());
   folders.bin_ = AllSpellingsUpper(RecycleBinStorage());
-  for (std::wstring& root : DriveRootSpellings()) folders.contained_.push_back(std::move(root));
+  if (auto roots = DriveRootSpellings())
+    for (std::wstring& root : *roots) folders.contained_.push_back(std::move(root));
+  else
+    folders.complete_ = false;
   folders.special_ = AllSpellingsUpper(folders.special_);
   folders.contained_ = AllSpellingsUpper(folders.contained_);
   return folders;
 }
 
 bool ProtectedFolders::Protect(const std::wstring& path) const {
+  if (!complete_) return true;
   for (const std::wstring& folder : special_)
     if (SameFolder(path, folder)) return true;
   // A long-path prefix turns off the rules by which the text was read, and the shell's file

@@ -263,9 +263,10 @@ std::vector<FolderCase> UsersDataCases(const std::wstring& profile,
       {"typed profile", profile, true},
       {"typed Program Files, mixed case, no backslash", programFiles, true},
       {"typed .. climbing into the profile", climbingProfile, true},
+      {"stored per-user program folder", Known(FOLDERID_LocalAppData) + L"\\Programs\\", false},
   };
 }
-constexpr int kUsersDataCases = 11;
+constexpr int kUsersDataCases = 12;
 
 using FoldersThatHoldTheUsersData = HostileCase;
 
@@ -275,6 +276,8 @@ TEST_P(FoldersThatHoldTheUsersData, AreRefused) {
   ASSERT_EQ(cases.size(), static_cast<size_t>(kUsersDataCases));
   const FolderCase& c = cases[static_cast<size_t>(GetParam())];
   SCOPED_TRACE(c.name);
+  // Per-user installers make the program folder when they first install there.
+  MakeDirs(Known(FOLDERID_LocalAppData) + L"\\Programs\\Other Program");
   InstallWith(REG_SZ, c.typed ? installDir_ : c.path);
   Run(c.name, c.typed ? c.path : L"", Outcome::Refused);
 }
