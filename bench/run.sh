@@ -2,8 +2,9 @@
 # Benchmarks: size, start-up, memory, uninstall throughput and the log pane, each next to a
 # baseline built in the same run, printed as one table with run counts, medians and spread.
 #
-#   bench/run.sh                    BENCH_RUNS (default 10) start-ups of the uninstaller, of an
-#                                   NSIS uninstaller (the lightest real peer) and of the baseline,
+#   bench/run.sh                    BENCH_RUNS (default 10) start-ups of the shipped 32-bit
+#                                   uninstaller, of an NSIS uninstaller (the lightest real peer,
+#                                   also 32-bit), of the 32-bit baseline and of the 64-bit twin,
 #                                   interleaved, each to its first complete paint as the screen
 #                                   shows it, with where the time goes; log runs;
 #                                   BENCH_UNINSTALL_RUNS (default 3) uninstalls of 20,000 files
@@ -25,6 +26,9 @@ tools/setup.sh >/dev/null || die "set-up failed"
 ensure_packages nsis >/dev/null || die "the peer's compiler (Debian's nsis) could not be installed"
 tools/build.sh >/dev/null || die "build failed"
 cmake --build --preset x86_64 --target bench >/dev/null || die "the benchmark programs did not build"
+# Like for like: the baseline of the shipped exe is 32-bit as well.
+cmake --build --preset i686 --target baseline_restart >/dev/null ||
+  die "the 32-bit baseline did not build"
 
 bin=$root/build/x86_64
 sandbox=$root/build/bench
@@ -51,10 +55,13 @@ dlls64=$(dlls x86_64-w64-mingw32 "$exe64")
 
 # --- 2 and 3. start-up and memory: the uninstaller, the peer and the baseline in turn ---
 echo "bench: start-up and memory, $runs runs each" >&2
-run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' --no-shortcuts ||
-  die "the sandbox product did not install"
-mkdir -p "$sandbox/prefix/drive_c/bench/base" "$sandbox/peer"
-cp "$bin/baseline_restart.exe" "$sandbox/prefix/drive_c/bench/base/"
+win_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
+shipped=(--uninstaller "$(win_path "$root/$exe32")")
+run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' --no-shortcuts \
+  "${shipped[@]}" || die "the sandbox product did not install"
+mkdir -p "$sandbox/prefix/drive_c/bench/base" "$sandbox/prefix/drive_c/bench/twin" "$sandbox/peer"
+cp build/i686/baseline_restart.exe "$sandbox/prefix/drive_c/bench/base/"
+cp "$exe64" "$sandbox/prefix/drive_c/bench/twin/Uninstaller.exe"
 # The peer: an NSIS uninstaller, built here from a script of ours and installed silently. Like
 # ours it copies itself to the temporary folder and restarts from there.
 cp bench/peer.nsi "$sandbox/peer/"
@@ -64,7 +71,8 @@ peer='C:\bench\NSIS peer\uninstall.exe'
 [ -f "$sandbox/prefix/drive_c/bench/NSIS peer/uninstall.exe" ] || die "the peer's uninstaller is missing"
 ours='C:\bench\Pelmor Wallpaper\Uninstaller.exe'
 base='C:\bench\base\baseline_restart.exe'
-for warm in "$ours TfrmMain" "$peer #32770" "$base BenchBaseline"; do
+twin='C:\bench\twin\Uninstaller.exe'
+for warm in "$ours TfrmMain" "$peer #32770" "$base BenchBaseline" "$twin TfrmMain"; do
   run "$bin/bench_driver.exe" startup "${warm% *}" "${warm##* }" >/dev/null
 done
 # startup NAME EXE CLASS: one start-up of each, with its breakdown
@@ -81,6 +89,7 @@ for i in $(seq 1 "$runs"); do
   startup uninstaller "$ours" TfrmMain
   startup peer "$peer" '#32770'
   startup baseline "$base" BenchBaseline
+  startup twin "$twin" TfrmMain
   out=$(run "$bin/startup_probe.exe" "$base")
   for piece in common_controls_v6 rich_edit com wic_logo shell_start; do
     record "probe_$piece" "$(value "probe_${piece}_ms" <<<"$out")"
@@ -91,7 +100,8 @@ done
 echo "bench: uninstall of $files files of $file_kb KB, $uninstall_runs runs each" >&2
 for i in $(seq 1 "$uninstall_runs"); do
   empty_trash
-  run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' >/dev/null
+  run "$bin/pelmor_install.exe" --install 'C:\bench\Pelmor Wallpaper' --data 'C:\bench\data' \
+    "${shipped[@]}" >/dev/null
   run "$bin/bench_driver.exe" tree 'C:\bench\Pelmor Wallpaper\library' "$files" "$file_kb" >/dev/null
   out=$(run "$bin/bench_driver.exe" uninstall 'C:\bench\Pelmor Wallpaper')
   record uninstall_uninstaller "$(value uninstall_ms <<<"$out")"
@@ -148,13 +158,16 @@ sections=$(i686-w64-mingw32-objdump -h "$exe32" | awk '$2 ~ /^\./ { print $2, $3
   while read -r name hex; do printf '%s %d B, ' "$name" "$((16#$hex))"; done)
 printf '  shipped exe made of (section sizes): %s\n' "${sections%, }"
 printf '  of its resources, the logo (PNG): %s B\n' "$(stat -c %s resources/logo.png)"
-line "start-up to drawn, uninstaller" startup_uninstaller ms
+line "start-up to drawn, shipped 32-bit" startup_uninstaller ms
 line "start-up to drawn, NSIS uninst." startup_peer ms \
   "ours/NSIS $(ratio startup_uninstaller startup_peer), paired $(paired startup_uninstaller startup_peer) (target <= 0.75)"
 line "start-up to drawn, baseline" startup_baseline ms \
   "ours/baseline $(ratio startup_uninstaller startup_baseline), paired $(paired startup_uninstaller startup_baseline) (target <= 1.2)"
-line "peak memory, uninstaller copy" memory_uninstaller KB
+line "start-up to drawn, 64-bit twin" startup_twin ms \
+  "twin/NSIS $(ratio startup_twin startup_peer), paired $(paired startup_twin startup_peer)"
+line "peak memory, shipped copy" memory_uninstaller KB
 line "peak memory, baseline copy" memory_baseline KB "ratio $(ratio memory_uninstaller memory_baseline) (target <= 1.4)"
+line "peak memory, 64-bit twin copy" memory_twin KB
 line "uninstall $files files, to saved log" uninstall_uninstaller ms
 line "bare shell call, same tree" uninstall_baseline ms "ratio $(ratio uninstall_uninstaller uninstall_baseline)"
 printf '%-34s %5s %12s %12s %12s  %s\n' "uninstall's fixed work" - \
@@ -165,11 +178,12 @@ line "log pane, SaveAsRtf of them" log_save ms "target < 1000 ms"
 echo
 echo "where the start-up goes (medians in ms; each stage from the end of the one before)"
 printf '%-12s %14s %14s %14s %14s\n' "" "copy started" "form created" "visible" "drawn"
-for who in uninstaller peer baseline; do
+for who in uninstaller peer baseline twin; do
   awk -v c="$(median "copy_started_$who")" -v f="$(median "form_created_$who")" \
       -v v="$(median "visible_$who")" -v d="$(median "startup_$who")" -v w="$who" \
       'BEGIN { printf "%-12s %14.1f %14.1f %14.1f %14.1f\n", w, c, f - c, v - f, d - v }'
 done
+echo "  uninstaller: the shipped 32-bit exe; peer and baseline: 32-bit as well; twin: 64-bit"
 echo "  first process start to copy started: both processes' loading and the shell's start of the copy"
 echo "  drawn: the screen's pixels first show the window as it stays (logo and first log row inked)"
 echo "pieces of the start-up on their own (medians in ms, a fresh process each):"
