@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 #include <typeinfo>
+#include <utility>
 
 #include "toolkit/Application.h"
 #include "toolkit/Errors.h"
@@ -15,6 +16,7 @@
 #include "toolkit/SystemLibrary.h"
 #include "uninstaller/UninstallerForm.h"
 #include "OrvexCommonControls/cExecuteShell.h"
+#include "OrvexCommonControls/cWindow.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
 
@@ -30,6 +32,54 @@ int ParamCount() {
 // the restarted copy inherits the folder it was started from, often the installation folder.
 void LeaveWorkingFolder() {
   ::SetCurrentDirectoryW(AppFolder().c_str());
+}
+
+// One uninstaller of the product at a time. The run owns a named mutex: the first process until it
+// has started its copy, the copy, which waits for it to be given up, until it ends. A start that
+// finds the run owned by another brings that run's window forward and ends.
+constexpr wchar_t kRunMutexName[] = L"Local\\OrvexDesign.Pelmor.Uninstaller.Run";
+// How long a copy waits for the process that started it to give the run up.
+constexpr DWORD kHandOverMs = 10000;
+// How long a second start waits for the running uninstaller's window to appear.
+constexpr DWORD kRunningWindowMs = 10000;
+
+class RunGuard {
+ public:
+  // True when this process now owns the run, after waiting at most waitMs for another to end it.
+  bool Take(DWORD waitMs) {
+    mutex_.reset(::CreateMutexW(nullptr, FALSE, kRunMutexName));
+    // Without a mutex there is no telling: the run goes on, as it did before there was one.
+    if (!mutex_) return true;
+    const DWORD result = ::WaitForSingleObject(mutex_.get(), waitMs);
+    owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return owned_;
+  }
+  void GiveUp() {
+    if (std::exchange(owned_, false)) ::ReleaseMutex(mutex_.get());
+  }
+  ~RunGuard() { GiveUp(); }
+
+ private:
+  tk::UniqueHandle mutex_;
+  bool owned_ = false;
+};
+
+RunGuard& TheRun() {
+  static RunGuard run;
+  return run;
+}
+
+void BringRunningUninstallerForward() {
+  const ULONGLONG until = ::GetTickCount64() + kRunningWindowMs;
+  for (;;) {
+    const HWND window = FindWindowByClass(kMainFormClass);
+    if (window && ::IsWindowVisible(window)) {
+      ActivateWindow(window);
+      return;
+    }
+    if (::GetTickCount64() >= until) return;
+    ::Sleep(50);
+  }
 }
 
 }  // namespace
@@ -106,9 +156,11 @@ void RestartFromTempCopy() {
   const std::wstring copy = GetTempFolder() + FileNamePart(exe, psAll);
   FileCopyTo(exe, GetTempFolder(), true);
   // Only a file of its own is started: a folder or a link at that name is not the copy.
-  if (IsRegularFile(copy))
+  if (IsRegularFile(copy)) {
+    // The copy waits for the run to be given up before it shows its window.
     ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
-  else
+    TheRun().GiveUp();
+  } else
     MesajError(
         L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
   tk::App().Terminate();
@@ -121,6 +173,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   app.Initialize();
   app.SetTitle(L"Uninstaller");
   tk::Guarded(LeaveWorkingFolder);
+  // A start with parameters is normally the copy, whose first process still owns the run.
+  if (!TheRun().Take(ParamCount() > 0 ? kHandOverMs : 0)) {
+    tk::Guarded(BringRunningUninstallerForward);
+    return 0;
+  }
   tk::Guarded(RestartFromTempCopy);
   frmMain = new TfrmMain(nullptr);
   tk::Guarded([] { frmMain->CreateForm(true); });

@@ -137,7 +137,7 @@ std::wstring DeletionQuestion(const std::wstring& installFolder, const std::wstr
 
 // --- creation ---
 
-TfrmMain::TfrmMain(tk::TComponent* owner) : tk::TForm(owner, L"TfrmMain") {
+TfrmMain::TfrmMain(tk::TComponent* owner) : tk::TForm(owner, kMainFormClass) {
   Name = L"frmMain";
   SetClientSize(682, 314);
   SetPosition(346, 310);

@@ -19,6 +19,9 @@ class TRichLog;
 class TOrvexPathEdit;
 class TInternetLabel;
 
+// The main window's class: another start of the uninstaller finds the running one by it.
+inline constexpr wchar_t kMainFormClass[] = L"TfrmMain";
+
 class TfrmMain : public tk::TForm {
  public:
   explicit TfrmMain(tk::TComponent* owner);

@@ -151,6 +151,24 @@ TEST_F(Startup, OnlyTheCopyShowsItsWindow) {
   ExpectOnlyTheCopyShows(0);
 }
 
+// An impatient second click: the second start finds the running uninstaller, brings its window
+// forward and ends, without a box and without a copy of its own.
+TEST_F(Startup, SecondStartHalfASecondLaterOpensNoSecondWindow) {
+  StoreInstallPath(installDir_);
+  Process first = Start(exe_, L"", installDir_);
+  ::Sleep(500);  // the user's second click, half a second after the first
+  Process second = Start(exe_, L"", installDir_);
+  DWORD copy = 0;
+  const HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(first.WaitExit(60s));
+  ASSERT_TRUE(second.WaitExit(60s)) << "the second start ends by itself";
+  // A start that hands over has started its copy before it ends.
+  EXPECT_EQ(ProcessesNamed(L"Uninstaller.exe"), std::vector<DWORD>{copy}) << "one uninstaller";
+  EXPECT_TRUE(OpenBoxes().empty());
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
 TEST_F(Startup, OnlyTheCopyReportsAMissingFolder) {
   StoreInstallPath(L"C:\\orvex-tests\\startup\\Moved Away");
   ExpectOnlyTheCopyShows(1);
