@@ -106,6 +106,8 @@ TLocalTime NowLocal();
 std::wstring TimeToFileNameStr(const TLocalTime& time);
 
 // --- start-up services ---
+// A variable of the process's environment; empty when it is not set.
+std::wstring EnvironmentValue(const wchar_t* name);
 std::wstring GetTempFolder();
 // With overwrite, the copy is made beside and moved onto the name, as WriteFileWhole does.
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite);

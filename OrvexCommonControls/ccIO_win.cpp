@@ -60,12 +60,6 @@ std::wstring FullPathOf(const std::wstring& path) {
   return full.empty() ? path : full;
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-  return tk::GrowingBufferText([name](wchar_t* buffer, DWORD size) {
-    return ::GetEnvironmentVariableW(name, buffer, size);
-  });
-}
-
 // The folder that GetTempPathW names, by the call's own rule: the first of TMP, TEMP and
 // USERPROFILE that is set, else the Windows folder, made absolute.
 std::wstring TempFolderByRule() {
@@ -546,6 +540,12 @@ TLocalTime NowLocal() {
 }
 
 // --- start-up services ---
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  return tk::GrowingBufferText([name](wchar_t* buffer, DWORD size) {
+    return ::GetEnvironmentVariableW(name, buffer, size);
+  });
+}
 
 std::wstring GetTempFolder() {
   DWORD error = ERROR_SUCCESS;

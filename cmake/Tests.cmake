@@ -141,7 +141,7 @@ endfunction()
 function(orvex_add_wine_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "PROGRAM;FILTER;SUFFIX;ENVIRONMENT;LOCK" "")
   # A program of the 32-bit tree is named by its path, and started through the sandbox by hand.
-  if(EXISTS "${arg_PROGRAM}" OR IS_ABSOLUTE "${arg_PROGRAM}")
+  if(IS_ABSOLUTE "${arg_PROGRAM}")
     set(arg_PROGRAM ${CMAKE_CROSSCOMPILING_EMULATOR} ${arg_PROGRAM})
   endif()
   set(shards 1)

@@ -205,21 +205,14 @@ std::vector<std::wstring> RegisteredKnownFolders() {
   return folders;
 }
 
-std::wstring EnvironmentText(const wchar_t* name) {
-  return tk::SizedBufferText([name](wchar_t* buffer, DWORD size) {
-    return ::GetEnvironmentVariableW(name, buffer, size);
-  });
-}
-
 // Folders that no list names in every process: the 64-bit program folders, which a 32-bit
 // program on a 64-bit system can learn only from its environment, and the per-user program
-// folder, where per-user installers put other programs.
+// folder, where per-user installers put other programs (the manager lists it where the system
+// knows it, not under Wine).
 std::vector<std::wstring> UnlistedProgramFolders() {
   std::vector<std::wstring> folders;
   for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432"})
-    if (std::wstring folder = EnvironmentText(name); !folder.empty()) folders.push_back(folder);
-  if (std::wstring programs = KnownFolder(FOLDERID_UserProgramFiles); !programs.empty())
-    folders.push_back(programs);
+    if (std::wstring folder = EnvironmentValue(name); !folder.empty()) folders.push_back(folder);
   if (std::wstring local = KnownFolder(FOLDERID_LocalAppData); !local.empty())
     folders.push_back(Trail(local) + L"Programs");
   return folders;
@@ -238,8 +231,8 @@ std::vector<std::wstring> RecycleBinStorage() {
   using ToDos = wchar_t*(CDECL*)(const char*);
   const auto toDos = tk::SystemFunction<ToDos>(L"kernel32.dll", "wine_get_dos_file_name");
   if (!toDos) return folders;
-  const std::wstring data = EnvironmentText(L"XDG_DATA_HOME");
-  const std::wstring home = EnvironmentText(L"HOME");
+  const std::wstring data = EnvironmentValue(L"XDG_DATA_HOME");
+  const std::wstring home = EnvironmentValue(L"HOME");
   const std::wstring trash = !data.empty()   ? data + L"/Trash"
                              : !home.empty() ? home + L"/.local/share/Trash"
                                              : std::wstring();
