@@ -62,9 +62,8 @@ namespace {
 // shorter than the limit, else as it is.
 std::wstring ShellSpelling(const std::wstring& fileName) {
   if (fileName.size() < MAX_PATH) return fileName;
-  wchar_t shortForm[MAX_PATH] = {};
-  const DWORD length = ::GetShortPathNameW(fileName.c_str(), shortForm, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(shortForm, length) : fileName;
+  const std::wstring shortForm = ShortPath(fileName);
+  return !shortForm.empty() && shortForm.size() < MAX_PATH ? shortForm : fileName;
 }
 
 }  // namespace

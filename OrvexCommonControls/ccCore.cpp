@@ -293,7 +293,7 @@ bool BatchWritable(const std::wstring& text) {
 }
 
 std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath,
-                                  const std::wstring& pingPath) {
+                                  const std::wstring& pingPath, const std::wstring& folder) {
   std::wstring text = L"@echo off\r\n";
   if (BatchWritable(exePath)) {
     const std::wstring exe = BatchQuoted(exePath);
@@ -316,6 +316,8 @@ std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstrin
     text += L"goto delete_exe\r\n";
   }
   text += L":delete_script\r\n";
+  // Without /s: only a folder that the program's going has left empty is removed.
+  if (BatchWritable(folder)) text += L"rmdir " + BatchQuoted(folder) + L" >nul 2>&1\r\n";
   if (BatchWritable(scriptPath)) text += L"del /f /q " + BatchQuoted(scriptPath) + L"\r\n";
   return text;
 }

@@ -58,11 +58,21 @@ std::wstring GetAppVersion();
 // only what is not a double quote can stand between double quotes.
 bool BatchWritable(const std::wstring& text);
 // The batch script that deletes exePath once it is free, pausing with the ping program at
-// pingPath between tries, then deletes itself (portable text). Programs are named by their full
-// path. A path that is empty or not BatchWritable is left out with the lines that use it.
+// pingPath between tries, then deletes itself and, when one is given, the then empty folder
+// (portable text). Programs are named by their full path. A path that is empty or not
+// BatchWritable is left out with the lines that use it.
 std::wstring SelfDeleteScriptText(const std::wstring& exePath, const std::wstring& scriptPath,
-                                  const std::wstring& pingPath);
-void SelfDelete();
+                                  const std::wstring& pingPath, const std::wstring& folder = L"");
+// Starts the script that deletes the running executable once its process has ended; a second
+// call does nothing. The script lies in the temporary folder, its working folder. With a run
+// folder (the executable's own folder, one that CreateRunFolder made under the temporary
+// folder), the script is named after that folder and removes it as well once it is empty, naming
+// everything relative to the temporary folder, whose own name, which a script may be unable to
+// hold, never appears. Without one, the script is AppShortName + ".BAT" and names the executable
+// by its full path.
+void ScheduleSelfDelete(const std::wstring& runFolder = L"");
+// ScheduleSelfDelete, then the application is asked to terminate.
+void SelfDelete(const std::wstring& runFolder = L"");
 
 // --- start-up ---
 bool RunningInDevFolder();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -105,20 +106,8 @@ namespace {
 // when neither will do (then the script leaves that path alone).
 std::wstring BatchSpelling(const std::wstring& path) {
   if (BatchWritable(path)) return path;
-  const std::wstring shortPath = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
-    return ::GetShortPathNameW(path.c_str(), buffer, size);
-  });
+  const std::wstring shortPath = ShortPath(path);
   return BatchWritable(shortPath) ? shortPath : std::wstring();
-}
-
-// AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). The name goes into
-// the script and onto the interpreter's command line, where a % cannot be escaped: a character
-// the script could not hold exactly, and a %, becomes "_".
-std::wstring SelfDeleteScriptName() {
-  std::wstring name = WithoutExtension(AppShortName());
-  for (wchar_t& c : name)
-    if (c == L'%' || !BatchWritable(std::wstring(1, c))) c = L'_';
-  return name + L".BAT";
 }
 
 // The script's bytes: its text is ASCII by construction, and no conversion may change it.
@@ -131,46 +120,79 @@ std::string ScriptBytes(const std::wstring& text) {
   return bytes;
 }
 
-void SaveSelfDeleteScript(const std::wstring& folder, const std::wstring& scriptName) {
-  const std::wstring spelledFolder = BatchSpelling(folder);
+// The ping program that paces the script's tries, as the script can name it.
+std::wstring PingSpelling() {
   const std::wstring system = tk::SystemFolder();
-  const std::wstring script = SelfDeleteScriptText(
-      BatchSpelling(AppExeName()), spelledFolder.empty() ? L"" : spelledFolder + scriptName,
-      system.empty() ? L"" : BatchSpelling(system + L"\\ping.exe"));
-  WriteFileWhole(folder + scriptName, ScriptBytes(script));
+  return system.empty() ? L"" : BatchSpelling(system + L"\\ping.exe");
 }
 
-// The interpreter is named explicitly and the script by its name in the temporary folder, the
-// working folder: no path reaches the command line, where a % cannot be escaped and the
+// The interpreter is named explicitly and the script by a path relative to the working folder,
+// the temporary folder: no path reaches the command line, where a % cannot be escaped and the
 // process would otherwise keep the folder it was started from (often the one being removed).
-// /d skips AutoRun commands; /e:on and /v:off keep set /a available and a ! in a path plain text,
-// whatever the registry asks for.
-void StartSelfDeleteScript(const std::wstring& folder, const std::wstring& scriptName) {
+// Named by a path, no search (PATH, where the current folder is left out of it) can find another
+// file of that name. /d skips AutoRun commands; /e:on and /v:off keep set /a available and a ! in
+// a path plain text, whatever the registry asks for.
+void StartSelfDeleteScript(const std::wstring& workingFolder, const std::wstring& script) {
   const std::wstring system = tk::SystemFolder();
   if (system.empty()) return;
   const std::wstring interpreter = system + L"\\cmd.exe";
-  // Named by a path, so that no search (PATH, where the current folder is left out of it) can
-  // find another file of that name.
-  std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\".\\" + scriptName + L"\"\"";
+  std::wstring commandLine = L"cmd.exe /d /e:on /v:off /c \"\".\\" + script + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        IDLE_PRIORITY_CLASS, nullptr, folder.c_str(), &startup, &process))
+                        IDLE_PRIORITY_CLASS, nullptr, workingFolder.c_str(), &startup, &process))
     return;
   // Not waited for: the script outlives this process.
   tk::UniqueHandle thread(process.hThread);
-  tk::UniqueHandle script(process.hProcess);
+  tk::UniqueHandle started(process.hProcess);
+}
+
+// AppShortName with its last extension replaced by ".BAT" (a.b gives a.BAT). The name goes into
+// the script and onto the interpreter's command line, where a % cannot be escaped: a character
+// the script could not hold exactly, and a %, becomes "_".
+std::wstring SelfDeleteScriptName() {
+  std::wstring name = WithoutExtension(AppShortName());
+  for (wchar_t& c : name)
+    if (c == L'%' || !BatchWritable(std::wstring(1, c))) c = L'_';
+  return name + L".BAT";
 }
 
 }  // namespace
 
-void SelfDelete() {
-  const std::wstring folder = GetTempFolder();
-  const std::wstring scriptName = SelfDeleteScriptName();
-  SaveSelfDeleteScript(folder, scriptName);
-  StartSelfDeleteScript(folder, scriptName);
+void ScheduleSelfDelete(const std::wstring& runFolder) {
+  static bool scheduled = false;
+  if (std::exchange(scheduled, true)) return;
+  const std::wstring temp = GetTempFolder();
+  if (runFolder.empty()) {
+    const std::wstring scriptName = SelfDeleteScriptName();
+    // The script in the temporary folder, the executable by its full path wherever it runs.
+    const std::wstring spelledTemp = BatchSpelling(temp);
+    WriteFileWhole(temp + scriptName,
+                   ScriptBytes(SelfDeleteScriptText(
+                       BatchSpelling(AppExeName()),
+                       spelledTemp.empty() ? L"" : spelledTemp + scriptName, PingSpelling())));
+    StartSelfDeleteScript(temp, scriptName);
+    return;
+  }
+  // Everything by its name below the temporary folder. The script lies beside the run folder, not
+  // in it: an interpreter may hold its script open to the end, and the folder must be empty to
+  // go. A program name the script cannot hold is matched by its extension in a folder that holds
+  // no other program.
+  const std::wstring own = WithoutTrailingBackslash(runFolder);
+  const std::wstring parent = FolderPart(own, psBackslash);
+  const std::wstring folder = FileNamePart(own, psBackslash);
+  const std::wstring exeName = FileNamePart(AppExeName(), psAll);
+  const std::wstring exe = folder + L"\\" + (BatchWritable(exeName) ? exeName : L"*.exe");
+  const std::wstring script = FileNamePart(RunFolderScript(own), psBackslash);
+  WriteFileWhole(parent + script,
+                 ScriptBytes(SelfDeleteScriptText(exe, script, PingSpelling(), folder)));
+  StartSelfDeleteScript(parent, script);
+}
+
+void SelfDelete(const std::wstring& runFolder) {
+  ScheduleSelfDelete(runFolder);
   tk::App().Terminate();
 }

@@ -68,6 +68,20 @@ std::wstring ExtractOnlyName(const std::wstring& path) {
   return WithoutExtension(FileNamePart(path, psBackslashColon));
 }
 
+bool IsRunFolderName(const std::wstring& name, const std::wstring& prefix) {
+  constexpr size_t kDigits = 8;
+  if (prefix.empty() || name.size() != prefix.size() + kDigits ||
+      !tk::SameTextAscii(std::wstring_view(name).substr(0, prefix.size()), prefix))
+    return false;
+  return std::all_of(
+      name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+      [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'); });
+}
+
+std::wstring RunFolderScript(const std::wstring& runFolder) {
+  return WithoutTrailingBackslash(runFolder) + L".BAT";
+}
+
 std::wstring FileNamePart(const std::wstring& path, TPathSeparators separators) {
   return path.substr(NameStart(path, separators));
 }

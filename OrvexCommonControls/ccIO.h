@@ -22,6 +22,11 @@ bool HasNoStrayColon(const std::wstring& path);
 // After any long-path prefix, a letter A to Z followed by ':'.
 bool IsDriveRooted(const std::wstring& path);
 
+// --- the system's forms of a path, each empty when the system gives none ---
+std::wstring FullPath(const std::wstring& path);   // absolute, its . and .. parts resolved
+std::wstring LongPath(const std::wstring& path);   // each part in its long form (the path exists)
+std::wstring ShortPath(const std::wstring& path);  // each part in its 8.3 form where it has one
+
 // --- existence ---
 // Something, file or folder, is at the path (a link itself counts).
 bool PathExists(const std::wstring& path);
@@ -84,10 +89,18 @@ bool DriveIsReady(const std::wstring& path);
 // with undo, the shell's offer to delete for good is declined unseen when the Recycle Bin cannot
 // take it), since deleting for good walks into a link as into a folder on some systems.
 bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent);
-// The Recycle Bin's entries that came from the path (by their original folder and name), each
-// as an identity of its own that stays the same while the entry is there: an entry that appears
-// across an operation is what the operation put there. Nothing when the bin cannot be read.
-std::optional<std::vector<std::string>> RecycleBinEntriesFrom(const std::wstring& path);
+// What became of the item, as the operation itself showed it: whether the shell offered to delete
+// it for good, and whether it is gone; never by how the Recycle Bin records it, which may spell it
+// otherwise, and at a fixed cost however much the bin holds.
+enum class TRecycleOutcome {
+  Recycled,        // gone, and the shell asked nothing: the Recycle Bin took it
+  DeletedForGood,  // gone for good: asked without undo, or by a Yes to the shell's offer
+  Declined,        // still there: deleting it for good was declined (by the user or for links)
+  Failed,          // still there, and nothing was declined: the shell could not remove it
+  Unknown,         // gone, but the operation showed nothing that tells how
+};
+TRecycleOutcome RecycleItemOutcome(const std::wstring& path, bool allowUndo, bool confirm,
+                                   bool silent);
 // Writes bytes as the whole content of a file: into a new file beside it first, then moved onto
 // the name, so that a reader finds the old file or the whole new one, and a link at that name is
 // replaced, never written through. Raises EFCreateError when the file cannot be made there and
@@ -111,6 +124,20 @@ std::wstring EnvironmentValue(const wchar_t* name);
 std::wstring GetTempFolder();
 // With overwrite, the copy is made beside and moved onto the name, as WriteFileWhole does.
 bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite);
+// A folder of one run under the parent (a folder path): the prefix and eight hexadecimal digits,
+// made by this call, never one that was there before, never a link. The path ends in a backslash;
+// empty when no folder could be made.
+std::wstring CreateRunFolder(const std::wstring& parent, const std::wstring& prefix);
+// The name is one that CreateRunFolder gives with that prefix (portable).
+bool IsRunFolderName(const std::wstring& name, const std::wstring& prefix);
+// The self-delete script of a run folder: beside it, named after it with ".BAT" (portable).
+std::wstring RunFolderScript(const std::wstring& runFolder);
+// Removes what earlier runs left under the parent: a folder of a run folder's name that is no
+// link and holds nothing but files (no folder, no link) of the given names, and a run folder's
+// script (a file, no link) whose folder is gone. A folder whose files cannot all be deleted,
+// because a process still uses one, stays as it is.
+void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix,
+                          const std::vector<std::wstring>& fileNames);
 
 // --- pickers ---
 // Option flags of the modern folder picker (the platform's FOS_* values).

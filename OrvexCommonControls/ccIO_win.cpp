@@ -7,8 +7,10 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -54,9 +56,7 @@ bool IsDirectory(const std::wstring& path) {
 }
 
 std::wstring FullPathOf(const std::wstring& path) {
-  const std::wstring full = tk::GrowingBufferText([&path](wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  });
+  const std::wstring full = FullPath(path);
   return full.empty() ? path : full;
 }
 
@@ -175,34 +175,56 @@ bool IsLinkAttributes(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Declines, unseen, every dialog the shell opens on this thread while it deletes an item that
-// holds a link: the one it opens there is its offer to delete for good what the Recycle Bin
-// cannot take, and deleting for good walks into links (Wine's shell empties their targets). The
-// tree is looked through only when the shell asks, so an item the Recycle Bin takes costs
+// Watches the dialogs the shell opens on this thread while it deletes an item. What it asks
+// while it is told to ask nothing else (FOF_NOCONFIRMATION) is its offer to delete for good what
+// the Recycle Bin cannot take: a box with Yes and No. For an item that holds links the offer is
+// declined unseen, since deleting for good walks into links (Wine's shell empties their targets);
+// the tree is looked through only when the shell asks, so an item the Recycle Bin takes costs
 // nothing.
-class DeclineDeletingLinksForGood {
+class DeleteOperationWatch {
  public:
-  explicit DeclineDeletingLinksForGood(std::wstring item)
+  explicit DeleteOperationWatch(std::wstring item)
       : item_(std::move(item)), previous_(std::exchange(current_, this)) {
     hook_.reset(::SetWindowsHookExW(WH_CBT, Proc, nullptr, ::GetCurrentThreadId()));
   }
-  DeclineDeletingLinksForGood(const DeclineDeletingLinksForGood&) = delete;
-  DeclineDeletingLinksForGood& operator=(const DeclineDeletingLinksForGood&) = delete;
-  ~DeclineDeletingLinksForGood() {
+  DeleteOperationWatch(const DeleteOperationWatch&) = delete;
+  DeleteOperationWatch& operator=(const DeleteOperationWatch&) = delete;
+  ~DeleteOperationWatch() {
     hook_.reset();
     current_ = previous_;
   }
 
+  bool Watching() const { return static_cast<bool>(hook_); }
+  // An offer to delete for good was shown, or declined unseen.
+  bool Offered() const { return offers_ > 0 || declinedUnseen_; }
+  // Every dialog the operation showed was such an offer.
+  bool OnlyOffers() const { return others_ == 0; }
+  bool ShowedNothing() const { return offers_ == 0 && others_ == 0 && !declinedUnseen_; }
+
  private:
   static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && current_ && IsDialog(lParam) && current_->ItemHoldsLink())
+    if (current_ && code == HCBT_CREATEWND &&
+        IsDialogClass(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass) &&
+        current_->ItemHoldsLink()) {
+      current_->declinedUnseen_ = true;
       return 1;  // the window is not made; the shell takes that as No
+    }
+    if (current_ && code == HCBT_ACTIVATE) current_->Seen(reinterpret_cast<HWND>(wParam));
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
   }
-  static bool IsDialog(LPARAM lParam) {
-    const LPCWSTR name = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass;
+  static bool IsDialogClass(LPCWSTR name) {
     if (IS_INTRESOURCE(name)) return name == WC_DIALOG;
     return name && std::wstring_view(name) == L"#32770";
+  }
+  void Seen(HWND window) {
+    if (!seen_.insert(window).second) return;
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (std::wstring_view(name) != L"#32770") return;
+    if (::GetDlgItem(window, IDYES) && ::GetDlgItem(window, IDNO))
+      ++offers_;
+    else
+      ++others_;
   }
   bool ItemHoldsLink() {
     if (!holdsLink_) holdsLink_ = HoldsLink(item_);
@@ -210,17 +232,38 @@ class DeclineDeletingLinksForGood {
   }
 
   // The shell runs its operation on the calling thread, and RecycleItem is called on the GUI
-  // thread: one guard at a time.
-  static inline DeclineDeletingLinksForGood* current_ = nullptr;
+  // thread: one watch at a time.
+  static inline DeleteOperationWatch* current_ = nullptr;
   std::wstring item_;
-  DeclineDeletingLinksForGood* previous_;
+  DeleteOperationWatch* previous_;
   std::optional<bool> holdsLink_;
+  std::set<HWND> seen_;
+  unsigned offers_ = 0, others_ = 0;
+  bool declinedUnseen_ = false;
   tk::UniqueHHOOK hook_;
 };
 
 }  // namespace
 
 // --- existence ---
+
+std::wstring FullPath(const std::wstring& path) {
+  return tk::GrowingBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  return tk::GrowingBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetLongPathNameW(path.c_str(), buffer, size);
+  });
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+  return tk::GrowingBufferText([&path](wchar_t* buffer, DWORD size) {
+    return ::GetShortPathNameW(path.c_str(), buffer, size);
+  });
+}
 
 bool PathExists(const std::wstring& path) {
   return Attributes(path, false) != INVALID_FILE_ATTRIBUTES;
@@ -390,15 +433,16 @@ bool DriveIsReady(const std::wstring& path) {
 
 // --- files ---
 
-bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent) {
+TRecycleOutcome RecycleItemOutcome(const std::wstring& path, bool allowUndo, bool confirm,
+                                   bool silent) {
   // The shell takes a folder named with its trailing backslash as done without touching it.
   const std::wstring item = WithoutTrailingBackslash(path);
-  if (item.empty()) return false;
+  if (item.empty()) return TRecycleOutcome::Failed;
   std::wstring source = item;
   source.push_back(L'\0');  // the list ends with a second NUL
 
   // Deleting for good goes through links on some systems; without undo there is no other way.
-  if (!allowUndo && HoldsLink(item)) return false;
+  if (!allowUndo && HoldsLink(item)) return TRecycleOutcome::Declined;
 
   // A link goes as the entry it is, never as the folder it leads to (where the shell knows how).
   FILEOP_FLAGS flags = FOF_NORECURSEREPARSE;
@@ -410,74 +454,31 @@ bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool si
   // Without a question the shell deletes for good what the Recycle Bin cannot take; the user
   // who asked for the Recycle Bin must hear of it first, and an item that holds links must be
   // asked about so that the offer can be declined.
-  if (allowUndo && (!silent || HoldsLink(item))) flags |= FOF_WANTNUKEWARNING;
+  const bool warned = allowUndo && (!silent || HoldsLink(item));
+  if (warned) flags |= FOF_WANTNUKEWARNING;
 
-  DeclineDeletingLinksForGood declineForLinks(item);
+  DeleteOperationWatch watch(item);
   SHFILEOPSTRUCTW operation{};
   operation.hwnd = tk::App().MainFormHandle();
   operation.wFunc = FO_DELETE;
   operation.pFrom = source.c_str();
   operation.fFlags = flags;
   const int result = ::SHFileOperationW(&operation);
-  return result == 0 && !operation.fAnyOperationsAborted && !PathExists(item);
+  if (result != 0 || operation.fAnyOperationsAborted || PathExists(item))
+    return watch.Offered() ? TRecycleOutcome::Declined : TRecycleOutcome::Failed;
+  if (!watch.Watching()) return TRecycleOutcome::Unknown;
+  if (!allowUndo) return TRecycleOutcome::DeletedForGood;
+  // With the warning asked for, the shell deletes nothing for good unasked: gone without a
+  // question is recycled, gone after the offer alone is deleted for good by the user's Yes.
+  if (!warned) return TRecycleOutcome::Unknown;
+  if (watch.ShowedNothing()) return TRecycleOutcome::Recycled;
+  return !confirm && watch.OnlyOffers() ? TRecycleOutcome::DeletedForGood
+                                        : TRecycleOutcome::Unknown;
 }
 
-namespace {
-
-// A text the shell hands back in a STRRET, in whichever of its three forms.
-std::wstring StrRetText(STRRET& value, PCUITEMID_CHILD item) {
-  switch (value.uType) {
-    case STRRET_WSTR: {
-      tk::UniqueCoTaskString owned(value.pOleStr);
-      return owned.get() ? owned.get() : L"";
-    }
-    case STRRET_OFFSET:
-      return tk::TextFromBytes(reinterpret_cast<const char*>(item) + value.uOffset);
-    case STRRET_CSTR:
-      return tk::TextFromBytes(value.cStr);
-    default:
-      return L"";
-  }
-}
-
-// The Recycle Bin's column that names where an entry was deleted from (the same on Windows and
-// under Wine; the property for it is not answered everywhere).
-constexpr UINT kOriginalLocationColumn = 1;
-
-}  // namespace
-
-std::optional<std::vector<std::string>> RecycleBinEntriesFrom(const std::wstring& path) {
-  const std::wstring item = WithoutTrailingBackslash(path);
-  const std::wstring name = FileNamePart(item, psBackslash);
-  const std::wstring folder = WithoutTrailingBackslash(FolderPart(item, psBackslash));
-  tk::ComPtr<IShellFolder> desktop;
-  tk::UniquePIDL binId;
-  tk::ComPtr<IShellFolder2> bin;
-  tk::ComPtr<IEnumIDList> entries;
-  if (FAILED(::SHGetDesktopFolder(desktop.put())) ||
-      FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, binId.put())) ||
-      FAILED(desktop->BindToObject(binId.get(), nullptr, IID_PPV_ARGS(bin.put()))) ||
-      FAILED(bin->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
-                              entries.put())))
-    return std::nullopt;
-  std::vector<std::string> found;
-  if (!entries) return found;  // an empty bin may give no list at all
-  for (;;) {
-    PITEMID_CHILD raw = nullptr;
-    if (entries->Next(1, &raw, nullptr) != S_OK) break;
-    tk::UniqueChildPIDL entry(raw);
-    STRRET entryName{}, details{};
-    SHELLDETAILS location{};
-    if (FAILED(bin->GetDisplayNameOf(entry.get(), SHGDN_INFOLDER, &entryName)) ||
-        FAILED(bin->GetDetailsOf(entry.get(), kOriginalLocationColumn, &location)))
-      continue;
-    details = location.str;
-    if (!tk::SameTextAscii(StrRetText(entryName, entry.get()), name) ||
-        !SameFolder(StrRetText(details, entry.get()), folder))
-      continue;
-    found.emplace_back(reinterpret_cast<const char*>(entry.get()), ::ILGetSize(entry.get()));
-  }
-  return found;
+bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent) {
+  const TRecycleOutcome outcome = RecycleItemOutcome(path, allowUndo, confirm, silent);
+  return outcome != TRecycleOutcome::Declined && outcome != TRecycleOutcome::Failed;
 }
 
 void WriteFileWhole(const std::wstring& fileName, std::string_view bytes) {
@@ -569,6 +570,86 @@ bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool
     if (!NameTaken(::GetLastError())) return false;
   }
   return false;
+}
+
+namespace {
+
+// Eight hexadecimal digits that differ from run to run and from try to try.
+std::wstring RunFolderDigits(unsigned attempt) {
+  LARGE_INTEGER counter{};
+  ::QueryPerformanceCounter(&counter);
+  uint32_t mixed = static_cast<uint32_t>(counter.QuadPart) ^
+                   static_cast<uint32_t>(counter.QuadPart >> 32) ^ (::GetCurrentProcessId() << 16) ^
+                   (attempt * 0x9E3779B9u);
+  std::wstring digits(8, L'0');
+  for (wchar_t& digit : digits) {
+    digit = L"0123456789ABCDEF"[mixed >> 28];
+    mixed <<= 4;
+  }
+  return digits;
+}
+
+// A left run folder holds nothing but files of the run's names: no folder, no link, no other name.
+bool HoldsOnlyRunFiles(const std::wstring& folder, const std::vector<std::wstring>& names) {
+  WIN32_FIND_DATAW found{};
+  tk::UniqueFindHandle search = FirstEntry(folder, found);
+  if (!search) return false;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const bool known = std::any_of(names.begin(), names.end(), [&](const std::wstring& own) {
+      return ::CompareStringOrdinal(own.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
+    });
+    if (!known ||
+        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+      return false;
+  } while (::FindNextFileW(search.get(), &found));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+}  // namespace
+
+std::wstring CreateRunFolder(const std::wstring& parent, const std::wstring& prefix) {
+  if (parent.empty() || PathRootLength(parent) == 0) return L"";
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring folder = Trail(parent) + prefix + RunFolderDigits(attempt);
+    // Made here or not at all: a name that is taken, by a folder, a file or a link, is passed by.
+    if (::CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
+    if (!NameTaken(::GetLastError())) return L"";
+  }
+  return L"";
+}
+
+void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix,
+                          const std::vector<std::wstring>& fileNames) {
+  if (parent.empty() || PathRootLength(parent) == 0) return;
+  const std::wstring root = WithoutTrailingBackslash(parent);
+  WIN32_FIND_DATAW found{};
+  tk::UniqueFindHandle search = FirstEntry(root, found);
+  if (!search) return;
+  std::vector<std::wstring> left, scripts;
+  do {
+    const std::wstring name = found.cFileName;
+    if (IsLinkAttributes(found.dwFileAttributes)) continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsRunFolderName(name, prefix))
+      left.push_back(root + L"\\" + name);
+    else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
+             IsRunFolderName(name.substr(0, name.size() - 4), prefix) &&
+             RunFolderScript(name.substr(0, name.size() - 4)) == name)
+      scripts.push_back(root + L"\\" + name);
+  } while (::FindNextFileW(search.get(), &found));
+  for (const std::wstring& folder : left) {
+    if (!HoldsOnlyRunFiles(folder, fileNames)) continue;
+    // In the order given, the program first: a file still in use keeps the rest.
+    const bool deleted =
+        std::all_of(fileNames.begin(), fileNames.end(), [&](const std::wstring& name) {
+          const std::wstring file = folder + L"\\" + name;
+          return ::DeleteFileW(file.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        });
+    if (deleted) ::RemoveDirectoryW(folder.c_str());
+  }
+  for (const std::wstring& script : scripts)
+    if (!PathExists(script.substr(0, script.size() - 4))) ::DeleteFileW(script.c_str());
 }
 
 // --- pickers ---

@@ -40,9 +40,7 @@ constexpr unsigned kFolderPickerOptions =
 
 // Root of the absolute form of the path: C:\ for a drive, \\server\share\ for a network path.
 std::wstring FullPathRoot(const std::wstring& path) {
-  const std::wstring full = tk::SizedBufferText([&path](wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  });
+  const std::wstring full = FullPath(path);
   if (full.empty()) return {};
   if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2) + L"\\";
   if (full.starts_with(L"\\\\")) {

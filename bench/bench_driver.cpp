@@ -23,6 +23,7 @@
 #include "tests/support/AppDriver.h"
 #include "tests/support/BoxDriver.h"
 #include "tests/support/Files.h"
+#include "tests/support/ProcessInfo.h"
 #include "tests/support/Processes.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Wait.h"
@@ -308,7 +309,7 @@ int Uninstall(const std::wstring& installDir) {
   AnswerBox(120s, L"OK", ofCopy);
   ::WaitForSingleObject(process, 120000);
   ::CloseHandle(process);
-  WaitUntil([] { return !FileExists(TempDir() + L"\\Uninstaller.exe"); }, 90s);
+  WaitUntil([] { return RunsLeftNothing(); }, 90s);
   return DirExists(installDir) ? Fail("the installation folder is still there") : 0;
 }
 

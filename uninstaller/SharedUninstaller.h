@@ -41,6 +41,21 @@ class ProtectedFolders {
   bool complete_ = true;
 };
 
+// --- the run's own folder ---
+// The uninstaller runs from a copy in a folder of its own under the temporary folder, which the
+// run makes new (CreateRunFolder) and its self-delete script removes.
+inline constexpr wchar_t kRunFolderPrefix[] = L"PelmorUninstaller-";
+// The marker beside the running executable that starts the uninstaller in debug mode; the first
+// process carries it to its copy.
+inline constexpr wchar_t kDebugModeFile[] = L"DebugMode";
+// The running copy's folder when it is a run folder under the temporary folder; empty otherwise.
+std::wstring OwnRunFolder();
+// What a run folder may hold, the program first: the copy and the marker.
+std::vector<std::wstring> RunFolderFileNames();
+// At the run's end: deletes the marker carried into the run folder and gives the folder, which
+// the self-delete script is to remove with the copy (ScheduleSelfDelete); empty outside one.
+std::wstring PrepareRunFolderRemoval();
+
 // --- the spelling tests behind IsProtectedFolder (portable) ---
 // A path that starts at a drive root (C:\) or a network share (\\server\share), after any
 // long-path prefix.

@@ -75,14 +75,9 @@ std::vector<std::wstring> Spellings(const std::wstring& path) {
   const auto add = [&spellings](std::wstring spelling) {
     if (!spelling.empty()) spellings.push_back(std::move(spelling));
   };
-  add(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  }));
-  add(tk::SizedBufferText(
-      [&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(path.c_str(), buffer, size); }));
-  add(tk::SizedBufferText([&](wchar_t* buffer, DWORD size) {
-    return ::GetShortPathNameW(path.c_str(), buffer, size);
-  }));
+  add(FullPath(path));
+  add(LongPath(path));
+  add(ShortPath(path));
   add(ResolvedPath(path));
   return spellings;
 }
@@ -323,4 +318,23 @@ bool ProtectedFolders::Protect(const std::wstring& path) const {
 
 bool IsProtectedFolder(const std::wstring& path) {
   return ProtectedFolders::Read().Protect(path);
+}
+
+std::wstring OwnRunFolder() {
+  const std::wstring folder = AppFolder();
+  const std::wstring own = WithoutTrailingBackslash(folder);
+  if (!IsRunFolderName(FileNamePart(own, psBackslash), kRunFolderPrefix)) return L"";
+  // The temporary folder may be set in its short form, and the program's path comes in its long.
+  const std::wstring parent = LongPath(FolderPart(own, psBackslash));
+  return !parent.empty() && SameFolder(parent, LongPath(GetTempFolder())) ? folder : L"";
+}
+
+std::vector<std::wstring> RunFolderFileNames() {
+  return {FileNamePart(AppExeName(), psAll), kDebugModeFile};
+}
+
+std::wstring PrepareRunFolderRemoval() {
+  const std::wstring folder = OwnRunFolder();
+  if (!folder.empty()) ::DeleteFileW((folder + kDebugModeFile).c_str());
+  return folder;
 }

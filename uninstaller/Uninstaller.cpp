@@ -8,12 +8,14 @@
 #include <new>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "toolkit/Application.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 #include "toolkit/SystemLibrary.h"
+#include "uninstaller/SharedUninstaller.h"
 #include "uninstaller/UninstallerForm.h"
 #include "OrvexCommonControls/cExecuteShell.h"
 #include "OrvexCommonControls/cWindow.h"
@@ -29,9 +31,15 @@ int ParamCount() {
 }
 
 // A process whose current folder lies inside a folder keeps that folder from being removed, and
-// the restarted copy inherits the folder it was started from, often the installation folder.
+// the restarted copy inherits the folder it was started from, often the installation folder. The
+// copy works in the temporary folder: the programs it starts (the browser that it hands a page
+// to, say) keep their folder after it has ended, and its run folder must be free to go.
 void LeaveWorkingFolder() {
-  ::SetCurrentDirectoryW(AppFolder().c_str());
+  const std::wstring runFolder = OwnRunFolder();
+  const std::wstring folder = runFolder.empty()
+                                  ? AppFolder()
+                                  : FolderPart(WithoutTrailingBackslash(runFolder), psBackslash);
+  ::SetCurrentDirectoryW(folder.c_str());
 }
 
 // One uninstaller of the product at a time. The run owns a named mutex: the first process until it
@@ -150,20 +158,37 @@ void __throw_underflow_error(const char* what) {
 }
 }  // namespace std
 
+// The copy goes into a folder that this run makes new under the temporary folder, so that no
+// file that others put into the temporary folder lies beside it, where the system's libraries
+// look for the libraries they load by name. What killed runs left there goes first: no
+// uninstaller of the product runs while this one owns the run.
 void RestartFromTempCopy() {
   if (RunningInDevFolder() || ParamCount() > 0) return;
   const std::wstring exe = AppExeName();
-  const std::wstring copy = GetTempFolder() + FileNamePart(exe, psAll);
-  FileCopyTo(exe, GetTempFolder(), true);
-  // Only a file of its own is started: a folder or a link at that name is not the copy.
-  if (IsRegularFile(copy)) {
-    // The copy waits for the run to be given up before it shows its window.
-    ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL);
-    TheRun().GiveUp();
-  } else
+  const std::wstring temp = GetTempFolder();
+  const std::vector<std::wstring> ownFiles = RunFolderFileNames();
+  RemoveLeftRunFolders(temp, kRunFolderPrefix, ownFiles);
+  const std::wstring folder = CreateRunFolder(temp, kRunFolderPrefix);
+  const std::wstring copy = folder + FileNamePart(exe, psAll);
+  if (folder.empty() || !FileCopyTo(exe, folder, false) || !IsRegularFile(copy)) {
+    if (!folder.empty()) RemoveLeftRunFolders(temp, kRunFolderPrefix, ownFiles);
     MesajError(
         L"Cannot create temporary copy! Most probable cause: your antivirus is blocking it.");
+  } else {
+    const std::wstring marker = AppFolder() + kDebugModeFile;
+    if (IsFile(marker, false)) ::CopyFileW(marker.c_str(), (folder + kDebugModeFile).c_str(), TRUE);
+    // The copy waits for the run to be given up before it shows its window.
+    if (!ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL))
+      RemoveLeftRunFolders(temp, kRunFolderPrefix, ownFiles);
+    TheRun().GiveUp();
+  }
   tk::App().Terminate();
+}
+
+// A copy that ends without an uninstall leaves nothing in the temporary folder either.
+void RemoveRunFolderAtEnd() {
+  const std::wstring folder = PrepareRunFolderRemoval();
+  if (!folder.empty()) ScheduleSelfDelete(folder);
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -184,6 +209,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int code = app.Run();
   delete frmMain;
   frmMain = nullptr;
+  tk::Guarded(RemoveRunFolderAtEnd);
   AppName.clear();
   InstanceMutexName.clear();
   return code;

@@ -26,7 +26,6 @@ namespace {
 constexpr wchar_t kUninstallerFormModule[] = L"UninstallerForm";
 constexpr wchar_t kAppName[] = L"Uninstaller";
 constexpr wchar_t kProductWindowClass[] = L"Pelmor.SingleInstanceMutex";
-constexpr wchar_t kDebugModeFile[] = L"DebugMode";
 constexpr wchar_t kDebugDataFolder[] = L"Protected while uninstaller running in debugg mode";
 
 // Pages of the product web site.
@@ -346,19 +345,15 @@ void TfrmMain::btnUninstallClick(tk::TObject*) {
   mmoLog->AddInfo(L"The user approved deletion of: ");
   mmoLog->AddInfo(L"   " + installFolder);
   mmoLog->AddInfo(L"   " + dataFolder);
-  RemoveInstallFolder(installFolder);
-  if (FolderExists(dataFolder, true)) RemoveDataFolder(dataFolder);
+  std::vector<TFolderRemoval> removals{RemoveInstallFolder(installFolder)};
+  if (FolderExists(dataFolder, true)) removals.push_back(RemoveDataFolder(dataFolder));
   RemoveShortcuts();
-  mmoLog->AddEmptyRow();
-  mmoLog->AddEmptyRow();
-  mmoLog->AddInfo(L"Files deleted to Recycle Bin.");
-  mmoLog->AddInfo(L"Uninstall done.");
-  mmoLog->AddEmptyRow();
+  LogSummary(removals);
   CheckProductName();
   SaveLog();
   AskForFeedback();
   edtPath->SetPath(L"");
-  SelfDelete();
+  SelfDelete(PrepareRunFolderRemoval());
 }
 
 bool TfrmMain::ConfirmUninstall(const std::wstring& installFolder) {
@@ -407,51 +402,85 @@ void TfrmMain::RefuseProtectedFolder(const std::wstring& folder, const wchar_t* 
   mmoLog->AddInfo(abortedRow);
 }
 
-void TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
+TfrmMain::TFolderRemoval TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
   if (IsProtected(folder)) {
     RefuseProtectedFolder(folder, kAbortedInstallRow);
-    return;
+    return {folder, std::nullopt};
   }
-  if (RecycleFolder(folder)) return;
-  MesajInfo(folder + L"\r\n" + kFolderLocked);
-  mmoLog->AddMsg(L"The user will manually delete the folder: " + folder);
-  OpenInShell(folder);
+  const TRecycleOutcome outcome = RecycleFolder(folder);
+  if (outcome == TRecycleOutcome::Failed) {
+    MesajInfo(folder + L"\r\n" + kFolderLocked);
+    mmoLog->AddMsg(L"The user will manually delete the folder: " + folder);
+    OpenInShell(folder);
+  }
+  return {folder, outcome};
 }
 
-void TfrmMain::RemoveDataFolder(const std::wstring& folder) {
-  if (IsProtected(folder))
+TfrmMain::TFolderRemoval TfrmMain::RemoveDataFolder(const std::wstring& folder) {
+  if (IsProtected(folder)) {
     RefuseProtectedFolder(folder, kAbortedDataRow);
-  else
-    RecycleFolder(folder);
+    return {folder, std::nullopt};
+  }
+  return {folder, RecycleFolder(folder)};
 }
 
-bool TfrmMain::RecycleFolder(const std::wstring& folder) {
-  // A folder the Recycle Bin cannot take is deleted for good once the user says yes to the
-  // shell's question, and the shell reports that as success: the bin's own entries tell, an
-  // entry from this folder that was not there before being the folder recycled now.
-  const auto before = RecycleBinEntriesFrom(folder);
-  const bool removed = RecycleItem(folder, true, false, false);
-  if (!removed) {
-    mmoLog->AddWarn(L"Folder " + folder +
-                    L" not deleted. Probably another application is locking the folder.");
-    if (HoldsLink(folder))
-      mmoLog->AddWarn(
-          L"  It holds links: it is not deleted for good, so that what they lead to "
-          L"stays.");
-    return false;
+// The operation tells what became of the folder (RecycleItemOutcome); the rows only say it.
+TRecycleOutcome TfrmMain::RecycleFolder(const std::wstring& folder) {
+  const TRecycleOutcome outcome = RecycleItemOutcome(folder, true, false, false);
+  switch (outcome) {
+    case TRecycleOutcome::Recycled:
+      mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
+      break;
+    case TRecycleOutcome::DeletedForGood:
+      mmoLog->AddWarn(L"Folder " + folder +
+                      L" was deleted permanently: the Recycle Bin could not take it.");
+      break;
+    case TRecycleOutcome::Unknown:
+      mmoLog->AddWarn(L"Folder " + folder +
+                      L" removed. Whether the Recycle Bin took it could not be read.");
+      break;
+    case TRecycleOutcome::Declined:
+      mmoLog->AddWarn(L"Folder " + folder +
+                      L" not deleted: the Recycle Bin could not take it, and deleting it "
+                      L"permanently was declined.");
+      if (HoldsLink(folder))
+        mmoLog->AddWarn(
+            L"  It holds links: it is not deleted for good, so that what they lead to "
+            L"stays.");
+      break;
+    case TRecycleOutcome::Failed:
+      mmoLog->AddWarn(L"Folder " + folder +
+                      L" not deleted. Probably another application is locking the folder.");
+      break;
   }
-  const auto after = RecycleBinEntriesFrom(folder);
-  if (!before || !after)
-    mmoLog->AddWarn(L"Folder " + folder +
-                    L" removed. Whether the Recycle Bin took it could not be read.");
-  else if (std::any_of(after->begin(), after->end(), [&](const std::string& entry) {
-             return std::find(before->begin(), before->end(), entry) == before->end();
-           }))
-    mmoLog->AddInfo(L"Folder " + folder + L" deleted to RecycleBin.");
-  else
-    mmoLog->AddWarn(L"Folder " + folder +
-                    L" was deleted permanently: the Recycle Bin could not take it.");
-  return true;
+  return outcome;
+}
+
+// The closing rows say what is true of this uninstall: the Recycle Bin row only when every
+// folder removed went there, "Uninstall done." only when no folder was left in place.
+void TfrmMain::LogSummary(const std::vector<TFolderRemoval>& removals) {
+  const auto any = [&removals](auto test) {
+    return std::any_of(removals.begin(), removals.end(), test);
+  };
+  const auto outcomeIs = [](TRecycleOutcome wanted) {
+    return [wanted](const TFolderRemoval& removal) { return removal.outcome == wanted; };
+  };
+  const auto left = [](const TFolderRemoval& removal) {
+    return !removal.outcome || removal.outcome == TRecycleOutcome::Declined ||
+           removal.outcome == TRecycleOutcome::Failed;
+  };
+  mmoLog->AddEmptyRow();
+  mmoLog->AddEmptyRow();
+  if (any(outcomeIs(TRecycleOutcome::DeletedForGood)))
+    mmoLog->AddWarn(L"Some files were deleted permanently, not to the Recycle Bin.");
+  else if (any(outcomeIs(TRecycleOutcome::Unknown)))
+    mmoLog->AddWarn(L"Whether the Recycle Bin took every file could not be read.");
+  else if (any(outcomeIs(TRecycleOutcome::Recycled)))
+    mmoLog->AddInfo(L"Files deleted to Recycle Bin.");
+  if (!any(left)) mmoLog->AddInfo(L"Uninstall done.");
+  for (const TFolderRemoval& removal : removals)
+    if (left(removal)) mmoLog->AddWarn(L"Uninstall incomplete. Still in place: " + removal.folder);
+  mmoLog->AddEmptyRow();
 }
 
 void TfrmMain::RemoveShortcuts() {

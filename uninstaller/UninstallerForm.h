@@ -4,8 +4,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "toolkit/Form.h"
+#include "OrvexCommonControls/ccIO.h"
 #include "uninstaller/SharedUninstaller.h"
 
 namespace tk {
@@ -61,13 +63,19 @@ class TfrmMain : public tk::TForm {
   bool ConfirmUninstall(const std::wstring& installFolder);
   void ShowDiscountAndPause();
   void WaitUntilProductCloses();
-  void RemoveInstallFolder(const std::wstring& folder);
-  void RemoveDataFolder(const std::wstring& folder);
+  // What became of a folder the uninstall was to remove; none when it was refused as protected.
+  struct TFolderRemoval {
+    std::wstring folder;
+    std::optional<TRecycleOutcome> outcome;
+  };
+  TFolderRemoval RemoveInstallFolder(const std::wstring& folder);
+  TFolderRemoval RemoveDataFolder(const std::wstring& folder);
   void RefuseProtectedFolder(const std::wstring& folder, const wchar_t* abortedRow);
   void RemoveShortcuts();
+  void LogSummary(const std::vector<TFolderRemoval>& removals);
   void SaveLog();
   void AskForFeedback();
-  bool RecycleFolder(const std::wstring& folder);
+  TRecycleOutcome RecycleFolder(const std::wstring& folder);
   bool IsProtected(const std::wstring& folder) const;
 
   bool FeedbackSent = false;

@@ -160,11 +160,11 @@ class Hostile : public UninstallerFixture {
   // answer until it is done. The guard watches all of it.
   RunResult Run(const std::string& name, const std::wstring& typed, Outcome expected,
                 const std::vector<std::wstring>& confirmed = {},
-                const std::vector<std::wstring>& alsoAllowed = {}) {
+                const std::vector<std::wstring>& alsoAllowedPrefixes = {}) {
     SandboxGuard guard;
     AllowTheUninstallersOwnFiles(guard);
     for (const std::wstring& folder : confirmed) guard.Confirm(folder);
-    for (const std::wstring& file : alsoAllowed) guard.AllowFile(file);
+    for (const std::wstring& start : alsoAllowedPrefixes) guard.AllowPrefix(start);
     RunResult result;
     if (!StartUninstaller()) {
       ADD_FAILURE() << name << ": no window";
@@ -450,8 +450,7 @@ TEST_P(OtherSpellingsOfProtectedFolders, AreRefused) {
       ASSERT_FALSE(shortForm.empty());
       ASSERT_NE(shortForm, stored);
       temp.emplace(shortForm);
-      for (const wchar_t* own : {L"\\Uninstaller.exe", L"\\Uninstaller.BAT"})
-        allowed.push_back(stored + own);
+      allowed.push_back(stored + L"\\" + kRunFolderPrefix);
       mend = [stored] { RemoveTree(stored); };
       keep = stored + L"\\another program's file.tmp";
       break;
@@ -487,9 +486,9 @@ TEST_P(OtherSpellingsOfProtectedFolders, AreRefused) {
 }
 INSTANTIATE_TEST_SUITE_P(Hostile, OtherSpellingsOfProtectedFolders, ::testing::Range(0, 4));
 
-// Links planted where the uninstaller writes its own files (the temporary copy, the self-delete
-// script, the log on the desktop for every second of the next minutes) are replaced, never
-// written through: what they lead to stays as it was.
+// Links planted where the uninstaller writes or once wrote its own files (the temporary copy and
+// the self-delete script in the temporary folder, the log on the desktop for every second of the
+// next minutes) are replaced or left alone, never written through: what they lead to stays.
 TEST_F(Hostile, LinksAtTheUninstallersOwnFileNamesAreReplaced) {
   InstallWith(REG_SZ, installDir_);
   const std::wstring victim = ShellFolder(CSIDL_PERSONAL) + L"\\precious.txt";
@@ -513,10 +512,13 @@ TEST_F(Hostile, LinksAtTheUninstallersOwnFileNamesAreReplaced) {
   const SandboxGuard guard = [&] {
     SandboxGuard g;
     AllowTheUninstallersOwnFiles(g);
+    // The links planted in the temporary folder go with the test's own clearing up.
+    for (const wchar_t* planted : {L"\\Uninstaller.exe", L"\\Uninstaller.BAT"})
+      g.AllowFile(TempDir() + planted);
     g.Confirm(installDir_);
     return g;
   }();
-  ASSERT_NE(StartUninstaller(), nullptr) << "the copy replaced the link and started";
+  ASSERT_NE(StartUninstaller(), nullptr) << "the run started its copy";
   ClickUninstall();
   Answer(L"Yes");
   Answer(L"Yes");

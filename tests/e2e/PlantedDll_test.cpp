@@ -1,7 +1,8 @@
 // A library written beside the uninstaller under the name of a system library is never loaded:
 // not from the installation folder that the first process runs from, not from the temporary
-// folder that its copy runs from. Every planted library leaves a marker when it is loaded
-// (tests/fixtures/planted), and a whole uninstall must end with none.
+// folder, where the copy's folder of its own lies, under any name the copy's process loads.
+// Every planted library leaves a marker when it is loaded (tests/fixtures/planted), and a whole
+// uninstall must end with none.
 #include "tests/support/Planted.h"
 #include "tests/e2e/UninstallerFixture.h"
 
@@ -14,12 +15,26 @@ class PlantedDlls : public UninstallerFixture {
   void SetUp() override {
     UninstallerFixture::SetUp();
     RemoveMarkers();
-    RemovePlanted(TempDir());
   }
   void TearDown() override {
     UninstallerFixture::TearDown();
-    RemovePlanted(TempDir());
+    RemovePlanted(TempDir(), plantedInTemp_);
     RemoveMarkers();
+  }
+
+  // Every library the copy's process has loaded with its window shown, by file name, read from
+  // its own module list in a run of its own.
+  std::vector<std::wstring> NamesTheCopyLoads() {
+    std::vector<std::wstring> names;
+    if (!StartUninstaller()) return names;
+    EXPECT_TRUE(WaitUntil([&] { return FindDescendant(window_, L"TImage") && Log(); }, 30s));
+    for (const LoadedModule& module : LoadedModules(pid_)) {
+      const std::wstring name = Lower(ModuleFileName(module.path));
+      if (name.ends_with(L".dll") || name.ends_with(L".drv")) names.push_back(name);
+    }
+    CloseWindow();
+    ExpectSelfDeleted();
+    return names;
   }
 
   // A load from the copy's folder shows in the copy's module list even where Wine put its own
@@ -31,8 +46,11 @@ class PlantedDlls : public UninstallerFixture {
   // used, along the process's first search path rather than the restricted one. That the program
   // itself imports none of them is checked on its import table (tests/check-shipped-exe.sh).
   void ExpectNothingLoadedFromTheCopysFolder(const std::string& when) const {
-    const std::wstring folder = Lower(TempDir() + L"\\");
-    const std::wstring copy = folder + L"uninstaller.exe";
+    const auto started = ReadProcessStartInfo(pid_);
+    ASSERT_TRUE(started.has_value());
+    const std::wstring copy = Lower(started->imagePath);
+    const std::wstring folder = copy.substr(0, copy.rfind(L'\\') + 1);
+    const std::wstring temp = Lower(TempDir() + L"\\");
     const std::vector<std::wstring> wineOwn = {folder + L"version.dll", folder + L"uxtheme.dll",
                                                folder + L"msimg32.dll"};
     const std::vector<LoadedModule> modules = LoadedModules(pid_);
@@ -42,6 +60,8 @@ class PlantedDlls : public UninstallerFixture {
         << when << ": the copy's modules could not be read";
     for (const LoadedModule& module : modules) {
       const std::wstring path = Lower(module.path);
+      EXPECT_FALSE(path.starts_with(temp) && !path.starts_with(folder))
+          << when << ": " << Wide2Utf8(module.path) << " from the temporary folder";
       if (path == copy || !path.starts_with(folder)) continue;
       const bool wines =
           module.wineBuiltin && std::find(wineOwn.begin(), wineOwn.end(), path) != wineOwn.end();
@@ -49,18 +69,27 @@ class PlantedDlls : public UninstallerFixture {
                          << (module.wineBuiltin ? " (Wine's own build)" : " (the planted file)");
     }
   }
+
+  std::vector<std::wstring> plantedInTemp_;
 };
 
 TEST_F(PlantedDlls, NoneIsLoadedByAWholeUninstall) {
   InstallBoth();
+  plantedInTemp_ = NamesTheCopyLoads();
+  ASSERT_NE(std::find(plantedInTemp_.begin(), plantedInTemp_.end(), L"shell32.dll"),
+            plantedInTemp_.end())
+      << "the copy's module list was read";
+  for (const std::wstring& name : PlantedNames())
+    if (std::find(plantedInTemp_.begin(), plantedInTemp_.end(), name) == plantedInTemp_.end())
+      plantedInTemp_.push_back(name);
   ASSERT_TRUE(Plant(installDir_));
-  ASSERT_TRUE(Plant(TempDir()));
+  ASSERT_TRUE(Plant(TempDir(), plantedInTemp_));
 
   ASSERT_NE(StartUninstaller(), nullptr);
   auto started = ReadProcessStartInfo(pid_);
   ASSERT_TRUE(started.has_value());
-  EXPECT_EQ(Lower(started->imagePath), Lower(TempDir() + L"\\Uninstaller.exe"))
-      << "the copy beside the planted libraries runs the uninstall";
+  EXPECT_TRUE(IsCopyInRunFolder(started->imagePath))
+      << "the copy in its folder of its own runs the uninstall";
   // The logo and the log pane are what the picture and rich edit libraries are there for.
   EXPECT_NE(FindDescendant(window_, L"TImage"), nullptr);
   EXPECT_NE(Log(), nullptr);

@@ -22,19 +22,6 @@ namespace {
 
 const std::wstring kFormClass = L"TfrmMain";
 
-// The system's message for an error code, as a program shows it: trailing blanks, line breaks
-// and full stops cut.
-std::wstring SystemText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text ? text : L"", length);
-  if (text) ::LocalFree(text);
-  while (!message.empty() && (message.back() <= L' ' || message.back() == L'.')) message.pop_back();
-  return message;
-}
-
 // A process started with its own TMP and TEMP, everything else inherited.
 Process StartWithTemp(const std::wstring& exe, const std::wstring& temp, const std::wstring& dir) {
   std::wstring env;
@@ -67,9 +54,11 @@ class Startup : public ::testing::Test {
     ASSERT_TRUE(::CopyFileW(UninstallerExe().c_str(), exe_.c_str(), FALSE));
     tempCopy_ = TempDir() + L"\\Uninstaller.exe";
     ::DeleteFileW(tempCopy_.c_str());
+    RemoveWhatRunsLeft();
   }
   void TearDown() override {
     KillProcessesNamed(L"Uninstaller.exe");
+    RemoveWhatRunsLeft();
     for (auto& box : OpenBoxes()) PressButton(box, L"OK");
     StoreInstallPath(L"");
     RemoveTree(L"C:\\orvex-tests\\startup");
@@ -123,10 +112,13 @@ class Startup : public ::testing::Test {
 };
 
 TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
+  StoreInstallPath(installDir_);
   Process first = Start(exe_, L"", installDir_);
   ASSERT_TRUE(first.WaitExit(60s)) << "the first process must end without user interaction";
   EXPECT_EQ(first.ExitCode(), 0u);
-  EXPECT_TRUE(FileExists(tempCopy_));
+  ASSERT_EQ(RunFolders().size(), 1u) << "the copy's folder of its own";
+  EXPECT_TRUE(FileExists(RunFolders()[0] + L"\\Uninstaller.exe"));
+  EXPECT_FALSE(FileExists(tempCopy_)) << "nothing beside the temporary folder's other files";
 
   HWND window = WaitForWindow(kFormClass, 60s);
   ASSERT_NE(window, nullptr) << "the restarted copy shows the main window";
@@ -135,7 +127,7 @@ TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
   EXPECT_NE(pid, first.pid);
   auto info = ReadProcessStartInfo(pid);
   ASSERT_TRUE(info.has_value());
-  EXPECT_EQ(_wcsicmp(info->imagePath.c_str(), tempCopy_.c_str()), 0) << Wide2Utf8(info->imagePath);
+  EXPECT_TRUE(IsCopyInRunFolder(info->imagePath)) << Wide2Utf8(info->imagePath);
   EXPECT_NE(info->commandLine.find(L"\" uninstall"), std::wstring::npos)
       << Wide2Utf8(info->commandLine);
   EXPECT_EQ(info->commandLine.substr(info->commandLine.size() - 10), L" uninstall");
@@ -144,6 +136,8 @@ TEST_F(Startup, PlainStartRestartsFromTemporaryCopyWithUninstallArgument) {
       << Wide2Utf8(info->currentDirectory);
   EXPECT_TRUE(OpenBoxes().empty());
   ::PostMessageW(window, WM_CLOSE, 0, 0);
+  // Closed without an uninstall, the copy leaves nothing of the run behind either.
+  EXPECT_TRUE(WaitUntil([] { return RunsLeftNothing(); }, 90s));
 }
 
 TEST_F(Startup, OnlyTheCopyShowsItsWindow) {
@@ -219,49 +213,59 @@ TEST_F(Startup, StartedFromTheTemporaryFolderRestartsItselfWithUninstall) {
   ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// A copy left by an earlier run that cannot be overwritten (another program holds it open for
-// reading only) is started instead. It carries a mark after its last byte, which Windows ignores.
-TEST_F(Startup, StaleCopyIsStartedWhenItCannotBeOverwritten) {
-  const std::string stale = ReadFileBytes(exe_) + "STALE COPY FROM AN EARLIER RUN";
-  WriteFileBytes(tempCopy_, stale);
-  tk::UniqueFile holder(::CreateFileW(tempCopy_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(holder);
+// What others put where copies once went (a file that is no program at the copy's name, a
+// folder at the script's) is neither started nor changed: the run makes its copy in a folder of
+// its own.
+TEST_F(Startup, FilesAtTheTemporaryFoldersOwnNamesAreNeitherStartedNorChanged) {
+  StoreInstallPath(installDir_);
+  WriteFileBytes(tempCopy_, "this is no program");
+  const std::wstring scriptFolder = TempDir() + L"\\Uninstaller.BAT";
+  MakeDirs(scriptFolder);
+  WriteFileBytes(scriptFolder + L"\\keep.txt", "keep");
+  tk::ScopeExit remove([&] { RemoveTree(scriptFolder); });
   Process first = Start(exe_, L"", installDir_);
   DWORD copy = 0;
   HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
-  ASSERT_NE(window, nullptr) << "the stale copy runs the uninstall";
+  ASSERT_NE(window, nullptr) << "the run's own copy runs the uninstall";
   ASSERT_TRUE(first.WaitExit(60s));
-  EXPECT_EQ(ReadFileBytes(tempCopy_), stale) << "the copy was not overwritten";
   EXPECT_TRUE(OpenBoxes().empty());
   ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitUntil([] { return RunsLeftNothing(); }, 90s));
+  EXPECT_EQ(ReadFileBytes(tempCopy_), "this is no program");
+  EXPECT_EQ(ReadFileBytes(scriptFolder + L"\\keep.txt"), "keep");
 }
 
-// A file at the copy's place that is no program: the start fails, the system's own words for it
-// are shown once, captioned before the application has its name, and the program ends.
-TEST_F(Startup, CopyThatCannotBeStartedShowsTheSystemsTextAndEnds) {
-  WriteFileBytes(tempCopy_, "this is no program");
-  tk::UniqueFile holder(::CreateFileW(tempCopy_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(holder);
-  Process first = Start(exe_, L"", installDir_);
-  auto box = WaitForBox(60s, BoxFilter{first.pid, L""});
-  ASSERT_TRUE(box.has_value());
-  EXPECT_EQ(box->caption, L"? Empty AppName");
-  EXPECT_EQ(box->icon, BoxIcon::Information);
-  EXPECT_EQ(box->ButtonList(), L"OK");
-  // The system's text for a file that is not a program, as the system words it.
-  std::vector<std::wstring> expected;
-  for (DWORD code : {ERROR_BAD_EXE_FORMAT, ERROR_FILE_NOT_FOUND, ERROR_EXE_MACHINE_TYPE_MISMATCH})
-    expected.push_back(SystemText(code));
-  EXPECT_NE(std::find(expected.begin(), expected.end(), box->text), expected.end())
-      << Wide2Utf8(box->text);
-  EXPECT_FALSE(box->text.empty());
-  const wchar_t last = box->text.back();
-  EXPECT_TRUE(last != L'.' && last != L' ' && last >= L' ') << "trailing stops and blanks go";
-  ASSERT_TRUE(PressButton(*box, L"OK"));
-  ASSERT_TRUE(first.WaitExit(30s)) << "the program ends after the box";
-  EXPECT_TRUE(ProcessesOfClass(kFormClass).empty()) << "no window anywhere";
+// A run killed before its end leaves its folder; the next run removes it, and only what is
+// plainly one of its own: a folder of that kind of name that holds something else, and a link
+// of such a name, stay as they are.
+TEST_F(Startup, FoldersLeftByKilledRunsGoAndOnlyThose) {
+  StoreInstallPath(installDir_);
+  Process killed = Start(exe_, L"", installDir_);
+  DWORD copy = 0;
+  ASSERT_NE(WaitForRestartedCopy(kFormClass, 60s, &copy), nullptr);
+  ASSERT_TRUE(killed.WaitExit(60s));
+  KillProcessesNamed(L"Uninstaller.exe");
+  const std::vector<std::wstring> left = RunFolders();
+  ASSERT_EQ(left.size(), 1u);
+  const std::wstring someoneElses = TempDir() + L"\\" + kRunFolderPrefix + L"0000ABCD";
+  MakeDirs(someoneElses);
+  WriteFileBytes(someoneElses + L"\\Uninstaller.exe", "not ours alone");
+  WriteFileBytes(someoneElses + L"\\notes.txt", "keep");
+  const std::wstring victim = FreshFolder(L"startup\\linked");
+  WriteFileBytes(victim + L"\\Uninstaller.exe", "keep");
+  const std::string link = UnixPathOf(TempDir()) + "/" + Wide2Utf8(kRunFolderPrefix) + "0000BEEF";
+  ASSERT_TRUE(RunOnLinux("ln -sfn " + ShellQuoted(UnixPathOf(victim)) + " " + ShellQuoted(link)));
+  tk::ScopeExit mend([&] { RunOnLinux("rm -f " + ShellQuoted(link)); });
+
+  Process next = Start(exe_, L"", installDir_);
+  HWND window = WaitForRestartedCopy(kFormClass, 60s, &copy);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(next.WaitExit(60s));
+  EXPECT_FALSE(DirExists(left[0])) << "the killed run's folder";
+  EXPECT_EQ(ReadFileBytes(someoneElses + L"\\notes.txt"), "keep");
+  EXPECT_EQ(ReadFileBytes(someoneElses + L"\\Uninstaller.exe"), "not ours alone");
+  EXPECT_EQ(ReadFileBytes(victim + L"\\Uninstaller.exe"), "keep") << "through the link";
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 TEST_F(Startup, AnyParameterRunsInPlaceWithoutCopy) {
@@ -311,18 +315,6 @@ TEST_F(Startup, UnwritableTemporaryFolderShowsOneErrorAndEnds) {
   const SandboxGuard guard;
   Process p = StartWithTemp(exe_, L"C:\\orvex-tests\\startup\\no-such-temp", installDir_);
   ExpectCopyErrorAndEnd(p, "fault", "temporary folder not writable", guard);
-}
-
-// A folder of the copy's name in the temporary folder is no copy: it is not opened, and the user
-// hears why nothing else happens.
-TEST_F(Startup, FolderWhereTheCopyGoesShowsTheCopyErrorAndEnds) {
-  MakeDirs(tempCopy_ + L"\\inside");
-  WriteFileBytes(tempCopy_ + L"\\inside\\keep.txt", "keep");
-  tk::ScopeExit remove([&] { RemoveTree(tempCopy_); });
-  const SandboxGuard guard;
-  Process p = Start(exe_, L"", installDir_);
-  ExpectCopyErrorAndEnd(p, "hostile", "folder at the temporary copy's name", guard);
-  EXPECT_TRUE(ShellWindowsTitled(L"Uninstaller.exe").empty()) << "the folder was opened";
 }
 
 }  // namespace

@@ -9,6 +9,9 @@ namespace {
 
 class UninstallerRun : public UninstallerFixture {};
 
+constexpr wchar_t kDeclinedRowEnd[] =
+    L" not deleted: the Recycle Bin could not take it, and deleting it permanently was declined.";
+
 TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
   InstallBoth();
   const auto installed = TreeListing(installDir_);
@@ -22,8 +25,8 @@ TEST_F(UninstallerRun, CompleteUninstallRecyclesBothFoldersAndRemovesItself) {
   ASSERT_NE(window, nullptr);
   auto started = ReadProcessStartInfo(pid_);
   ASSERT_TRUE(started.has_value());
-  EXPECT_EQ(Lower(started->imagePath), Lower(TempDir() + L"\\Uninstaller.exe"))
-      << "the copy in the temporary folder runs the uninstall";
+  EXPECT_TRUE(IsCopyInRunFolder(started->imagePath))
+      << Wide2Utf8(started->imagePath) << "the copy in the temporary folder runs the uninstall";
   EXPECT_EQ(TextOf(PathField()), installDir_ + L"\\");
   HWND uninstall = Button(L"Uninstall");
   ASSERT_NE(uninstall, nullptr);
@@ -272,11 +275,7 @@ TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
     WriteFileBytes(dataMarker, "stay");
     InstallProduct(L"--no-shortcuts --install-value " + QuoteArg(c.install) + L" --data-value " +
                    QuoteArg(c.data));
-    ASSERT_NE(StartUninstaller(), nullptr);
-    RetypePath(c.install);
-    ClickUninstall();
-    Answer(L"Yes");
-    Answer(L"Yes");
+    ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth(c.install));
     EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
     ASSERT_TRUE(Ended());
     EXPECT_TRUE(FileExists(installMarker));
@@ -288,7 +287,8 @@ TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
     std::vector<Row> middle = RefusedRows(shownInstall, L"   ");
     const std::vector<Row> dataRows = RefusedRows(c.data, L"  ");
     middle.insert(middle.end(), dataRows.begin(), dataRows.end());
-    EXPECT_EQ(SavedLogRows(), CompletedRows(shownInstall, c.data, middle));
+    EXPECT_EQ(SavedLogRows(), CompletedRows(shownInstall, c.data, middle,
+                                            {LeftInPlace(shownInstall), LeftInPlace(c.data)}));
     ::DeleteFileW(installMarker.c_str());
     ::DeleteFileW(dataMarker.c_str());
     ExpectSelfDeleted();
@@ -296,23 +296,18 @@ TEST_F(UninstallerRun, SpecialFoldersAndTheirContentStay) {
   }
 }
 
-TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
+// No to deleting for good is a choice, not a lock: the folders stay, and the log says so.
+TEST_F(UninstallerRun, DeclinedDeletingForGoodIsLoggedAsDeclined) {
   InstallBoth();
   const auto installed = TreeListing(installDir_);
   const auto data = TreeListing(dataDir_);
   BreakTrash();
   const SandboxGuard guard = GuardConfirmingBothFolders();
   ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth());
-  // The shell offers to delete for good what the Recycle Bin cannot take: the answer is No.
+  // The shell offers to delete for good what the Recycle Bin cannot take: the answer is No, which
+  // is no lock: no box says so.
   MessageBoxInfo nuke = Answer(L"No");
   EXPECT_TRUE(nuke.HasButton(L"No")) << Wide2Utf8(nuke.text);
-  MessageBoxInfo locked = Answer(L"OK");
-  EXPECT_EQ(locked.caption, L"Uninstaller");
-  EXPECT_EQ(locked.text, installDir_ +
-                             L"\\\r\nThis folder is locked by a 3rd party application. "
-                             L"Please try to delete it manually.");
-  EXPECT_TRUE(WaitUntil([] { return !ShellWindowsTitled(L"Pelmor Wallpaper").empty(); }, 30s))
-      << "the folder is opened for the user to delete by hand";
   Answer(L"No");  // the data folder: again not for good
   EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
   ASSERT_TRUE(Ended());
@@ -325,16 +320,12 @@ TEST_F(UninstallerRun, FolderThatCannotBeRecycledIsOpenedForTheUser) {
   EXPECT_EQ(TreeListing(dataDir_), data);
   const std::vector<Row> expected =
       CompletedRows(installDir_ + L"\\", dataDir_,
-                    {{L"Folder " + installDir_ +
-                          L"\\ not deleted. Probably another application is locking the folder.",
-                      kOrange},
-                     {L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack},
-                     {L"Folder " + dataDir_ +
-                          L" not deleted. Probably another application is locking the folder.",
-                      kOrange},
+                    {{L"Folder " + installDir_ + L"\\" + kDeclinedRowEnd, kOrange},
+                     {L"Folder " + dataDir_ + kDeclinedRowEnd, kOrange},
                      // Raw rows take the colour the insertion point was left with: the warning's.
                      {L"Desktop icon removed.", kOrange},
-                     {L"Start menu icon removed.", kOrange}});
+                     {L"Start menu icon removed.", kOrange}},
+                    {LeftInPlace(installDir_ + L"\\"), LeftInPlace(dataDir_)});
   EXPECT_EQ(SavedLogRows(), expected);
   ExpectSelfDeleted();
 }
@@ -371,8 +362,27 @@ TEST_F(UninstallerRun, FolderDeletedForGoodIsNotLoggedAsRecycled) {
        {L"Folder " + dataDir_ + L" was deleted permanently: the Recycle Bin could not take it.",
         kOrange},
        {L"Desktop icon removed.", kOrange},
-       {L"Start menu icon removed.", kOrange}});
+       {L"Start menu icon removed.", kOrange}},
+      {{L"Some files were deleted permanently, not to the Recycle Bin.", kOrange},
+       {L"Uninstall done.", kBlack}});
   EXPECT_EQ(SavedLogRows(), expected);
+}
+
+// A folder named in its 8.3 short form, as older installers store paths, is logged as what became
+// of it: recycled, though the Recycle Bin records it under its long name.
+TEST_F(UninstallerRun, FolderNamedInItsShortFormIsLoggedAsRecycled) {
+  InstallBoth();
+  const std::wstring shortForm = ShortPath(installDir_);
+  ASSERT_NE(Lower(shortForm), Lower(installDir_));
+  ASSERT_NO_FATAL_FAILURE(StartAndApproveBoth(shortForm));
+  EXPECT_EQ(Answer(L"OK").text, kFeedbackRequest);
+  ASSERT_TRUE(Ended());
+  EXPECT_FALSE(DirExists(installDir_));
+  const std::vector<Row> rows = SavedLogRows();
+  for (const Row& row : {Row{L"Folder " + shortForm + L"\\ deleted to RecycleBin.", kBlack},
+                         Row{L"Files deleted to Recycle Bin.", kBlack}})
+    EXPECT_NE(std::find(rows.begin(), rows.end(), row), rows.end()) << Wide2Utf8(row.text);
+  ExpectSelfDeleted();
 }
 
 // Another program empties the Recycle Bin just as the folder arrives there: the bin holds no more
@@ -399,8 +409,8 @@ TEST_F(UninstallerRun, FolderRecycledWhileTheBinIsEmptiedIsLoggedAsRecycled) {
   ExpectSelfDeleted();
 }
 
-// A folder of 260 characters or more that the Recycle Bin cannot take is opened for the user, and
-// the uninstall goes on to its end.
+// A folder of 260 characters or more that the Recycle Bin cannot take stays, the log says so,
+// and the uninstall goes on to its end.
 TEST_F(UninstallerRun, LongFolderThatCannotBeRecycledStopsNothing) {
   installDir_ = root_ + L"\\" + std::wstring(120, L'p') + L"\\" + std::wstring(120, L'w');
   ASSERT_GE(installDir_.size(), 260u);
@@ -423,10 +433,7 @@ TEST_F(UninstallerRun, LongFolderThatCannotBeRecycledStopsNothing) {
   EXPECT_NE(std::find(boxes.begin(), boxes.end(), kFeedbackRequest), boxes.end());
   RestoreTrash();
   const std::vector<Row> rows = SavedLogRows();
-  EXPECT_NE(
-      std::find(rows.begin(), rows.end(),
-                Row{L"The user will manually delete the folder: " + installDir_ + L"\\", kBlack}),
-      rows.end());
+  EXPECT_NE(std::find(rows.begin(), rows.end(), LeftInPlace(installDir_ + L"\\")), rows.end());
   EXPECT_TRUE(DirExists(installDir_));
   ExpectSelfDeleted();
 }
@@ -480,10 +487,10 @@ TEST_F(UninstallerRun, BlockedLogFileIsReportedAndTheUninstallFinishes) {
 TEST_F(UninstallerRun, DebugModeShowsTheExePathAndSparesTheDataFolder) {
   InstallBoth();
   const auto data = TreeListing(dataDir_);
-  // The restarted copy runs from the temporary folder: the marker belongs beside it.
-  WriteFileBytes(TempDir() + L"\\DebugMode", "");
+  // The marker beside the started exe goes with it into its copy's folder.
+  WriteFileBytes(installDir_ + L"\\DebugMode", "");
   ASSERT_NE(StartUninstaller(), nullptr);
-  EXPECT_EQ(Lower(TextOf(window_)), Lower(TempDir() + L"\\Uninstaller.exe"));
+  EXPECT_TRUE(IsCopyInRunFolder(TextOf(window_))) << Wide2Utf8(TextOf(window_));
   RetypePath(installDir_);
   ClickUninstall();
   Answer(L"Yes");
@@ -640,8 +647,9 @@ TEST_F(UninstallerRun, LogThatCannotBeWrittenStopsBeforeTheEnd) {
   EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10s));
   EXPECT_FALSE(Ended(0ms));
   EXPECT_TRUE(OpenBoxes(BoxFilter{pid_, L""}).empty()) << "no request for feedback";
-  EXPECT_TRUE(FileExists(TempDir() + L"\\Uninstaller.exe")) << "no self-deletion";
-  EXPECT_FALSE(FileExists(TempDir() + L"\\Uninstaller.BAT"));
+  ASSERT_EQ(RunFolders().size(), 1u) << "no self-deletion";
+  EXPECT_TRUE(FileExists(RunFolders()[0] + L"\\Uninstaller.exe"));
+  EXPECT_FALSE(FileExists(RunFolders()[0] + L"\\Uninstaller.BAT"));
   EXPECT_FALSE(DirExists(installDir_)) << "what came before the log was done";
   CloseWindow();
 }

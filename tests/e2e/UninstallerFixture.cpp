@@ -34,7 +34,7 @@ std::wstring Lower(std::wstring text) {
 }
 
 std::vector<Row> CompletedRows(const std::wstring& install, const std::wstring& data,
-                               const std::vector<Row>& middle) {
+                               const std::vector<Row>& middle, const std::vector<Row>& closing) {
   std::vector<Row> rows = {{L"Uninstall process started...", kBlack},
                            {L"User confirmation obtained.", kBlack},
                            {L" ", kBlack},
@@ -42,13 +42,14 @@ std::vector<Row> CompletedRows(const std::wstring& install, const std::wstring& 
                            {L"   " + install, kBlack},
                            {L"   " + data, kBlack}};
   rows.insert(rows.end(), middle.begin(), middle.end());
-  const std::vector<Row> summary = {{L" ", kBlack},
-                                    {L" ", kBlack},
-                                    {L"Files deleted to Recycle Bin.", kBlack},
-                                    {L"Uninstall done.", kBlack},
-                                    {L" ", kBlack}};
-  rows.insert(rows.end(), summary.begin(), summary.end());
+  rows.insert(rows.end(), {{L" ", kBlack}, {L" ", kBlack}});
+  rows.insert(rows.end(), closing.begin(), closing.end());
+  rows.push_back({L" ", kBlack});
   return rows;
+}
+
+Row LeftInPlace(const std::wstring& folder) {
+  return {L"Uninstall incomplete. Still in place: " + folder, kOrange};
 }
 
 std::vector<Row> RefusedRows(const std::wstring& folder, const std::wstring& blanks) {
@@ -87,6 +88,7 @@ void UninstallerFixture::CleanUp() {
     ::DeleteFileW((DesktopDir() + L"\\" + log).c_str());
   for (const wchar_t* name : {L"\\Uninstaller.exe", L"\\Uninstaller.BAT", L"\\DebugMode"})
     ::DeleteFileW((TempDir() + name).c_str());
+  RemoveWhatRunsLeft();
   ClearRecordedOpens();
 }
 
@@ -182,12 +184,7 @@ void UninstallerFixture::CloseWindow() {
 }
 
 void UninstallerFixture::ExpectSelfDeleted() {
-  EXPECT_TRUE(WaitUntil(
-      [] {
-        return !FileExists(TempDir() + L"\\Uninstaller.exe") &&
-               !FileExists(TempDir() + L"\\Uninstaller.BAT");
-      },
-      kSelfDeleteLimit));
+  EXPECT_TRUE(WaitUntil([] { return RunsLeftNothing(); }, kSelfDeleteLimit));
 }
 
 std::wstring UninstallerFixture::SavedLogPath() const {
@@ -242,8 +239,7 @@ std::wstring UninstallerFixture::DesktopShortcut() {
 
 void UninstallerFixture::AllowTheUninstallersOwnFiles(SandboxGuard& guard) {
   guard.AllowPrefix(DesktopDir() + L"\\" + kLogPrefix);
-  guard.AllowFile(TempDir() + L"\\Uninstaller.exe");
-  guard.AllowFile(TempDir() + L"\\Uninstaller.BAT");
+  guard.AllowPrefix(TempDir() + L"\\" + kRunFolderPrefix);
   guard.AllowFile(DesktopShortcut());
   guard.AllowFile(StartMenuShortcut());
 }
@@ -289,9 +285,9 @@ void UninstallerFixture::RestoreDesktop() {
   ::MoveFileW(SavedDesktop().c_str(), DesktopDir().c_str());
 }
 
-void UninstallerFixture::StartAndApproveBoth() {
+void UninstallerFixture::StartAndApproveBoth(const std::wstring& typed) {
   ASSERT_NE(StartUninstaller(), nullptr);
-  RetypePath(installDir_);
+  RetypePath(typed.empty() ? installDir_ : typed);
   ClickUninstall();
   Answer(L"Yes");
   Answer(L"Yes");

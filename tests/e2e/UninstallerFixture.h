@@ -59,9 +59,15 @@ std::wstring Known(const KNOWNFOLDERID& id);
 std::wstring MixedCase(const std::wstring& text);
 std::wstring Lower(std::wstring text);
 
-// The rows of a completed uninstall of both folders, as the log file holds them.
+// The rows of a completed uninstall of both folders, as the log file holds them; the closing rows
+// are those of an uninstall that recycled every folder unless given.
 std::vector<Row> CompletedRows(const std::wstring& install, const std::wstring& data,
-                               const std::vector<Row>& middle);
+                               const std::vector<Row>& middle,
+                               const std::vector<Row>& closing = {
+                                   {L"Files deleted to Recycle Bin.", kBlack},
+                                   {L"Uninstall done.", kBlack}});
+// The closing row for a folder left in place.
+Row LeftInPlace(const std::wstring& folder);
 
 std::vector<Row> RefusedRows(const std::wstring& folder, const std::wstring& blanks);
 
@@ -95,9 +101,9 @@ class UninstallerFixture : public ::testing::Test {
   // the backslash that the field shows, so that the text changes).
   void RetypePath(std::wstring text);
   void ClickUninstall();
-  // Starts the uninstaller, types the installation folder, clicks Uninstall and says Yes to both
-  // questions, as a person who means it does.
-  void StartAndApproveBoth();
+  // Starts the uninstaller, types the installation folder (or the text given), clicks Uninstall
+  // and says Yes to both questions, as a person who means it does.
+  void StartAndApproveBoth(const std::wstring& typed = L"");
 
   // Every box stays modal to the main window: owned by it, and the window takes no input while
   // the box is open.

@@ -18,6 +18,7 @@
 #include "tests/support/BoxDriver.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/Files.h"
+#include "tests/support/ProcessInfo.h"
 #include "tests/support/Processes.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Wait.h"
@@ -38,10 +39,6 @@ std::wstring EnvironmentText(const wchar_t* name) {
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
-
 bool AnyLineContains(const std::vector<std::string>& lines, const std::string& part) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(part) != std::string::npos; });
@@ -56,8 +53,6 @@ class Smoke32 : public ::testing::Test {
     root_ = FreshFolder(L"smoke32");
     installDir_ = root_ + L"\\Pelmor Wallpaper";
     dataDir_ = root_ + L"\\Pelmor data";
-    tempCopy_ = TempDir() + L"\\Uninstaller.exe";
-    script_ = TempDir() + L"\\Uninstaller.BAT";
     desktopLink_ = DesktopDir() + L"\\" + kShortcut;
     startMenuLink_ = ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut;
     ClearRecordedOpens();
@@ -70,8 +65,7 @@ class Smoke32 : public ::testing::Test {
     RemoveTree(root_);
   }
 
-  std::wstring exe32_, root_, installDir_, dataDir_, tempCopy_, script_, desktopLink_,
-      startMenuLink_;
+  std::wstring exe32_, root_, installDir_, dataDir_, desktopLink_, startMenuLink_;
 };
 
 TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
@@ -106,7 +100,7 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
   wchar_t image[MAX_PATH] = {};
   DWORD imageLength = MAX_PATH;
   ASSERT_TRUE(::QueryFullProcessImageNameW(copy, 0, image, &imageLength));
-  EXPECT_TRUE(SameText(image, tempCopy_)) << Wide2Utf8(image);
+  EXPECT_TRUE(IsCopyInRunFolder(image)) << Wide2Utf8(image);
 
   // The countdown enables the button a few seconds after the window opens.
   HWND uninstall = FindButton(form, L"Uninstall");
@@ -165,8 +159,8 @@ TEST_F(Smoke32, ShippedExeUninstallsSandboxProduct) {
       },
       kStartTime))
       << "feedback page requested";
-  EXPECT_TRUE(WaitUntil([&] { return !FileExists(tempCopy_) && !FileExists(script_); }, kStartTime))
-      << "the temporary copy and its script delete themselves";
+  EXPECT_TRUE(WaitUntil([] { return RunsLeftNothing(); }, kStartTime))
+      << "the temporary copy, its script and their folder delete themselves";
 }
 
 }  // namespace

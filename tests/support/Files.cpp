@@ -59,6 +59,11 @@ void RemoveTree(const std::wstring& path) {
     if (!::RemoveDirectoryW(path.c_str())) ::DeleteFileW(path.c_str());
     return;
   }
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+    return;
+  }
   WIN32_FIND_DATAW fd{};
   HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
   if (find != INVALID_HANDLE_VALUE) {
@@ -121,12 +126,6 @@ std::wstring Narrow2Wide(const std::string& text) {
 
 std::string Wide2Utf8(const std::wstring& text) {
   return tk::ToUtf8(text);
-}
-
-std::wstring ShortPath(const std::wstring& path) {
-  wchar_t buffer[32768] = {};
-  const DWORD length = ::GetShortPathNameW(path.c_str(), buffer, 32768);
-  return length > 0 && length < 32768 ? std::wstring(buffer, length) : std::wstring();
 }
 
 }  // namespace testing_support

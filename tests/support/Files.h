@@ -16,8 +16,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void WriteUtf16File(const std::wstring& path, const std::wstring& text);  // no BOM
 void MakeDirs(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
-// The short (8.3) spelling of an existing path; empty when the system gives none.
-std::wstring ShortPath(const std::wstring& path);
 // Names (without folder) of the files that match a pattern such as C:\\x\\*.RTF.
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern);
 // relative path -> content for every file below root ("sub\\a.txt"); folders end in "\\".

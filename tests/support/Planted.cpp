@@ -19,16 +19,18 @@ const std::vector<std::wstring>& PlantedNames() {
   return names;
 }
 
-bool Plant(const std::wstring& folder) {
-  const std::wstring library = BinDir() + L"\\planted.dll";
+bool Plant(const std::wstring& folder, const std::vector<std::wstring>& names) {
+  // Beside the exe under test: a library of the other bitness would be passed over unloaded.
+  const std::wstring exe = UninstallerExe();
+  const std::wstring library = exe.substr(0, exe.rfind(L'\\')) + L"\\planted.dll";
   bool ok = true;
-  for (const std::wstring& name : PlantedNames())
+  for (const std::wstring& name : names)
     ok = ::CopyFileW(library.c_str(), (folder + L"\\" + name).c_str(), FALSE) && ok;
   return ok;
 }
 
-void RemovePlanted(const std::wstring& folder) {
-  for (const std::wstring& name : PlantedNames()) ::DeleteFileW((folder + L"\\" + name).c_str());
+void RemovePlanted(const std::wstring& folder, const std::vector<std::wstring>& names) {
+  for (const std::wstring& name : names) ::DeleteFileW((folder + L"\\" + name).c_str());
 }
 
 std::vector<PlantedLoad> PlantedLoads() {

@@ -1,5 +1,6 @@
 #include "tests/support/ProcessInfo.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/Wait.h"
 
 #include <psapi.h>
@@ -171,18 +172,50 @@ std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid) {
   return Read64(process.get(), query);
 }
 
+std::vector<std::wstring> RunFolders() {
+  std::vector<std::wstring> folders;
+  const std::wstring temp = TempFolder();
+  WIN32_FIND_DATAW found{};
+  tk::UniqueFindHandle search(::FindFirstFileW((temp + kRunFolderPrefix + L"*").c_str(), &found));
+  if (!search) return folders;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      folders.push_back(temp + found.cFileName);
+  } while (::FindNextFileW(search.get(), &found));
+  return folders;
+}
+
+bool RunsLeftNothing() {
+  WIN32_FIND_DATAW found{};
+  tk::UniqueFindHandle search(
+      ::FindFirstFileW((TempFolder() + kRunFolderPrefix + L"*").c_str(), &found));
+  return !search;
+}
+
+void RemoveWhatRunsLeft() {
+  for (const std::wstring& left : FilesMatching(TempFolder() + kRunFolderPrefix + L"*"))
+    RemoveTree(TempFolder() + left);
+}
+
+bool IsCopyInRunFolder(const std::wstring& path, const std::wstring& exeName) {
+  // The temporary folder may be set in its short form; the system names the image in its long.
+  for (const std::wstring& folder : RunFolders()) {
+    const std::wstring copy = folder + L"\\" + exeName;
+    wchar_t longCopy[32768] = {};
+    if (_wcsicmp(path.c_str(), copy.c_str()) == 0 ||
+        (::GetLongPathNameW(copy.c_str(), longCopy, 32768) &&
+         _wcsicmp(path.c_str(), longCopy) == 0))
+      return true;
+  }
+  return false;
+}
+
 bool IsRestartedCopy(DWORD pid, const std::wstring& exeName) {
   const auto info = ReadProcessStartInfo(pid);
   if (!info) return false;
-  // The temporary folder may be set in its short form; the system names the image in its long.
-  const std::wstring copy = TempFolder() + exeName;
-  wchar_t longCopy[32768] = {};
-  if (!::GetLongPathNameW(copy.c_str(), longCopy, 32768)) return false;
   const std::wstring& line = info->commandLine;
   const std::wstring argument = L" uninstall";
-  return (_wcsicmp(info->imagePath.c_str(), copy.c_str()) == 0 ||
-          _wcsicmp(info->imagePath.c_str(), longCopy) == 0) &&
-         line.size() > argument.size() &&
+  return IsCopyInRunFolder(info->imagePath, exeName) && line.size() > argument.size() &&
          line.compare(line.size() - argument.size(), argument.size(), argument) == 0;
 }
 

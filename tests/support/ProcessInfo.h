@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The uninstaller's copy runs from a folder that its run makes in the temporary folder: its
+// kRunFolderPrefix and eight hexadecimal digits.
+#include "uninstaller/SharedUninstaller.h"
+
 namespace testing_support {
 
 struct ProcessStartInfo {
@@ -23,9 +27,17 @@ struct ProcessStartInfo {
 // Works for 64-bit and 32-bit processes alike.
 std::optional<ProcessStartInfo> ReadProcessStartInfo(DWORD pid);
 
+// The run folders in the temporary folder now (full paths).
+std::vector<std::wstring> RunFolders();
+// No run folder and no self-delete script of one is left in the temporary folder.
+bool RunsLeftNothing();
+// Removes what runs left there (a test's clearing up).
+void RemoveWhatRunsLeft();
+// The path is exeName in a run folder of the temporary folder (in its short or long form).
+bool IsCopyInRunFolder(const std::wstring& path, const std::wstring& exeName = L"Uninstaller.exe");
 // The uninstaller's restarted copy is known by what it is, not by being the first window of its
-// class: a process whose image is exeName in the temporary folder and whose command line ends in
-// the single argument "uninstall".
+// class: a process whose image is exeName in a run folder and whose command line ends in the
+// single argument "uninstall".
 bool IsRestartedCopy(DWORD pid, const std::wstring& exeName = L"Uninstaller.exe");
 // The copy's visible window of that class, once there (null when the time runs out); pid gets
 // the copy's process id.

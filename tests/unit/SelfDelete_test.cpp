@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -177,6 +178,30 @@ TEST(SelfDelete, TempPathThatTheAnsiCodePageCannotSpell) {
   EXPECT_TRUE(lossy || ::GetACP() == CP_UTF8);
   TempFolderOverride override(temp);
   ASSERT_EQ(RunSelfDeleter(temp, L"sd\u00E9\u2603.exe"), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
+      << "left: " << Listing(temp);
+  RemoveTree(temp);
+}
+
+// A copy in a folder of its own names nothing above that folder: its script holds no absolute
+// path to it (a temporary folder without a short form would leave the copy for good), and the
+// folder goes with the copy and the script.
+TEST(SelfDelete, RunFolderGoesWithTheCopyAndTheScriptNamesNoPathAboveIt) {
+  const std::wstring temp = FreshFolder(L"tmp Jos\u00E9 \u2603");
+  TempFolderOverride override(temp);
+  const std::wstring folder = temp + L"\\Run-0123ABCD";
+  MakeDirs(folder);
+  const std::wstring exe = folder + L"\\sdrun.exe";
+  tk::UniqueFile lock = HeldCopy(exe);
+  ASSERT_TRUE(lock);
+  Process process = Start(exe, L"--run-folder");
+  ASSERT_TRUE(process.WaitExit(60s));
+  EXPECT_EQ(process.ExitCode(), 0u);
+  std::string script = ReadFileBytes(folder + L".BAT");
+  for (char& c : script) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(script.find("run-0123abcd\\sdrun.exe"), std::string::npos) << script;
+  EXPECT_EQ(script.find("orvex-tests"), std::string::npos) << script;
+  lock.reset();
   EXPECT_TRUE(WaitUntil([&] { return NamesIn(temp).empty(); }, kGoneWithin))
       << "left: " << Listing(temp);
   RemoveTree(temp);

@@ -57,12 +57,6 @@ std::wstring DesktopLink() {
 std::wstring StartMenuLink() {
   return ShellFolder(CSIDL_STARTMENU) + L"\\" + kShortcut;
 }
-std::wstring TempCopy() {
-  return TempDir() + L"\\Uninstaller.exe";
-}
-std::wstring TempScript() {
-  return TempDir() + L"\\Uninstaller.BAT";
-}
 // What the product held before the uninstall, kept where the sandbox lives, outside drive C:.
 std::wstring ListingFile(const std::wstring& which) {
   return SandboxDir() + L"\\state\\demo-" + which + L".listing";
@@ -325,12 +319,13 @@ bool Check(std::vector<std::wstring> faults = {}) {
   } else {
     faults.push_back(std::to_wstring(logs.size()) + L" uninstall logs on the desktop, not one");
   }
-  Say(L"  waiting for the temporary copy to delete itself...");
-  const bool gone =
-      WaitUntil([] { return !FileExists(TempCopy()) && !FileExists(TempScript()); }, 90s);
-  Say(L"  " + TempCopy() + (FileExists(TempCopy()) ? L": still there" : L": gone"));
-  Say(L"  " + TempScript() + (FileExists(TempScript()) ? L": still there" : L": gone"));
-  if (!gone) faults.push_back(L"the temporary copy or its script is still there");
+  Say(L"  waiting for the temporary copy to delete itself with its script and folder...");
+  const bool gone = WaitUntil([] { return RunsLeftNothing(); }, 90s);
+  for (const std::wstring& folder : RunFolders()) Say(L"  " + folder + L": still there");
+  if (!gone)
+    faults.push_back(L"the temporary copy's folder is still there");
+  else
+    Say(L"  " + TempDir() + L"\\" + kRunFolderPrefix + L"...: gone");
   for (const std::string& page : RecordedOpens(L"xdg-open"))
     Say(L"  page requested: " + Narrow2Wide(page));
 
