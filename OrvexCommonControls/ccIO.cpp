@@ -119,6 +119,11 @@ std::wstring TimeToFileNameStr(const TLocalTime& time) {
 
 // --- the platform's path steps, written here ---
 
+std::wstring PathRoot(const std::wstring& path) {
+  const size_t length = PathRootLength(path);
+  return length == 0 ? L"" : Trail(path.substr(0, length));
+}
+
 size_t PathRootLength(const std::wstring& path) {
   const size_t start = static_cast<size_t>(PathStartPos(path)) - 1;
   if (IsDriveRooted(path)) {

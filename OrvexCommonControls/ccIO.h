@@ -1,7 +1,8 @@
 // Paths and folders: one vocabulary for folder paths (always ending in a backslash), validity,
 // existence, creation, shell folders, the protected-folder list, drives, the Recycle Bin, small
-// text files and the file and folder pickers. Portable parts live in ccIO.cpp, the rest in
-// ccIO_win.cpp.
+// text files and the file and folder pickers. Portable parts live in ccIO.cpp, the rest in one
+// file an area: ccIO_win.cpp (existence, folders, drives, start-up), ccIO_files_win.cpp,
+// ccIO_recycle_win.cpp and ccIO_pickers_win.cpp.
 #pragma once
 
 #include <optional>
@@ -152,6 +153,8 @@ bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& fil
 // Length of a path's root: C:\ or C:, \\server\share\, a lone \, each after any long-path
 // prefix; 0 for a relative path.
 size_t PathRootLength(const std::wstring& path);
+// The root itself, ending in a backslash (C:\, \\server\share\); empty for a relative path.
+std::wstring PathRoot(const std::wstring& path);
 // The directory-name step: the text before the last backslash, the root itself for a file in the
 // root, empty for a bare root. Blanks are trimmed first; raises "Invalid characters in file name"
 // for a blank path or a control character, "The specified path is too long" from 260 characters.

@@ -1,5 +1,6 @@
-// The Windows half of ccIO: existence, creation, shell folders, drives, the Recycle Bin, text
-// files, the pickers and the start-up services.
+// The Windows half of ccIO, by area: here existence, creation, the path's forms and parts, shell
+// folders, drives and the start-up services; whole files in ccIO_files_win.cpp, the Recycle Bin in
+// ccIO_recycle_win.cpp, the pickers in ccIO_pickers_win.cpp.
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -25,6 +26,7 @@
 #include "toolkit/Text.h"
 #include "OrvexCommonControls/ccCore.h"
 #include "OrvexCommonControls/ccIO.h"
+#include "OrvexCommonControls/ccIO_win_shared.h"
 #include "OrvexCommonControls/ccStringList.h"
 #include "OrvexCommonControls/ccWinVersion.h"
 
@@ -97,60 +99,6 @@ std::wstring DriveRootOf(int driveNumber) {
   return std::wstring(1, static_cast<wchar_t>(L'A' + driveNumber - 1)) + L":\\";
 }
 
-void WriteAll(HANDLE file, std::string_view bytes, const std::wstring& fileName) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-      throw tk::EInOutError(tk::FileErrorText(L"Cannot write to file", fileName, ::GetLastError()));
-    done += written;
-  }
-}
-
-std::string ReadAll(const std::wstring& fileName) {
-  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr))
-      throw tk::EInOutError(tk::FileErrorText(L"Cannot read file", fileName, ::GetLastError()));
-    if (got == 0) break;
-    bytes.append(buffer, got);
-  }
-  return bytes;
-}
-
-// A name beside the target that a file on its way to the target's name takes first.
-std::wstring NameBeside(const std::wstring& target, unsigned attempt) {
-  std::wstring name = target + L".~";
-  tk::AppendDecimal(name, ::GetCurrentProcessId());
-  name += L'-';
-  tk::AppendDecimal(name, attempt);
-  return name + L".tmp";
-}
-
-bool NameTaken(DWORD error) {
-  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-// Moves a finished file onto the target's name: a file or a link there is replaced, and what a
-// link leads to is never written. On failure the finished file goes and the error is kept.
-bool MoveIntoPlace(const std::wstring& finished, const std::wstring& target) {
-  if (::MoveFileExW(finished.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
-  const DWORD error = ::GetLastError();
-  ::DeleteFileW(finished.c_str());
-  ::SetLastError(error);
-  return false;
-}
-
 // A path that FindFirstFileW reads at any length: drive-rooted paths get the long-path prefix.
 std::wstring SearchablePath(const std::wstring& path) {
   if (PathStartPos(path) == 1 && IsDriveRooted(path)) return L"\\\\?\\" + path;
@@ -174,74 +122,6 @@ tk::UniqueFindHandle FirstEntry(const std::wstring& folder, WIN32_FIND_DATAW& fo
 bool IsLinkAttributes(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
-
-// Watches the dialogs the shell opens on this thread while it deletes an item. What it asks
-// while it is told to ask nothing else (FOF_NOCONFIRMATION) is its offer to delete for good what
-// the Recycle Bin cannot take: a box with Yes and No. For an item that holds links the offer is
-// declined unseen, since deleting for good walks into links (Wine's shell empties their targets);
-// the tree is looked through only when the shell asks, so an item the Recycle Bin takes costs
-// nothing.
-class DeleteOperationWatch {
- public:
-  explicit DeleteOperationWatch(std::wstring item)
-      : item_(std::move(item)), previous_(std::exchange(current_, this)) {
-    hook_.reset(::SetWindowsHookExW(WH_CBT, Proc, nullptr, ::GetCurrentThreadId()));
-  }
-  DeleteOperationWatch(const DeleteOperationWatch&) = delete;
-  DeleteOperationWatch& operator=(const DeleteOperationWatch&) = delete;
-  ~DeleteOperationWatch() {
-    hook_.reset();
-    current_ = previous_;
-  }
-
-  bool Watching() const { return static_cast<bool>(hook_); }
-  // An offer to delete for good was shown, or declined unseen.
-  bool Offered() const { return offers_ > 0 || declinedUnseen_; }
-  // Every dialog the operation showed was such an offer.
-  bool OnlyOffers() const { return others_ == 0; }
-  bool ShowedNothing() const { return offers_ == 0 && others_ == 0 && !declinedUnseen_; }
-
- private:
-  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
-    if (current_ && code == HCBT_CREATEWND &&
-        IsDialogClass(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass) &&
-        current_->ItemHoldsLink()) {
-      current_->declinedUnseen_ = true;
-      return 1;  // the window is not made; the shell takes that as No
-    }
-    if (current_ && code == HCBT_ACTIVATE) current_->Seen(reinterpret_cast<HWND>(wParam));
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-  static bool IsDialogClass(LPCWSTR name) {
-    if (IS_INTRESOURCE(name)) return name == WC_DIALOG;
-    return name && std::wstring_view(name) == L"#32770";
-  }
-  void Seen(HWND window) {
-    if (!seen_.insert(window).second) return;
-    wchar_t name[16] = {};
-    ::GetClassNameW(window, name, 16);
-    if (std::wstring_view(name) != L"#32770") return;
-    if (::GetDlgItem(window, IDYES) && ::GetDlgItem(window, IDNO))
-      ++offers_;
-    else
-      ++others_;
-  }
-  bool ItemHoldsLink() {
-    if (!holdsLink_) holdsLink_ = HoldsLink(item_);
-    return *holdsLink_;
-  }
-
-  // The shell runs its operation on the calling thread, and RecycleItem is called on the GUI
-  // thread: one watch at a time.
-  static inline DeleteOperationWatch* current_ = nullptr;
-  std::wstring item_;
-  DeleteOperationWatch* previous_;
-  std::optional<bool> holdsLink_;
-  std::set<HWND> seen_;
-  unsigned offers_ = 0, others_ = 0;
-  bool declinedUnseen_ = false;
-  tk::UniqueHHOOK hook_;
-};
 
 }  // namespace
 
@@ -431,115 +311,6 @@ bool DriveIsReady(const std::wstring& path) {
   return DiskInDrive(DriveLetterToNumber(path.empty() ? L'\0' : path[0]));
 }
 
-// --- files ---
-
-TRecycleOutcome RecycleItemOutcome(const std::wstring& path, bool allowUndo, bool confirm,
-                                   bool silent) {
-  // The shell takes a folder named with its trailing backslash as done without touching it.
-  const std::wstring item = WithoutTrailingBackslash(path);
-  if (item.empty()) return TRecycleOutcome::Failed;
-  std::wstring source = item;
-  source.push_back(L'\0');  // the list ends with a second NUL
-
-  // Deleting for good goes through links on some systems; without undo there is no other way.
-  if (!allowUndo && HoldsLink(item)) return TRecycleOutcome::Declined;
-
-  // A link goes as the entry it is, never as the folder it leads to (where the shell knows how).
-  FILEOP_FLAGS flags = FOF_NORECURSEREPARSE;
-  if (allowUndo) flags |= FOF_ALLOWUNDO;
-  if (silent)
-    flags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-  else if (!confirm)
-    flags |= FOF_NOCONFIRMATION;
-  // Without a question the shell deletes for good what the Recycle Bin cannot take; the user
-  // who asked for the Recycle Bin must hear of it first, and an item that holds links must be
-  // asked about so that the offer can be declined.
-  const bool warned = allowUndo && (!silent || HoldsLink(item));
-  if (warned) flags |= FOF_WANTNUKEWARNING;
-
-  DeleteOperationWatch watch(item);
-  SHFILEOPSTRUCTW operation{};
-  operation.hwnd = tk::App().MainFormHandle();
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = source.c_str();
-  operation.fFlags = flags;
-  const int result = ::SHFileOperationW(&operation);
-  if (result != 0 || operation.fAnyOperationsAborted || PathExists(item))
-    return watch.Offered() ? TRecycleOutcome::Declined : TRecycleOutcome::Failed;
-  if (!watch.Watching()) return TRecycleOutcome::Unknown;
-  if (!allowUndo) return TRecycleOutcome::DeletedForGood;
-  // With the warning asked for, the shell deletes nothing for good unasked: gone without a
-  // question is recycled, gone after the offer alone is deleted for good by the user's Yes.
-  if (!warned) return TRecycleOutcome::Unknown;
-  if (watch.ShowedNothing()) return TRecycleOutcome::Recycled;
-  return !confirm && watch.OnlyOffers() ? TRecycleOutcome::DeletedForGood
-                                        : TRecycleOutcome::Unknown;
-}
-
-bool RecycleItem(const std::wstring& path, bool allowUndo, bool confirm, bool silent) {
-  const TRecycleOutcome outcome = RecycleItemOutcome(path, allowUndo, confirm, silent);
-  return outcome != TRecycleOutcome::Declined && outcome != TRecycleOutcome::Failed;
-}
-
-void WriteFileWhole(const std::wstring& fileName, std::string_view bytes) {
-  DWORD error = ERROR_FILE_EXISTS;
-  for (unsigned attempt = 0; attempt < 100 && NameTaken(error); ++attempt) {
-    const std::wstring beside = NameBeside(fileName, attempt);
-    tk::UniqueFile file(::CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      error = ::GetLastError();
-      continue;
-    }
-    try {
-      WriteAll(file.get(), bytes, fileName);
-      if (!::FlushFileBuffers(file.get()))
-        throw tk::EInOutError(tk::FileErrorText(L"Cannot write file", fileName, ::GetLastError()));
-    } catch (...) {
-      file.reset();
-      ::DeleteFileW(beside.c_str());
-      throw;
-    }
-    file.reset();
-    if (MoveIntoPlace(beside, fileName)) return;
-    error = ::GetLastError();
-    break;
-  }
-  throw tk::EFCreateError(tk::FileErrorText(L"Cannot create file", fileName, error));
-}
-
-void StringToFile(const std::wstring& fileName, const std::wstring& text, bool overwrite,
-                  bool writeMark) {
-  ForceDirectories(ExtractPath(fileName, true));
-  if (overwrite || !PathExists(fileName)) {
-    const std::string mark = writeMark ? "\xEF\xBB\xBF" : "";
-    WriteFileWhole(fileName, mark + tk::ToUtf8(text));
-    return;
-  }
-  tk::UniqueFile file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    throw tk::EFOpenError(tk::FileErrorText(L"Cannot open file", fileName, ::GetLastError()));
-  ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
-  WriteAll(file.get(), tk::ToUtf8(text), fileName);
-}
-
-std::wstring StringFromFile(const std::wstring& fileName) {
-  return tk::TextFromBytes(ReadAll(fileName));
-}
-
-TTSL* StringFromFileTSL(const std::wstring& fileName) {
-  auto list = std::make_unique<TTSL>();
-  list->SetText(StringFromFile(fileName));
-  return list.release();
-}
-
-TLocalTime NowLocal() {
-  SYSTEMTIME now{};
-  ::GetLocalTime(&now);
-  return TLocalTime{now.wHour, now.wMinute, now.wSecond};
-}
-
 // --- start-up services ---
 
 std::wstring EnvironmentValue(const wchar_t* name) {
@@ -559,17 +330,6 @@ std::wstring GetTempFolder() {
   // copy made at start-up still needs the user's own temporary folder, not none at all.
   if (folder.empty() && error == ERROR_FILENAME_EXCED_RANGE) return TempFolderByRule();
   return folder;
-}
-
-bool FileCopyTo(const std::wstring& source, const std::wstring& destFolder, bool overwrite) {
-  const std::wstring target = destFolder + FileNamePart(source, psAll);
-  if (!overwrite) return ::CopyFileW(source.c_str(), target.c_str(), TRUE) != FALSE;
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring beside = NameBeside(target, attempt);
-    if (::CopyFileW(source.c_str(), beside.c_str(), TRUE)) return MoveIntoPlace(beside, target);
-    if (!NameTaken(::GetLastError())) return false;
-  }
-  return false;
 }
 
 namespace {
@@ -615,7 +375,7 @@ std::wstring CreateRunFolder(const std::wstring& parent, const std::wstring& pre
     const std::wstring folder = Trail(parent) + prefix + RunFolderDigits(attempt);
     // Made here or not at all: a name that is taken, by a folder, a file or a link, is passed by.
     if (::CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
-    if (!NameTaken(::GetLastError())) return L"";
+    if (!ccio_win::NameTaken(::GetLastError())) return L"";
   }
   return L"";
 }
@@ -650,161 +410,4 @@ void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix
   }
   for (const std::wstring& script : scripts)
     if (!PathExists(script.substr(0, script.size() - 4))) ::DeleteFileW(script.c_str());
-}
-
-// --- pickers ---
-
-namespace {
-
-// The drive part of a path: "C:" or "\\server\share"; empty when it has none.
-std::wstring DrivePart(const std::wstring& path) {
-  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
-  if (path.rfind(L"\\\\", 0) == 0) {
-    std::wstring root = path.substr(0, PathRootLength(path));
-    while (!root.empty() && root.back() == L'\\') root.pop_back();
-    return root;
-  }
-  return L"";
-}
-
-int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-  if (message == BFFM_INITIALIZED && data) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
-  return 0;
-}
-
-// The dialogs move the process into the folder the user browsed to, and a process's working
-// folder cannot be deleted; the uninstaller must never hold the folder it is about to remove.
-class KeepWorkingFolder {
- public:
-  KeepWorkingFolder() {
-    const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
-    saved_.resize(needed);
-    saved_.resize(::GetCurrentDirectoryW(needed, saved_.data()));
-  }
-  KeepWorkingFolder(const KeepWorkingFolder&) = delete;
-  KeepWorkingFolder& operator=(const KeepWorkingFolder&) = delete;
-  ~KeepWorkingFolder() {
-    if (!saved_.empty()) ::SetCurrentDirectoryW(saved_.c_str());
-  }
-
- private:
-  std::wstring saved_;
-};
-
-std::wstring FilterBuffer(const std::wstring& filter) {
-  std::wstring buffer = filter.empty() ? std::wstring(L"All files (*.*)|*.*") : filter;
-  for (wchar_t& c : buffer)
-    if (c == L'|') c = L'\0';
-  buffer.push_back(L'\0');
-  buffer.push_back(L'\0');
-  return buffer;
-}
-
-}  // namespace
-
-bool SelectAFolderModern(std::wstring& folder, const std::wstring& title, unsigned options) {
-  tk::ComInit com;
-  KeepWorkingFolder workingFolder;
-  tk::ComPtr<IFileOpenDialog> dialog;
-  if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(dialog.put()))))
-    return false;
-  dialog->SetOptions(options);
-  if (!folder.empty()) {
-    tk::ComPtr<IShellItem> start;
-    if (SUCCEEDED(
-            ::SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(start.put()))))
-      dialog->SetDefaultFolder(start.get());
-    dialog->SetFileName(folder.c_str());
-  }
-  if (!title.empty()) dialog->SetTitle(title.c_str());
-  if (FAILED(dialog->Show(tk::App().MainFormHandle()))) return false;
-  tk::ComPtr<IShellItem> chosen;
-  if (FAILED(dialog->GetResult(chosen.put()))) return false;
-  wchar_t* name = nullptr;
-  if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &name))) return false;
-  tk::UniqueCoTaskString owned(name);
-  folder = Trail(name);
-  return true;
-}
-
-bool SelectAFolderClassic(std::wstring& folder) {
-  tk::ComInit com;
-  KeepWorkingFolder workingFolder;
-  const std::wstring drive = DrivePart(folder);
-  if (!FolderExists(folder, true)) folder.clear();
-  tk::UniquePIDL root;
-  if (!drive.empty()) root.reset(::ILCreateFromPathW(Trail(drive).c_str()));
-
-  BROWSEINFOW info{};
-  info.hwndOwner = tk::App().MainFormHandle();
-  info.pidlRoot = root.get();
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-  info.lpfn = BrowseCallback;
-  info.lParam = folder.empty() ? 0 : reinterpret_cast<LPARAM>(folder.c_str());
-  tk::UniquePIDL chosen(::SHBrowseForFolderW(&info));
-  if (!chosen) return false;
-  wchar_t path[MAX_PATH] = {};
-  if (!::SHGetPathFromIDListW(chosen.get(), path)) return false;
-  folder = Trail(path);
-  return true;
-}
-
-bool SelectAFolder(std::wstring& folder, const std::wstring& title, unsigned options) {
-  if (IsWindowsVistaUp()) return SelectAFolderModern(folder, title, options);
-  return SelectAFolderClassic(folder);
-}
-
-bool PromptToLoadFile(std::wstring& fileName, const std::wstring& filter, const std::wstring& title,
-                      const std::wstring& initialFolder) {
-  std::wstring folder = initialFolder;
-  if (folder.empty()) folder = IsFolder(fileName) ? fileName : ExtractPath(fileName, true);
-  return PromptFileDialog(fileName, false, filter, L"", title, folder);
-}
-
-namespace {
-
-// The file dialogs' library is loaded when a dialog is first wanted: linked in, it would be loaded
-// with every start, together with the printing libraries it depends on.
-BOOL ShowFileDialog(OPENFILENAMEW& ofn, bool save) {
-  using Dialog = BOOL(WINAPI*)(OPENFILENAMEW*);
-  const auto show =
-      tk::SystemFunction<Dialog>(L"comdlg32.dll", save ? "GetSaveFileNameW" : "GetOpenFileNameW");
-  if (!show) throw tk::Exception(L"The file dialogs (comdlg32.dll) are not available.");
-  return show(&ofn);
-}
-
-}  // namespace
-
-bool PromptFileDialog(std::wstring& fileName, bool save, const std::wstring& filter,
-                      const std::wstring& defaultExt, const std::wstring& title,
-                      const std::wstring& initialFolder) {
-  const std::wstring folder = initialFolder.empty() ? AppDataFolder() : initialFolder;
-  const std::wstring filters = FilterBuffer(filter);
-  // Room for any path the dialog may hand back, long-path prefixed ones included.
-  std::wstring buffer(32768, L'\0');
-  // A folder in the file-name box would make the dialog open in that folder's parent with the
-  // folder offered as a file name; left out, the dialog opens where it should.
-  if (!IsFolder(fileName))
-    fileName.copy(buffer.data(), std::min(fileName.size(), buffer.size() - 1));
-  std::wstring extension = defaultExt;
-  if (!extension.empty() && extension[0] == L'.') extension.erase(0, 1);
-
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof(ofn);
-  ofn.hwndOwner = tk::App().MainFormHandle();
-  ofn.lpstrFilter = filters.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = buffer.data();
-  ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-  ofn.lpstrInitialDir = folder.c_str();
-  ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-  ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_FORCESHOWHIDDEN |
-              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  KeepWorkingFolder workingFolder;
-  const BOOL confirmed = ShowFileDialog(ofn, save);
-  if (!confirmed) return false;
-  fileName = buffer.c_str();
-  return true;
 }

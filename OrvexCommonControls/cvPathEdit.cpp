@@ -40,15 +40,7 @@ constexpr unsigned kFolderPickerOptions =
 
 // Root of the absolute form of the path: C:\ for a drive, \\server\share\ for a network path.
 std::wstring FullPathRoot(const std::wstring& path) {
-  const std::wstring full = FullPath(path);
-  if (full.empty()) return {};
-  if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2) + L"\\";
-  if (full.starts_with(L"\\\\")) {
-    const size_t serverEnd = full.find(L'\\', 2);
-    if (serverEnd == std::wstring::npos) return Trail(full);
-    return Trail(full.substr(0, full.find(L'\\', serverEnd + 1)));
-  }
-  return {};
+  return PathRoot(FullPath(path));
 }
 
 // The checks a folder text must pass besides its length: the colon, the characters and the drive.
