@@ -85,24 +85,7 @@ class Hostile : public UninstallerFixture {
   }
 
   static void StoreValue(const wchar_t* name, DWORD type, const std::wstring& text) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &key, nullptr),
-              ERROR_SUCCESS);
-    if (type == REG_NONE) {
-      ::RegDeleteValueW(key, name);
-    } else if (type == REG_DWORD) {
-      const DWORD value = 3;
-      ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof(value));
-    } else {
-      std::wstring bytes = text;
-      bytes.push_back(L'\0');
-      if (type == REG_MULTI_SZ) bytes.push_back(L'\0');
-      ::RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size() * sizeof(wchar_t)));
-    }
-    ::RegCloseKey(key);
+    ASSERT_TRUE(StoreProductValue(name, type, text));
   }
 
   // Answers every box the way a careful person does: yes to the two questions, no to anything

@@ -69,12 +69,7 @@ void PrintTo(const Row& row, std::ostream* os) {
 }
 
 void StoreValue(const wchar_t* name, const std::optional<std::wstring>& value) {
-  if (!value) {
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kProductKey, name);
-    return;
-  }
-  ::RegSetKeyValueW(HKEY_CURRENT_USER, kProductKey, name, REG_SZ, value->c_str(),
-                    static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+  StoreProductValue(name, value ? REG_SZ : REG_NONE, value.value_or(L""));
 }
 
 RECT BoundsInParent(HWND window) {

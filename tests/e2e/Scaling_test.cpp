@@ -61,8 +61,7 @@ void SetSandboxDpi(DWORD dpi) {
 }
 
 void StoreInstallPath(const std::wstring& folder) {
-  ::RegSetKeyValueW(HKEY_CURRENT_USER, kProductKey, L"Install path", REG_SZ, folder.c_str(),
-                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  StoreProductValue(L"Install path", REG_SZ, folder);
 }
 
 // The extent of a text in the font a control draws with.

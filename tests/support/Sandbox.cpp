@@ -47,6 +47,27 @@ std::wstring DesktopDir() {
   return ShellFolder(CSIDL_DESKTOPDIRECTORY);
 }
 
+bool StoreProductValue(const wchar_t* name, unsigned long type, const std::wstring& text) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+    return false;
+  if (type == REG_NONE) {
+    ::RegDeleteValueW(key, name);
+  } else if (type == REG_DWORD) {
+    const DWORD value = 3;
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  } else {
+    std::wstring bytes = text;
+    bytes.push_back(L'\0');
+    if (type == REG_MULTI_SZ) bytes.push_back(L'\0');
+    ::RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                     static_cast<DWORD>(bytes.size() * sizeof(wchar_t)));
+  }
+  ::RegCloseKey(key);
+  return true;
+}
+
 std::wstring TempDir() {
   wchar_t buffer[MAX_PATH + 1] = {};
   DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);

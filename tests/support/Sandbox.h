@@ -11,6 +11,10 @@ namespace testing_support {
 
 // The product's key under HKEY_CURRENT_USER, as its installer writes it.
 inline constexpr wchar_t kProductKey[] = L"Software\\OrvexDesign\\Pelmor Wallpaper Changer";
+// Writes one of the product's values under that key: the text as the given string type (REG_SZ,
+// REG_EXPAND_SZ, REG_MULTI_SZ), the number 3 for REG_DWORD (a value of the wrong type), or no
+// value at all for REG_NONE. False when the key cannot be opened.
+bool StoreProductValue(const wchar_t* name, unsigned long type, const std::wstring& text = L"");
 
 // --- locations (Windows paths, ending without a backslash) ---
 std::wstring SandboxDir();  // the run's sandbox folder (Z:\\...\\sandbox)
