@@ -165,8 +165,8 @@ std::wstring SelfDeleteScriptName() {
 void ScheduleSelfDelete(const std::wstring& runFolder) {
   static bool scheduled = false;
   if (std::exchange(scheduled, true)) return;
-  const std::wstring temp = GetTempFolder();
   if (runFolder.empty()) {
+    const std::wstring temp = GetTempFolder();
     const std::wstring scriptName = SelfDeleteScriptName();
     // The script in the temporary folder, the executable by its full path wherever it runs.
     const std::wstring spelledTemp = BatchSpelling(temp);

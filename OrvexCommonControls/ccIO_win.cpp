@@ -387,16 +387,17 @@ void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix
   WIN32_FIND_DATAW found{};
   tk::UniqueFindHandle search = FirstEntry(root, found);
   if (!search) return;
-  std::vector<std::wstring> left, scripts;
+  // The run folders, and the run folders that the scripts left beside them are named after.
+  std::vector<std::wstring> left, scriptFolders;
   do {
     const std::wstring name = found.cFileName;
     if (IsLinkAttributes(found.dwFileAttributes)) continue;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsRunFolderName(name, prefix))
-      left.push_back(root + L"\\" + name);
-    else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
-             IsRunFolderName(name.substr(0, name.size() - 4), prefix) &&
-             RunFolderScript(name.substr(0, name.size() - 4)) == name)
-      scripts.push_back(root + L"\\" + name);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (IsRunFolderName(name, prefix)) left.push_back(root + L"\\" + name);
+    } else if (const std::wstring folder = WithoutExtension(name);
+               IsRunFolderName(folder, prefix) && RunFolderScript(folder) == name) {
+      scriptFolders.push_back(root + L"\\" + folder);
+    }
   } while (::FindNextFileW(search.get(), &found));
   for (const std::wstring& folder : left) {
     if (!HoldsOnlyRunFiles(folder, fileNames)) continue;
@@ -408,6 +409,7 @@ void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix
         });
     if (deleted) ::RemoveDirectoryW(folder.c_str());
   }
-  for (const std::wstring& script : scripts)
-    if (!PathExists(script.substr(0, script.size() - 4))) ::DeleteFileW(script.c_str());
+  // A script whose folder is still there may still be running: it stays.
+  for (const std::wstring& folder : scriptFolders)
+    if (!PathExists(folder)) ::DeleteFileW(RunFolderScript(folder).c_str());
 }

@@ -35,10 +35,7 @@ int ParamCount() {
 // copy works in the temporary folder: the programs it starts (the browser that it hands a page
 // to, say) keep their folder after it has ended, and its run folder must be free to go.
 void LeaveWorkingFolder() {
-  const std::wstring runFolder = OwnRunFolder();
-  const std::wstring folder = runFolder.empty()
-                                  ? AppFolder()
-                                  : FolderPart(WithoutTrailingBackslash(runFolder), psBackslash);
+  const std::wstring folder = OwnRunFolder().empty() ? AppFolder() : GetTempFolder();
   ::SetCurrentDirectoryW(folder.c_str());
 }
 

@@ -346,7 +346,7 @@ void TfrmMain::btnUninstallClick(tk::TObject*) {
   mmoLog->AddInfo(L"   " + installFolder);
   mmoLog->AddInfo(L"   " + dataFolder);
   std::vector<TFolderRemoval> removals{RemoveInstallFolder(installFolder)};
-  if (FolderExists(dataFolder, true)) removals.push_back(RemoveDataFolder(dataFolder));
+  if (FolderExists(dataFolder, true)) removals.push_back(RemoveFolder(dataFolder, kAbortedDataRow));
   RemoveShortcuts();
   LogSummary(removals);
   CheckProductName();
@@ -402,26 +402,24 @@ void TfrmMain::RefuseProtectedFolder(const std::wstring& folder, const wchar_t* 
   mmoLog->AddInfo(abortedRow);
 }
 
-TfrmMain::TFolderRemoval TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
+TfrmMain::TFolderRemoval TfrmMain::RemoveFolder(const std::wstring& folder,
+                                                const wchar_t* abortedRow) {
   if (IsProtected(folder)) {
-    RefuseProtectedFolder(folder, kAbortedInstallRow);
+    RefuseProtectedFolder(folder, abortedRow);
     return {folder, std::nullopt};
   }
-  const TRecycleOutcome outcome = RecycleFolder(folder);
-  if (outcome == TRecycleOutcome::Failed) {
+  return {folder, RecycleFolder(folder)};
+}
+
+// The installation folder that could not be removed is the user's to delete by hand.
+TfrmMain::TFolderRemoval TfrmMain::RemoveInstallFolder(const std::wstring& folder) {
+  const TFolderRemoval removal = RemoveFolder(folder, kAbortedInstallRow);
+  if (removal.outcome == TRecycleOutcome::Failed) {
     MesajInfo(folder + L"\r\n" + kFolderLocked);
     mmoLog->AddMsg(L"The user will manually delete the folder: " + folder);
     OpenInShell(folder);
   }
-  return {folder, outcome};
-}
-
-TfrmMain::TFolderRemoval TfrmMain::RemoveDataFolder(const std::wstring& folder) {
-  if (IsProtected(folder)) {
-    RefuseProtectedFolder(folder, kAbortedDataRow);
-    return {folder, std::nullopt};
-  }
-  return {folder, RecycleFolder(folder)};
+  return removal;
 }
 
 // The operation tells what became of the folder (RecycleItemOutcome); the rows only say it.

@@ -68,8 +68,9 @@ class TfrmMain : public tk::TForm {
     std::wstring folder;
     std::optional<TRecycleOutcome> outcome;
   };
+  // Refused with the special-folder rows (abortedRow last) when protected, else recycled.
+  TFolderRemoval RemoveFolder(const std::wstring& folder, const wchar_t* abortedRow);
   TFolderRemoval RemoveInstallFolder(const std::wstring& folder);
-  TFolderRemoval RemoveDataFolder(const std::wstring& folder);
   void RefuseProtectedFolder(const std::wstring& folder, const wchar_t* abortedRow);
   void RemoveShortcuts();
   void LogSummary(const std::vector<TFolderRemoval>& removals);
