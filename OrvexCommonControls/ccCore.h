@@ -1,6 +1,8 @@
 // Application name, message boxes, small text helpers, time texts, version text, self-delete and
-// the development-folder test. The text helpers are portable (ccCore.cpp); everything that talks
-// to Windows lives in ccCore_win.cpp.
+// the development-folder test. The text helpers and the script's text are portable (ccCore.cpp);
+// what talks to Windows lives in ccCore_win.cpp, except what the program does with its own file
+// (its short name, the development-folder test, the self-delete), which stands on ccIO and lives
+// in ccCore_self_win.cpp.
 #pragma once
 
 #include <cstdint>
