@@ -270,6 +270,16 @@ TColor TWinControl::ShownColor() const {
   return color == clDefault ? clBtnFace : color;
 }
 
+void TWinControl::FillBackground(HDC dc, const RECT* area) const {
+  RECT client{};
+  if (!area) {
+    ::GetClientRect(Handle(), &client);
+    area = &client;
+  }
+  UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
+  ::FillRect(dc, area, brush.get());
+}
+
 HBRUSH TWinControl::CtlColor(HDC dc) {
   ::SetTextColor(dc, TextRGB());
   const COLORREF color = BackgroundRGB();
@@ -434,10 +444,7 @@ void TPanel::FillCreateParams(CreateParams& params) {
 
 LRESULT TPanel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_ERASEBKGND) {
-    RECT rc{};
-    ::GetClientRect(Handle(), &rc);
-    UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
-    ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
+    FillBackground(reinterpret_cast<HDC>(wParam));
     return 1;
   }
   return TWinControl::WndProc(msg, wParam, lParam);

@@ -155,6 +155,8 @@ class TWinControl : public TComponent {
   // ShownColor and the font's colour as painted now (ShownRGB).
   COLORREF BackgroundRGB() const { return ShownRGB(ShownColor(), COLOR_BTNFACE); }
   COLORREF TextRGB() const { return ShownRGB(font_.Color, SystemTextColor()); }
+  // Paints the area (the whole client area without one) in BackgroundRGB.
+  void FillBackground(HDC dc, const RECT* area = nullptr) const;
   // The system's colour for this control's text, which a fixed one gives way to in high contrast.
   virtual int SystemTextColor() const { return COLOR_BTNTEXT; }
 

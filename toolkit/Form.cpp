@@ -142,67 +142,73 @@ void TForm::SnapToWorkArea(RECT& rc) {
   rc.bottom = rc.top + height;
 }
 
+void TForm::OnDpiChanged(const RECT& suggested) {
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FontChanged();
+  for (TWinControl* child : Children()) child->DpiChanged();
+}
+
+bool TForm::OnDialogCommand(WORD id) {
+  // The dialog manager reports the default button by id alone when it is not a direct child.
+  if (auto* button = dynamic_cast<TButton*>(FindById(this, id))) {
+    button->Click();
+    return true;
+  }
+  // Esc, as the dialog manager reports it.
+  if (id == IDCANCEL) {
+    Close();
+    return true;
+  }
+  return false;
+}
+
+void TForm::OnActivate(WORD state, bool minimized) {
+  if (state == WA_INACTIVE) {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+    return;
+  }
+  if (minimized) return;
+  HWND focus = lastFocus_;
+  if (!focus || !::IsChild(Handle(), focus) || !::IsWindowVisible(focus) ||
+      !::IsWindowEnabled(focus))
+    focus = NextTabStop(Handle(), nullptr, false);
+  ::SetFocus(focus ? focus : Handle());
+}
+
+void TForm::OnDestroy() {
+  if (!mainForm_) return;
+  App().SetMainFormHandle(nullptr);
+  ::PostQuitMessage(0);
+}
+
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_ERASEBKGND: {
-      RECT rc{};
-      ::GetClientRect(Handle(), &rc);
-      UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
-      ::FillRect(reinterpret_cast<HDC>(wParam), &rc, brush.get());
+    case WM_ERASEBKGND:
+      FillBackground(reinterpret_cast<HDC>(wParam));
       return 1;
-    }
     case WM_MOVING:
       if (screenSnap_) SnapToWorkArea(*reinterpret_cast<RECT*>(lParam));
       return TRUE;
-    case WM_DPICHANGED: {
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      FontChanged();
-      for (TWinControl* child : Children()) child->DpiChanged();
+    case WM_DPICHANGED:
+      OnDpiChanged(*reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case DM_GETDEFID:
       if (TWinControl* button = FindDefaultButton(this))
         return MAKELRESULT(::GetDlgCtrlID(button->Handle()), DC_HASDEFID);
       return 0;
     case WM_COMMAND:
-      // The dialog manager reports the default button by id alone when it is not a direct child.
-      if (lParam == 0 && HIWORD(wParam) == BN_CLICKED) {
-        if (auto* button = dynamic_cast<TButton*>(FindById(this, LOWORD(wParam)))) {
-          button->Click();
-          return 0;
-        }
-        // Esc, as the dialog manager reports it.
-        if (LOWORD(wParam) == IDCANCEL) {
-          Close();
-          return 0;
-        }
-      }
+      if (lParam == 0 && HIWORD(wParam) == BN_CLICKED && OnDialogCommand(LOWORD(wParam))) return 0;
       break;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        const HWND focus = ::GetFocus();
-        if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
-        return 0;
-      }
-      if (!HIWORD(wParam)) {
-        HWND focus = lastFocus_;
-        if (!focus || !::IsChild(Handle(), focus) || !::IsWindowVisible(focus) ||
-            !::IsWindowEnabled(focus))
-          focus = NextTabStop(Handle(), nullptr, false);
-        ::SetFocus(focus ? focus : Handle());
-      }
+      OnActivate(LOWORD(wParam), HIWORD(wParam) != 0);
       return 0;
     case WM_CLOSE:
       if (CanClose()) ::DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
-      if (mainForm_) {
-        App().SetMainFormHandle(nullptr);
-        ::PostQuitMessage(0);
-      }
+      OnDestroy();
       return 0;
     default:
       break;

@@ -42,6 +42,14 @@ class TForm : public TWinControl {
   TWinControl* FindById(const TWinControl* from, UINT id);
   TWinControl* FindDefaultButton(TWinControl* from);
   void SnapToWorkArea(RECT& rc);
+  // One handler per message the form answers itself.
+  void OnDpiChanged(const RECT& suggested);
+  // A button click the dialog manager reports by id alone (the default button, Esc); true when
+  // handled.
+  bool OnDialogCommand(WORD id);
+  // Keeps the focused control when the window is left and gives it back on return.
+  void OnActivate(WORD state, bool minimized);
+  void OnDestroy();
 
   std::wstring windowClass_;
   int clientWidth_ = 300;

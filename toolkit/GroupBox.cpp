@@ -42,8 +42,7 @@ RECT TGroupBox::DisplayRect96() const {
 void TGroupBox::OnPaint(HDC dc) {
   RECT rc{};
   ::GetClientRect(Handle(), &rc);
-  UniqueHBRUSH background(::CreateSolidBrush(BackgroundRGB()));
-  ::FillRect(dc, &rc, background.get());
+  FillBackground(dc, &rc);
 
   UniqueSelectObject font(dc, ShownFont());
   const std::wstring caption = Caption();
@@ -55,7 +54,7 @@ void TGroupBox::OnPaint(HDC dc) {
     SIZE text{};
     ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
     RECT textRect{Scale(8), 0, Scale(8) + text.cx + Scale(4), captionHeight};
-    ::FillRect(dc, &textRect, background.get());
+    FillBackground(dc, &textRect);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc,
                    ::GetSysColor(::IsWindowEnabled(Handle()) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));

@@ -309,8 +309,7 @@ void TImage::OnPaint(HDC dc) {
   UniqueMemDC memory(::CreateCompatibleDC(dc));
   UniqueHBITMAP canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
   UniqueSelectObject onCanvas(memory.get(), canvas.get());
-  UniqueHBRUSH brush(::CreateSolidBrush(BackgroundRGB()));
-  ::FillRect(memory.get(), &client, brush.get());
+  FillBackground(memory.get(), &client);
   FinishDecoding();
   if (!pixels_.empty()) {
     const RECT target = PictureRect();
