@@ -15,19 +15,17 @@ inline constexpr UINT kActivateReplyTimeoutMs = 3000;
 HWND FindWindowByClass(const std::wstring& className);
 
 // Sends WM_ACTIVATE_INSTANCE, restores the window and brings it to the front. Nothing waits on
-// the window's thread for longer than kActivateReplyTimeoutMs at a time: a window that does not
-// answer is restored without waiting for it, and the restoring of one that answered and then
-// stopped is left to go on by itself while the window is brought forward without sharing its
-// input state. True when the window ended in the foreground. A null window is a programming
-// error (assertion in cWindow).
+// the window's thread for longer than kActivateReplyTimeoutMs at a time: the restore is handed
+// to the window's thread, and a window that did not answer, or no longer answers after that, is
+// brought forward without sharing its input state. True when the window ended in the
+// foreground. A null window is a programming error (assertion in cWindow).
 bool ActivateWindow(HWND window);
 
 // Shows a minimised or hidden window again: maximised when it was maximised before being
-// minimised, otherwise at its normal size. True when the new placement was applied, or, for
-// another program's window whose placement the system refuses to set, handed to that window.
+// minimised, otherwise at its normal size. Another thread's window is never waited for: the
+// placement is posted to it, or, where the system refuses to place another program's window,
+// the window is asked to show itself. True when the placement was applied or handed over.
 bool RestoreWindow(HWND window);
-// The same without waiting for the window's thread: for a window that does not answer.
-bool RestoreWindowAsync(HWND window);
 
 // Makes the window the foreground window, borrowing the foreground thread's input state for
 // the first attempt. True when it is (or became) the foreground window.
