@@ -58,15 +58,7 @@ const std::vector<std::wstring> kDisclaimerRows = {
     L"By using the software you TOTALLY agree with the conditions.",
 };
 
-struct Row {
-  std::wstring text;
-  COLORREF color;
-  bool operator==(const Row& other) const = default;
-};
-
-void PrintTo(const Row& row, std::ostream* os) {
-  *os << "\"" << Wide2Utf8(row.text) << "\" colour 0x" << std::hex << row.color;
-}
+using Row = RichRow;
 
 void StoreValue(const wchar_t* name, const std::optional<std::wstring>& value) {
   StoreProductValue(name, value ? REG_SZ : REG_NONE, value.value_or(L""));

@@ -7,10 +7,6 @@
 
 namespace testing_support {
 
-void PrintTo(const Row& row, std::ostream* os) {
-  *os << "\"" << Wide2Utf8(row.text) << "\" colour 0x" << std::hex << row.color;
-}
-
 std::wstring Known(const KNOWNFOLDERID& id) {
   tk::UniqueCoTaskString path;
   ::SHGetKnownFolderPath(id, 0, nullptr, path.put());

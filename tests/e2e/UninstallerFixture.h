@@ -46,13 +46,7 @@ inline constexpr COLORREF kOrange = RGB(223, 88, 0);
 // How long the self-delete script may take to remove the copy and itself.
 inline constexpr auto kSelfDeleteLimit = 60s;
 
-struct Row {
-  std::wstring text;
-  COLORREF color;
-  bool operator==(const Row& other) const = default;
-};
-
-void PrintTo(const Row& row, std::ostream* os);
+using Row = RichRow;
 // A known folder's path; empty when the system has none.
 std::wstring Known(const KNOWNFOLDERID& id);
 // The letters in alternating case ("pRoGrAm"), for spellings that differ only in case.

@@ -1,5 +1,6 @@
 #include "tests/support/AppDriver.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/Wait.h"
 
 #include <richedit.h>
@@ -11,6 +12,11 @@
 #include "toolkit/Handles.h"
 
 namespace testing_support {
+
+void PrintTo(const RichRow& row, std::ostream* os) {
+  *os << "\"" << Wide2Utf8(row.text) << "\" colour 0x" << std::hex << row.color << std::dec
+      << (row.bold ? " bold" : "");
+}
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[256] = {};

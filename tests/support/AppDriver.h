@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,15 @@ void TypeText(HWND edit, const std::wstring& text);
 // Rows of a multi-line field as its text shows them (split at CR LF, CR or LF).
 std::vector<std::wstring> TextRows(HWND edit);
 
-// One row of a rich-edit control of any process, with the format the control reports for it.
+// One row of a log as the user sees it (a rich-edit control of any process, or a saved log):
+// its text, colour and weight.
 struct RichRow {
   std::wstring text;
   COLORREF color = 0;
   bool bold = false;
   bool operator==(const RichRow& other) const = default;
 };
+void PrintTo(const RichRow& row, std::ostream* os);
 // Every row of the control (the empty place after the last row's mark is not a row), or none
 // when the control could not be asked. The format
 // is asked of the control itself, through memory lent in its process; the selection moves.

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "toolkit/Application.h"
+#include "tests/support/AppDriver.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
@@ -61,23 +62,15 @@ HWND FindOurDialog(std::chrono::milliseconds timeout, HWND except = nullptr) {
   HWND dialog = nullptr;
   WaitUntil(
       [&] {
-        while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
-          DWORD pid = 0;
-          ::GetWindowThreadProcessId(dialog, &pid);
-          if (dialog != except && pid == ::GetCurrentProcessId() && ::IsWindowVisible(dialog))
+        for (const MessageBoxInfo& box : OpenBoxes(BoxFilter{::GetCurrentProcessId(), L""}))
+          if (box.hwnd != except) {
+            dialog = box.hwnd;
             return true;
-        }
+          }
         return false;
       },
       timeout, 50ms);
   return dialog;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
-  return buffer;
 }
 
 void SetTextOf(HWND window, const std::wstring& text) {
@@ -86,13 +79,7 @@ void SetTextOf(HWND window, const std::wstring& text) {
 }
 
 HWND FirstEditBelow(HWND parent) {
-  if (!parent) return nullptr;
-  wchar_t name[32] = {};
-  ::GetClassNameW(parent, name, 32);
-  if (std::wstring(name) == L"Edit") return parent;
-  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-    if (HWND edit = FirstEditBelow(child)) return edit;
-  return nullptr;
+  return parent ? FindDescendant(parent, L"Edit") : nullptr;
 }
 
 void Press(HWND dialog, int id) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "toolkit/Application.h"
+#include "tests/support/AppDriver.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/BoxDriver.h"
 #include "toolkit/Errors.h"
@@ -39,19 +40,7 @@ class TestLog : public TRichLog {
   void SetIndent(int value) { Indent = value; }
 };
 
-// What the user sees of one row.
-struct Row {
-  std::wstring text;
-  COLORREF color = 0;
-  bool bold = false;
-  bool operator==(const Row&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Row& row) {
-  char color[16];
-  snprintf(color, sizeof(color), "%06lX", static_cast<unsigned long>(row.color));
-  return out << '"' << Wide2Utf8(row.text) << "\" #" << color << (row.bold ? " bold" : "");
-}
+using Row = RichRow;
 
 LRESULT Send(HWND edit, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
   return ::SendMessageW(edit, msg, wParam, lParam);
