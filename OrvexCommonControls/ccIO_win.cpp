@@ -119,6 +119,22 @@ tk::UniqueFindHandle FirstEntry(const std::wstring& folder, WIN32_FIND_DATAW& fo
   return search;
 }
 
+// Hands each entry of a folder's listing but "." and ".." to visit, until it returns false. True
+// when the whole listing was read: the folder opened, no visit stopped it and no error cut it
+// short.
+template <typename Visit>
+bool ReadListing(const std::wstring& folder, Visit&& visit) {
+  WIN32_FIND_DATAW found{};
+  tk::UniqueFindHandle search = FirstEntry(folder, found);
+  if (!search) return false;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (!visit(found)) return false;
+  } while (::FindNextFileW(search.get(), &found));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 bool IsLinkAttributes(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -179,18 +195,14 @@ bool HoldsLink(const std::wstring& path) {
   while (!folders.empty()) {
     const std::wstring folder = std::move(folders.back());
     folders.pop_back();
-    WIN32_FIND_DATAW found{};
-    tk::UniqueFindHandle search = FirstEntry(folder, found);
-    // A folder that cannot be read through may hold anything.
-    if (!search) return true;
-    do {
-      const std::wstring_view name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (IsLinkAttributes(found.dwFileAttributes)) return true;
+    // Stopped at a link, or a folder that cannot be read through, which may hold anything.
+    const bool readWhole = ReadListing(folder, [&](const WIN32_FIND_DATAW& found) {
+      if (IsLinkAttributes(found.dwFileAttributes)) return false;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         folders.push_back(folder + L"\\" + found.cFileName);
-    } while (::FindNextFileW(search.get(), &found));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) return true;
+      return true;
+    });
+    if (!readWhole) return true;
   }
   return false;
 }
@@ -351,20 +363,13 @@ std::wstring RunFolderDigits(unsigned attempt) {
 
 // A left run folder holds nothing but files of the run's names: no folder, no link, no other name.
 bool HoldsOnlyRunFiles(const std::wstring& folder, const std::vector<std::wstring>& names) {
-  WIN32_FIND_DATAW found{};
-  tk::UniqueFindHandle search = FirstEntry(folder, found);
-  if (!search) return false;
-  do {
-    const std::wstring_view name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
+  return ReadListing(folder, [&](const WIN32_FIND_DATAW& found) {
     const bool known = std::any_of(names.begin(), names.end(), [&](const std::wstring& own) {
       return ::CompareStringOrdinal(own.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
     });
-    if (!known ||
-        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-      return false;
-  } while (::FindNextFileW(search.get(), &found));
-  return ::GetLastError() == ERROR_NO_MORE_FILES;
+    return known &&
+           !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  });
 }
 
 }  // namespace
@@ -384,21 +389,20 @@ void RemoveLeftRunFolders(const std::wstring& parent, const std::wstring& prefix
                           const std::vector<std::wstring>& fileNames) {
   if (parent.empty() || PathRootLength(parent) == 0) return;
   const std::wstring root = WithoutTrailingBackslash(parent);
-  WIN32_FIND_DATAW found{};
-  tk::UniqueFindHandle search = FirstEntry(root, found);
-  if (!search) return;
-  // The run folders, and the run folders that the scripts left beside them are named after.
+  // The run folders, and the run folders that the scripts left beside them are named after; what
+  // the listing holds past an error is left for the next run.
   std::vector<std::wstring> left, scriptFolders;
-  do {
+  ReadListing(root, [&](const WIN32_FIND_DATAW& found) {
     const std::wstring name = found.cFileName;
-    if (IsLinkAttributes(found.dwFileAttributes)) continue;
+    if (IsLinkAttributes(found.dwFileAttributes)) return true;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (IsRunFolderName(name, prefix)) left.push_back(root + L"\\" + name);
     } else if (const std::wstring folder = WithoutExtension(name);
                IsRunFolderName(folder, prefix) && RunFolderScript(folder) == name) {
       scriptFolders.push_back(root + L"\\" + folder);
     }
-  } while (::FindNextFileW(search.get(), &found));
+    return true;
+  });
   for (const std::wstring& folder : left) {
     if (!HoldsOnlyRunFiles(folder, fileNames)) continue;
     // In the order given, the program first: a file still in use keeps the rest.
