@@ -26,6 +26,11 @@ die() { echo "bench: could not measure: $*" >&2; exit 1; }
 
 tools/setup.sh >/dev/null || die "set-up failed"
 . tools/packages.sh
+# The shipped exe, the peer and the baseline are 32-bit: where this kernel refuses 32-bit programs
+# (Wine's 32-bit loader fails with "Exec format error"), none of them starts, and figures taken
+# under qemu's emulation (tools/smoke32.sh) would be the emulator's, not a user's.
+timeout 120 /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+  die "32-bit programs do not run on this machine (/usr/lib/wine/wine does not start), and the shipped exe, the peer and the baseline are all 32-bit"
 ensure_packages nsis >/dev/null || die "the peer's compiler (Debian's nsis) could not be installed"
 tools/build.sh >/dev/null || die "build failed"
 cmake --build --preset x86_64 --target bench >/dev/null || die "the benchmark programs did not build"
