@@ -3,6 +3,7 @@
 #include "tests/support/Wait.h"
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 
 namespace testing_support {
@@ -209,8 +210,13 @@ std::vector<MessageBoxInfo> OpenBoxes(const BoxFilter& filter) {
 std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
                                          const BoxFilter& filter) {
   std::optional<MessageBoxInfo> ready;
+  // A process that has ended shows no box any more: its crash ends the wait at once.
+  std::unique_ptr<void, decltype(&::CloseHandle)> process(
+      filter.processId ? ::OpenProcess(SYNCHRONIZE, FALSE, filter.processId) : nullptr,
+      &::CloseHandle);
   WaitUntil(
       [&] {
+        if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
         // A box is ready once its buttons and its text are there: every message box of this
         // program says something, so an empty text is a box still being filled in. (The shell's
         // own questions paint their text themselves and have no text control to wait for.)

@@ -39,7 +39,8 @@ struct BoxFilter {
   std::wstring captionPrefix;  // empty: any caption
 };
 
-// Waits until a visible box matches; nothing when the time runs out.
+// Waits until a visible box matches; nothing when the time runs out or the filter's process has
+// ended.
 std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
                                          const BoxFilter& filter = {});
 // Reads the box now (it must still be open).
