@@ -106,8 +106,8 @@ prefix=$(tools/wine-env path "$sandbox" prefix)
   fail "the sandbox's prefix has no 32-bit system (empty syswow64); see $sandbox/state/wineboot.log"
 # A kept prefix still holds what an earlier run left in the trash and on the desktop.
 trash=$(tools/wine-env path "$sandbox" trash)
-rm -rf "$trash/files" "$trash/info"
-mkdir -p "$trash/files" "$trash/info"
+empty_trash() { rm -rf "$trash/files" "$trash/info"; mkdir -p "$trash/files" "$trash/info"; }
+empty_trash
 rm -f "$(tools/wine-env path "$sandbox" desktop)"/*.RTF
 stage_done "sandbox ready: $sandbox"
 
@@ -124,17 +124,17 @@ run_driver() {
 }
 run_driver "$left"
 stage_done "uninstall with the 32-bit exe"
-# qemu itself now and then dies of a signal it cannot hand to the emulated program (seen once in
-# a fresh sandbox, not again in the same one): that says nothing of the exe, so the run is made
-# once more with the time left. A failure without the emulator's own message stands.
+# qemu itself now and then dies of a signal it cannot hand to the emulated program (seen in fresh
+# sandboxes, between the two confirmations; never in a sandbox that had run once): that says
+# nothing of the exe, so the run is made once more with the time left. A failure without the
+# emulator's own message stands.
 left=$((budget - ($(date +%s) - start)))
 if [ "$rc" -ne 0 ] && [[ "$mode" == emulated* ]] && grep -q '^qemu: uncaught target signal' "$log" &&
   [ "$left" -ge 120 ]; then
   echo "smoke32: the emulator crashed (not the exe); the run once more"
   tools/wine-env down "$sandbox" >/dev/null 2>&1 || true
   ORVEX_REUSE_PREFIX=1 timeout 120 tools/wine-env up "$sandbox" >/dev/null || fail "the sandbox did not come up again"
-  rm -rf "$trash/files" "$trash/info"
-  mkdir -p "$trash/files" "$trash/info"
+  empty_trash
   run_driver "$left"
   stage_done "uninstall with the 32-bit exe, second run"
 fi

@@ -1,9 +1,9 @@
 #include "tests/support/BoxDriver.h"
 
 #include "tests/support/Wait.h"
+#include "toolkit/Handles.h"
 
 #include <algorithm>
-#include <memory>
 #include <thread>
 
 namespace testing_support {
@@ -211,9 +211,8 @@ std::optional<MessageBoxInfo> WaitForBox(std::chrono::milliseconds timeout,
                                          const BoxFilter& filter) {
   std::optional<MessageBoxInfo> ready;
   // A process that has ended shows no box any more: its crash ends the wait at once.
-  std::unique_ptr<void, decltype(&::CloseHandle)> process(
-      filter.processId ? ::OpenProcess(SYNCHRONIZE, FALSE, filter.processId) : nullptr,
-      &::CloseHandle);
+  tk::UniqueHandle process(filter.processId ? ::OpenProcess(SYNCHRONIZE, FALSE, filter.processId)
+                                            : nullptr);
   WaitUntil(
       [&] {
         if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
