@@ -43,6 +43,9 @@ void LeaveWorkingFolder() {
 // has started its copy, the copy, which waits for it to be given up, until it ends. A start that
 // finds the run owned by another brings that run's window forward and ends.
 constexpr wchar_t kRunMutexName[] = L"Local\\OrvexDesign.Pelmor.Uninstaller.Run";
+// Set by a copy in the same step as it starts waiting for the run: the process that started it
+// gives the run up only then, so that no other start finds the run free in between.
+constexpr wchar_t kCopyWaitsEventName[] = L"Local\\OrvexDesign.Pelmor.Uninstaller.CopyWaits";
 // How long a copy waits for the process that started it to give the run up.
 constexpr DWORD kHandOverMs = 10000;
 // How long a second start waits for the running uninstaller's window to appear.
@@ -51,21 +54,31 @@ constexpr DWORD kRunningWindowMs = 10000;
 class RunGuard {
  public:
   // True when this process now owns the run, after waiting at most waitMs for another to end it.
+  // A wait (the copy's) tells the process that started it that it waits.
   bool Take(DWORD waitMs) {
     mutex_.reset(::CreateMutexW(nullptr, FALSE, kRunMutexName));
     // Without a mutex there is no telling: the run goes on, as it did before there was one.
     if (!mutex_) return true;
-    const DWORD result = ::WaitForSingleObject(mutex_.get(), waitMs);
+    copyWaits_.reset(::CreateEventW(nullptr, FALSE, FALSE, kCopyWaitsEventName));
+    const DWORD result = waitMs && copyWaits_
+                             ? ::SignalObjectAndWait(copyWaits_.get(), mutex_.get(), waitMs, FALSE)
+                             : ::WaitForSingleObject(mutex_.get(), waitMs);
     owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     return owned_;
   }
   void GiveUp() {
     if (std::exchange(owned_, false)) ::ReleaseMutex(mutex_.get());
   }
+  // Gives the run up once the copy this process started waits for it, or after waitMs.
+  void HandOver(DWORD waitMs) {
+    if (owned_ && copyWaits_) ::WaitForSingleObject(copyWaits_.get(), waitMs);
+    GiveUp();
+  }
   ~RunGuard() { GiveUp(); }
 
  private:
   tk::UniqueHandle mutex_;
+  tk::UniqueHandle copyWaits_;
   bool owned_ = false;
 };
 
@@ -175,7 +188,9 @@ void RestartFromTempCopy() {
     const std::wstring marker = AppFolder() + kDebugModeFile;
     if (IsFile(marker, false)) ::CopyFileW(marker.c_str(), (folder + kDebugModeFile).c_str(), TRUE);
     // The copy waits for the run to be given up before it shows its window.
-    if (!ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL))
+    if (ExecuteProgram(copy, L"uninstall", true, SW_SHOWNORMAL))
+      TheRun().HandOver(kHandOverMs);
+    else
       RemoveLeftRunFolders(temp, kRunFolderPrefix, ownFiles);
     TheRun().GiveUp();
   }
