@@ -29,8 +29,8 @@ tools/setup.sh >/dev/null || die "set-up failed"
 # The shipped exe, the peer and the baseline are 32-bit: where this kernel refuses 32-bit programs
 # (Wine's 32-bit loader fails with "Exec format error"), none of them starts, and figures taken
 # under qemu's emulation (tools/smoke32.sh) would be the emulator's, not a user's.
-timeout 120 /usr/lib/wine/wine --version >/dev/null 2>&1 ||
-  die "32-bit programs do not run on this machine (/usr/lib/wine/wine does not start), and the shipped exe, the peer and the baseline are all 32-bit"
+how32=$(tools/runs32.sh) ||
+  die "32-bit programs do not run natively on this machine ($how32), and the shipped exe, the peer and the baseline are all 32-bit"
 ensure_packages nsis >/dev/null || die "the peer's compiler (Debian's nsis) could not be installed"
 tools/build.sh >/dev/null || die "build failed"
 cmake --build --preset x86_64 --target bench >/dev/null || die "the benchmark programs did not build"

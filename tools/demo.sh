@@ -80,12 +80,12 @@ stage "sandbox ready"
 # The exe we ship is the 32-bit one; where 32-bit Windows programs cannot run here, its 64-bit
 # twin does the demo instead.
 uninstaller=()
-if timeout 60 /usr/lib/wine/wine --version >/dev/null 2>&1 &&
-  [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+if how32=$(tools/runs32.sh) && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   uninstaller=(--uninstaller "$(win_path "$root/build/i686/Uninstaller.exe")")
   echo "== the uninstaller is the shipped 32-bit Uninstaller.exe"
 else
-  echo "== 32-bit programs do not run here: the uninstaller is its 64-bit twin"
+  echo "== 32-bit programs do not run natively here (${how32:-no 32-bit system in the prefix}):"
+  echo "   the uninstaller is its 64-bit twin"
 fi
 
 rc=0

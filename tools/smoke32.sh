@@ -55,11 +55,6 @@ skip() { echo "smoke32: SKIPPED: $* (after $(elapsed))"; exit 0; }
 
 . tools/packages.sh
 
-# One start of the 32-bit loader; under emulation it takes a second or two.
-runs32() { timeout 120 "$loader32" --version 2>/dev/null | grep -q '^wine-'; }
-
-enabled_entry() { [ -f "$binfmt/$entry" ] && head -n1 "$binfmt/$entry" | grep -qx enabled; }
-
 [ -f "$exe32" ] || fail "shipped exe missing: $exe32 (build the i686 preset first)"
 [ -f "$driver" ] || fail "driver missing: $driver (build the x86_64 preset first)"
 
@@ -69,9 +64,11 @@ ensure_packages wine32:i386 || skip "wine32:i386 cannot be installed from this m
 stage_done "packages ready"
 
 # --- how 32-bit programs run here: natively, or through qemu registered with binfmt_misc ---
-if enabled_entry; then
-  mode="emulated (qemu-i386 was already registered)"
-elif [ "${ORVEX_SMOKE32_EMULATE:-0}" != 1 ] && runs32; then
+how32=$(tools/runs32.sh)
+how32_rc=$?
+if [ "$how32_rc" -eq 1 ]; then
+  mode="emulated (already so here: ${how32#emulated: })"
+elif [ "$how32_rc" -eq 0 ] && [ "${ORVEX_SMOKE32_EMULATE:-0}" != 1 ]; then
   mode="native (the kernel runs 32-bit programs itself)"
 else
   ensure_packages qemu-user-static || fail "cannot install qemu-user-static"
@@ -93,7 +90,8 @@ fi
 if [[ "$mode" == emulated* ]]; then
   # Without a reserved address space 32-bit Wine fails with "failed to map the shared user data".
   export QEMU_RESERVED_VA=0xf7000000
-  runs32 || skip "32-bit programs do not start even under qemu's emulation"
+  how32=$(tools/runs32.sh)
+  [ $? -eq 1 ] || skip "32-bit programs do not start even under qemu's emulation ($how32)"
 fi
 stage_done "32-bit programs run: $mode"
 
