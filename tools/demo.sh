@@ -80,11 +80,14 @@ stage "sandbox ready"
 # The exe we ship is the 32-bit one; where 32-bit Windows programs cannot run here, its 64-bit
 # twin does the demo instead.
 uninstaller=()
-if how32=$(tools/runs32.sh) && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+how32=$(tools/runs32.sh)
+how32_rc=$?
+if { [ "$how32_rc" -eq 0 ] || [ "$how32_rc" -eq 3 ]; } &&
+  [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   uninstaller=(--uninstaller "$(win_path "$root/build/i686/Uninstaller.exe")")
   echo "== the uninstaller is the shipped 32-bit Uninstaller.exe"
 else
-  echo "== 32-bit programs do not run natively here (${how32:-no 32-bit system in the prefix}):"
+  echo "== 32-bit programs do not run here (${how32:-no 32-bit system in the prefix}):"
   echo "   the uninstaller is its 64-bit twin"
 fi
 

@@ -5,10 +5,12 @@
 #   tools/runs32.sh    prints one line and exits with
 #     0  "native: ..."    the kernel runs them itself
 #     1  "emulated: ..."  they run, but through an interpreter that binfmt_misc hands every 32-bit
-#                         program to (qemu's user emulation, say): tens of times slower, so only
-#                         the smoke run uses them
+#                         program to (another qemu, say): up to a hundred times slower, so only the
+#                         smoke run uses them
 #     2  "refused: ..."   they do not run at all
+#     3  "emulated: ..."  through our own qemu (tools/emulate32.sh), which the tests can bear
 set -uo pipefail
+ours=$(cd "$(dirname "$0")/.." && pwd)/build/qemu-user/root/usr/bin/qemu-i386
 
 loader=/usr/lib/wine/wine
 ld32=/lib/ld-linux.so.2  # the dynamic loader of libc6:i386, which Wine's 32-bit loader needs
@@ -46,7 +48,10 @@ if ! timeout 120 "$loader" --version >/dev/null 2>&1; then
   echo "refused: $loader does not start${emulator:+ (32-bit programs go through $emulator)}"
   exit 2
 fi
-if [ -n "$emulator" ]; then
+if [ "$emulator" = "$ours" ]; then
+  echo "emulated: every 32-bit program goes through our $emulator (tools/emulate32.sh)"
+  exit 3
+elif [ -n "$emulator" ]; then
   echo "emulated: every 32-bit program goes through $emulator (registered with binfmt_misc)"
   exit 1
 fi

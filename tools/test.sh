@@ -17,6 +17,23 @@ stage() {
 }
 
 tools/setup.sh --tests
+# Where the kernel does not run 32-bit programs itself, qemu's emulation is registered for the run
+# (before the build, whose configure step asks tools/runs32.sh), so that the shipped exe is still
+# the subject of the tests; where that cannot be done, the 32-bit tests say SKIPPED and why.
+. tools/packages.sh
+. tools/emulate32.sh
+trap emulate32_down EXIT
+how32_rc=0
+tools/runs32.sh >/dev/null || how32_rc=$?
+if [ "$how32_rc" -ne 0 ] && [ "$how32_rc" -ne 3 ]; then
+  if emulate32_up; then
+    echo "== 32-bit programs: $emulate32_what"
+  else
+    echo "== 32-bit programs do not run here and $emulate32_why"
+  fi
+elif [ "$how32_rc" -eq 3 ]; then
+  export QEMU_RESERVED_VA=0xf7000000  # as emulate32_up exports it
+fi
 stage "packages"
 tools/build.sh
 stage "build (both targets)"
