@@ -1,5 +1,6 @@
 # Sourced by the scripts that run 32-bit programs where the kernel does not run them itself: qemu's
-# user emulation, registered with binfmt_misc for as long as the caller runs. Needs tools/packages.sh.
+# user emulation, registered with binfmt_misc for as long as the caller runs. Needs
+# tools/packages.sh.
 #
 #   emulate32_up     registers our emulator ahead of any other registered for 32-bit programs (the
 #                    newest entry is tried first) and exports what 32-bit Wine needs under it;
@@ -29,9 +30,9 @@ emulate32_fetch() {
   local codename apt
   if [ ! -x "$emulate32_qemu" ]; then
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    apt=(-qq -o Dir::Etc::SourceList="$emulate32_dir/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-      -o Dir::State::Lists="$emulate32_dir/lists" -o Dir::Cache="$emulate32_dir/cache"
-      -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
+    apt=(-qq -o Dir::Etc::SourceList="$emulate32_dir/sources.list"
+      -o Dir::Etc::SourceParts=/nonexistent -o Dir::State::Lists="$emulate32_dir/lists"
+      -o Dir::Cache="$emulate32_dir/cache" -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
     mkdir -p "$emulate32_dir/lists/partial" "$emulate32_dir/cache/archives/partial"
     echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
       "http://deb.debian.org/debian $codename-backports main" >"$emulate32_dir/sources.list"
@@ -56,7 +57,8 @@ emulate32_up() {
   # now, so that it is found from inside any mount namespace or chroot later.
   local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-  qemu=$(emulate32_fetch) || { emulate32_why="neither qemu-user nor qemu-user-static can be had"; return 1; }
+  qemu=$(emulate32_fetch) ||
+    { emulate32_why="neither qemu-user nor qemu-user-static can be had"; return 1; }
   if [ ! -e "$emulate32_binfmt/register" ]; then
     $emulate32_sudo mount -t binfmt_misc binfmt_misc "$emulate32_binfmt" 2>/dev/null ||
       { emulate32_why="binfmt_misc cannot be mounted at $emulate32_binfmt"; return 1; }

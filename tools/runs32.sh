@@ -37,7 +37,10 @@ done
 kill -KILL "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 case "$exe" in
-  "" | "$shell") echo "refused: the kernel does not start 32-bit programs ($ld32 did not run)"; exit 2 ;;
+  "" | "$shell")
+    echo "refused: the kernel does not start 32-bit programs ($ld32 did not run)"
+    exit 2
+    ;;
 esac
 
 emulator=""
