@@ -80,8 +80,8 @@ stage "sandbox ready"
 # The exe we ship is the 32-bit one; where 32-bit Windows programs cannot run here, its 64-bit
 # twin does the demo instead.
 uninstaller=()
-how32=$(tools/runs32.sh)
-how32_rc=$?
+how32_rc=0
+how32=$(tools/runs32.sh) || how32_rc=$?
 if { [ "$how32_rc" -eq 0 ] || [ "$how32_rc" -eq 3 ]; } &&
   [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   uninstaller=(--uninstaller "$(win_path "$root/build/i686/Uninstaller.exe")")
