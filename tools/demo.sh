@@ -69,8 +69,15 @@ if [ "$headless" = 1 ]; then
 else
   export ORVEX_KEEP_DISPLAY=1
 fi
+# Where the kernel does not run 32-bit programs itself, qemu's emulation is registered for the
+# demo (before the prefix is made, so that its 32-bit system is filled): tools/emulate32.sh.
+. tools/packages.sh
+. tools/emulate32.sh
+trap emulate32_down EXIT
+runs32=0
+emulate32_where_needed && runs32=1
 tools/wine-env up "$sandbox"
-trap 'tools/wine-env down "$sandbox" >/dev/null 2>&1 || true' EXIT
+trap 'tools/wine-env down "$sandbox" >/dev/null 2>&1 || true; emulate32_down' EXIT
 prefix=$(tools/wine-env path "$sandbox" prefix)
 trash=$(tools/wine-env path "$sandbox" trash)
 desktop=$(tools/wine-env path "$sandbox" desktop)
@@ -80,14 +87,11 @@ stage "sandbox ready"
 # The exe we ship is the 32-bit one; where 32-bit Windows programs cannot run here, its 64-bit
 # twin does the demo instead.
 uninstaller=()
-how32_rc=0
-how32=$(tools/runs32.sh) || how32_rc=$?
-if { [ "$how32_rc" -eq 0 ] || [ "$how32_rc" -eq 3 ]; } &&
-  [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+if [ "$runs32" = 1 ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   uninstaller=(--uninstaller "$(win_path "$root/build/i686/Uninstaller.exe")")
-  echo "== the uninstaller is the shipped 32-bit Uninstaller.exe"
+  echo "== the uninstaller is the shipped 32-bit Uninstaller.exe ($emulate32_how)"
 else
-  echo "== 32-bit programs do not run here (${how32:-no 32-bit system in the prefix}):"
+  echo "== 32-bit programs do not run here ($emulate32_how${emulate32_why:+; ours: $emulate32_why}):"
   echo "   the uninstaller is its 64-bit twin"
 fi
 

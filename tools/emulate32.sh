@@ -7,6 +7,9 @@
 #                    says which emulator in $emulate32_what, or returns 1 with the reason in
 #                    $emulate32_why
 #   emulate32_down   removes the entry again, if emulate32_up made it
+#   emulate32_where_needed
+#                    emulate32_up where 32-bit programs run neither natively nor through ours;
+#                    true when they now do, and $emulate32_how says how (tools/runs32.sh)
 #
 # The emulator is qemu 10.0 from the distribution's backports: bookworm's own qemu (7.2) died in the
 # middle of every fresh-sandbox smoke run ("uncaught target signal 11") and runs the test programs
@@ -21,6 +24,7 @@ emulate32_entry=orvex-i386
 emulate32_registered=0
 emulate32_why=""
 emulate32_what=""
+emulate32_how=""
 emulate32_binfmt=/proc/sys/fs/binfmt_misc
 emulate32_sudo=""
 [ "$(id -u)" -eq 0 ] || emulate32_sudo="sudo"
@@ -80,4 +84,14 @@ emulate32_down() {
   [ "$emulate32_registered" = 1 ] || return 0
   echo -1 | $emulate32_sudo tee "$emulate32_binfmt/$emulate32_entry" >/dev/null 2>&1 || true
   emulate32_registered=0
+}
+
+emulate32_where_needed() {
+  local rc=0
+  tools/runs32.sh >/dev/null || rc=$?
+  if [ "$rc" -ne 0 ] && [ "$rc" -ne 3 ]; then emulate32_up || true; fi
+  rc=0
+  emulate32_how=$(tools/runs32.sh) || rc=$?
+  [ "$rc" -ne 3 ] || export QEMU_RESERVED_VA=0xf7000000
+  [ "$rc" -eq 0 ] || [ "$rc" -eq 3 ]
 }

@@ -23,16 +23,10 @@ tools/setup.sh --tests
 . tools/packages.sh
 . tools/emulate32.sh
 trap emulate32_down EXIT
-how32_rc=0
-tools/runs32.sh >/dev/null || how32_rc=$?
-if [ "$how32_rc" -ne 0 ] && [ "$how32_rc" -ne 3 ]; then
-  if emulate32_up; then
-    echo "== 32-bit programs: $emulate32_what"
-  else
-    echo "== 32-bit programs do not run here and $emulate32_why"
-  fi
-elif [ "$how32_rc" -eq 3 ]; then
-  export QEMU_RESERVED_VA=0xf7000000  # as emulate32_up exports it
+if emulate32_where_needed; then
+  echo "== 32-bit programs: $emulate32_how"
+else
+  echo "== the 32-bit tests will say SKIPPED: $emulate32_how${emulate32_why:+; ours: $emulate32_why}"
 fi
 stage "packages"
 tools/build.sh
