@@ -38,14 +38,23 @@ void Process::Kill() const {
 }
 
 Process Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workDir) {
-  std::wstring command = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
-    throw tk::Exception(L"cannot start " + exe + L" (system error " +
-                        std::to_wstring(::GetLastError()) + L")");
+  // Wine fails the start with ERROR_INTERNAL_ERROR when the new process ends before it has
+  // finished starting, which happens now and then while 32-bit programs run emulated beside it:
+  // none of the program's own code ran, so it is started again. Any other failure is the test's.
+  DWORD error = ERROR_INTERNAL_ERROR;
+  for (int attempt = 0; attempt < 3 && error == ERROR_INTERNAL_ERROR; ++attempt) {
+    std::wstring command = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+    error = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             workDir.empty() ? nullptr : workDir.c_str(), &si, &pi)
+                ? ERROR_SUCCESS
+                : ::GetLastError();
+  }
+  if (error != ERROR_SUCCESS)
+    throw tk::Exception(L"cannot start " + exe + L" (system error " + std::to_wstring(error) +
+                        L")");
   ::CloseHandle(pi.hThread);
   Process p;
   p.process = pi.hProcess;
