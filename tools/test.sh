@@ -17,16 +17,15 @@ stage() {
 }
 
 tools/setup.sh --tests
-# Where the kernel does not run 32-bit programs itself, qemu's emulation is registered for the run
-# (before the build, whose configure step asks tools/runs32.sh), so that the shipped exe is still
-# the subject of the tests; where that cannot be done, the 32-bit tests say SKIPPED and why.
+# Where the kernel does not run 32-bit programs itself, the 32-bit tests say SKIPPED and why. With
+# ORVEX_TEST_EMULATE32=1 qemu's emulation is registered for the run instead (before the build,
+# whose configure step asks tools/runs32.sh) and they run the shipped exe under it; not the
+# default, since under emulation some tests' timing still fails now and then.
 . tools/packages.sh
 . tools/emulate32.sh
 trap emulate32_down EXIT
-if emulate32_where_needed; then
+if [ "${ORVEX_TEST_EMULATE32:-0}" = 1 ] && emulate32_where_needed; then
   echo "== 32-bit programs: $emulate32_how"
-else
-  echo "== the 32-bit tests will say SKIPPED: $emulate32_how${emulate32_why:+; ours: $emulate32_why}"
 fi
 stage "packages"
 tools/build.sh
