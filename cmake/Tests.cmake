@@ -238,9 +238,9 @@ endif()
 if(NOT ORVEX_SHIPPED_EXE)
   set(ORVEX_NO_32 "no shipped exe was named (ORVEX_SHIPPED_EXE)")
 elseif(NOT runs32_rc EQUAL 0 AND NOT runs32_rc EQUAL 3)
-  # Under an emulator other than ours (tools/emulate32.sh, which tools/test.sh registers) the 32-bit
-  # runs take up to a hundred times longer than their budget; the smoke run carries the shipped exe
-  # there.
+  # Under an emulator other than ours (tools/emulate32.sh, which tools/test.sh registers when asked
+  # to) the 32-bit runs take up to a hundred times longer than their budget; the smoke run carries
+  # the shipped exe there.
   set(ORVEX_NO_32 "32-bit programs do not run natively here (${runs32})")
 else()
   set(ORVEX_NO_32 "")

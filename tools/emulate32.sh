@@ -16,9 +16,10 @@
 # tens of times slower (CountDown 209 s under it, 8.5 s under 10.0). apt fetches it into
 # build/qemu-user with lists of its own, checked against Debian's keyring; the machine's package
 # sources stay as they are. Bookworm's qemu-user-static is the fallback where backports has none.
-# tools/runs32.sh knows that path, and tells the emulator from any other.
+# tools/runs32.sh takes that path from here, and tells the emulator from any other.
 
-emulate32_dir=$PWD/build/qemu-user
+emulate32_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+emulate32_dir=$emulate32_root/build/qemu-user
 emulate32_qemu=$emulate32_dir/root/usr/bin/qemu-i386
 emulate32_entry=orvex-i386
 emulate32_registered=0
@@ -55,6 +56,10 @@ emulate32_fetch() {
   fi
 }
 
+# Without a reserved address space 32-bit Wine under qemu fails with "failed to map the shared
+# user data"; natively the variable is read by nothing.
+emulate32_reserve() { export QEMU_RESERVED_VA=0xf7000000; }
+
 emulate32_up() {
   local qemu entry=$emulate32_binfmt/$emulate32_entry
   # Magic and mask of 32-bit x86 ELF programs (executables and shared objects); F: qemu is opened
@@ -73,8 +78,7 @@ emulate32_up() {
     $emulate32_sudo tee "$emulate32_binfmt/register" >/dev/null 2>&1 ||
     { emulate32_why="binfmt_misc refused to register $qemu"; return 1; }
   emulate32_registered=1
-  # Without a reserved address space 32-bit Wine fails with "failed to map the shared user data".
-  export QEMU_RESERVED_VA=0xf7000000
+  emulate32_reserve
   emulate32_what="$("$qemu" --version | head -n1), registered for this run"
 }
 
@@ -88,10 +92,14 @@ emulate32_down() {
 
 emulate32_where_needed() {
   local rc=0
-  tools/runs32.sh >/dev/null || rc=$?
+  "$emulate32_root/tools/runs32.sh" >/dev/null || rc=$?
   if [ "$rc" -ne 0 ] && [ "$rc" -ne 3 ]; then emulate32_up || true; fi
   rc=0
-  emulate32_how=$(tools/runs32.sh) || rc=$?
-  [ "$rc" -ne 3 ] || export QEMU_RESERVED_VA=0xf7000000
-  [ "$rc" -eq 0 ] || [ "$rc" -eq 3 ]
+  emulate32_how=$("$emulate32_root/tools/runs32.sh") || rc=$?
+  [ "$rc" -ne 3 ] || emulate32_reserve
+  [ "$rc" -eq 0 ] || [ "$rc" -eq 3 ] && return 0
+  # Only the fallback emulator could be registered: it would slow every 32-bit program of the run
+  # (Wine's set-up of the prefix among them) for nothing.
+  emulate32_down
+  return 1
 }

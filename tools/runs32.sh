@@ -10,7 +10,7 @@
 #     2  "refused: ..."   they do not run at all
 #     3  "emulated: ..."  through our own qemu (tools/emulate32.sh), which the tests can bear
 set -uo pipefail
-ours=$(cd "$(dirname "$0")/.." && pwd)/build/qemu-user/root/usr/bin/qemu-i386
+. "$(dirname "$0")/emulate32.sh"
 
 loader=/usr/lib/wine/wine
 ld32=/lib/ld-linux.so.2  # the dynamic loader of libc6:i386, which Wine's 32-bit loader needs
@@ -45,13 +45,12 @@ esac
 
 emulator=""
 [ "$exe" = "$(realpath "$ld32")" ] || emulator=$exe
-# qemu's emulation needs a reserved address space for Wine (the smoke run sets it too).
-[ -z "$emulator" ] || export QEMU_RESERVED_VA=0xf7000000
+[ -z "$emulator" ] || emulate32_reserve
 if ! timeout 120 "$loader" --version >/dev/null 2>&1; then
   echo "refused: $loader does not start${emulator:+ (32-bit programs go through $emulator)}"
   exit 2
 fi
-if [ "$emulator" = "$ours" ]; then
+if [ "$emulator" = "$emulate32_qemu" ]; then
   echo "emulated: every 32-bit program goes through our $emulator (tools/emulate32.sh)"
   exit 3
 elif [ -n "$emulator" ]; then

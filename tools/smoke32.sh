@@ -61,7 +61,7 @@ if [ "$how32_rc" -eq 0 ] && [ "${ORVEX_SMOKE32_EMULATE:-0}" != 1 ]; then
 elif emulate32_up; then
   mode="emulated ($emulate32_what)"
 elif [ "$how32_rc" -eq 1 ] || [ "$how32_rc" -eq 3 ]; then
-  export QEMU_RESERVED_VA=0xf7000000
+  emulate32_reserve
   mode="emulated (already so here: ${how32#emulated: }; ours not: $emulate32_why)"
 else
   skip "32-bit programs do not run here and $emulate32_why"
